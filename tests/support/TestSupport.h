@@ -1,0 +1,86 @@
+// Shared helpers of the test executables: a temporary folder per test, a
+// data root of the test's own, a simulated SD card on a removable drive
+// letter, and starting a second program and waiting for it.
+#pragma once
+
+#include "OvWindows.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ovtest {
+
+// A fresh folder under the temporary folder, removed with its contents.
+class CTempDir final {
+ public:
+  CTempDir();
+  ~CTempDir();
+  CTempDir(const CTempDir&) = delete;
+  CTempDir& operator=(const CTempDir&) = delete;
+
+  // The folder, ending in a backslash.
+  const std::string& Path() const { return _path; }
+  std::string File(const std::string& name) const { return _path + name; }
+
+ private:
+  std::string _path;
+};
+
+// Points the data root (and the download folder) of this process and of the
+// programs it starts at a temporary folder, for the life of the object.
+class CScopedDataRoot final {
+ public:
+  CScopedDataRoot();
+  ~CScopedDataRoot();
+  CScopedDataRoot(const CScopedDataRoot&) = delete;
+  CScopedDataRoot& operator=(const CScopedDataRoot&) = delete;
+
+  const std::string& Root() const { return _dir.Path(); }
+
+ private:
+  CTempDir _dir;
+};
+
+// A removable drive of the prefix (set up by tools/test), held by this
+// process alone and emptied on acquisition. Several tests can run in
+// parallel; each gets its own letter, waiting when all are taken.
+class CTestCard final {
+ public:
+  CTestCard();
+  ~CTestCard();
+  CTestCard(const CTestCard&) = delete;
+  CTestCard& operator=(const CTestCard&) = delete;
+
+  bool IsValid() const { return _letter != 0; }
+  char Letter() const { return _letter; }
+  // "E:\"
+  std::string Root() const;
+  std::string Path(const std::string& relative) const { return Root() + relative; }
+  // Removes everything on the card but the label and serial files.
+  void Empty();
+
+ private:
+  char _letter = 0;
+  HANDLE _mutex = nullptr;
+};
+
+// Letters of the prefix's removable drives.
+std::string RemovableDriveLetters();
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+std::string ReadFileOrEmpty(const std::string& path);
+
+struct ProcessResult {
+  bool started = false;
+  bool finished = false;
+  DWORD exit_code = 0;
+};
+// Starts a program and waits up to timeout_ms for it to end.
+ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms);
+
+// The folder of the running test executable, ending in a backslash.
+std::string ExecutableFolder();
+
+}  // namespace ovtest

@@ -1,0 +1,122 @@
+# Shared steps of tools/test and tools/run: building both architectures, the
+# private Wine prefix, Xvfb and the persistent wineserver. Sourced, not run.
+
+OV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+OV_BUILD="${OV_BUILD:-$OV_ROOT/build}"
+OV_CARD_LETTERS="e f g h i j k l"
+WINE64_BIN=/usr/lib/wine/wine64
+# Code page 932 as on a Japanese Windows; the Linux locale need not exist.
+WINE64="env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 $WINE64_BIN"
+WINESERVER=/usr/lib/wine/wineserver64
+
+export WINEPREFIX="$OV_BUILD/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
+
+ov_jobs() { nproc 2>/dev/null || echo 2; }
+
+# ov_configure_build ARCH RUN_TESTS
+ov_configure_build() {
+  local arch=$1 run_tests=$2 dir="$OV_BUILD/$1"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$OV_ROOT" -B "$dir" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$OV_ROOT/cmake/toolchain-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DOV_RUN_TESTS="$run_tests" >"$OV_BUILD/configure-$arch.log" 2>&1 ||
+      { cat "$OV_BUILD/configure-$arch.log"; return 1; }
+  fi
+  cmake --build "$dir" -- -j"$(ov_jobs)" >"$OV_BUILD/build-$arch.log" 2>&1 ||
+    { grep -E "error|FAILED" -A3 "$OV_BUILD/build-$arch.log" | head -60; return 1; }
+}
+
+# Builds x86_64 (with tests) and i686 (compile only) side by side.
+ov_build_both() {
+  mkdir -p "$OV_BUILD"
+  ov_configure_build x86_64 ON & local p64=$!
+  ov_configure_build i686 OFF & local p32=$!
+  local rc=0
+  wait $p64 || { echo "x86_64 build failed"; rc=1; }
+  wait $p32 || { echo "i686 build failed"; rc=1; }
+  return $rc
+}
+
+ov_wine() { $WINE64 "$@"; }
+
+# A removable card drive per letter, each a folder of its own.
+ov_card_folder() { echo "$OV_BUILD/cards/$1"; }
+
+ov_prepare_prefix() {
+  [ -f "$WINEPREFIX/.ov-ready" ] && return 0
+  echo "preparing the Wine prefix in $WINEPREFIX"
+  "$WINESERVER" -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  $WINE64 wineboot -i </dev/null >/dev/null 2>&1 || true
+  "$WINESERVER" -w
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  local reg="$OV_BUILD/prefix.reg"
+  {
+    printf 'REGEDIT4\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for f in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI"; do
+      printf '"%s"="IPAPGothic"\r\n' "$f"
+    done
+    printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n'
+    for l in $OV_CARD_LETTERS; do printf '"%s:"="floppy"\r\n' "$l"; done
+    printf '\r\n'
+  } >"$reg"
+  $WINE64 regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1
+  for l in $OV_CARD_LETTERS; do
+    local folder; folder="$(ov_card_folder "$l")"
+    mkdir -p "$folder"
+    printf 'OVCARD_%s\n' "$(echo "$l" | tr a-z A-Z)" >"$folder/.windows-label"
+    printf '%08X\n' "$(( 0x5D000000 + $(printf '%d' "'$l") ))" >"$folder/.windows-serial"
+    ln -sfn "$folder" "$WINEPREFIX/dosdevices/$l:"
+  done
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  touch "$WINEPREFIX/.ov-ready"
+}
+
+# Z: maps the Linux root, so a Linux path is a Windows path behind "Z:".
+winepath_of() { echo "Z:$(echo "$1" | tr / '\\')"; }
+
+OV_XVFB_PID=""
+ov_start_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    OV_XVFB_PID=$!
+    for _ in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$OV_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$OV_XVFB_PID" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+ov_start_wine() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  "$WINESERVER" -p
+  # Background services inherit the first process's pipes: start them here.
+  $WINE64 wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+ov_stop_all() {
+  "$WINESERVER" -k 2>/dev/null || true
+  if [ -n "$OV_XVFB_PID" ]; then
+    kill "$OV_XVFB_PID" 2>/dev/null || true
+    wait "$OV_XVFB_PID" 2>/dev/null || true
+    OV_XVFB_PID=""
+  fi
+}
