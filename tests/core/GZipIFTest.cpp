@@ -178,8 +178,8 @@ TEST_F(GZipTest, MissingSourceToPackIsErrorTwoWithoutALine) {
 TEST_F(GZipTest, SourceHeldByAnotherProgramFailsAndRemovesTheTarget) {
   const std::string source = _dir.File("held.txt");
   ASSERT_TRUE(WriteFileBytes(source, "x"));
-  CFileHandle holder(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
+  CFileHandle holder(
+      CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
   CGZipIF gzip;
   EXPECT_FALSE(gzip.GZipFile(source, _dir.File("held.gz")));
@@ -201,9 +201,9 @@ TEST_F(GZipTest, TargetInAMissingFolderFailsToOpen) {
             _log.Errors());
   EXPECT_FALSE(gzip.UnGZipFile(_dir.File("a.txt"), target));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), gzip.LastError());
-  EXPECT_EQ(FormatString("CGZipIF::UnGZipFileEx - CreateFile 失敗 %s ERR:0x00000003",
-                         target.c_str()),
-            _log.Errors().back());
+  EXPECT_EQ(
+      FormatString("CGZipIF::UnGZipFileEx - CreateFile 失敗 %s ERR:0x00000003", target.c_str()),
+      _log.Errors().back());
 }
 
 TEST_F(GZipTest, UnpackingAMissingSourceTriesThreeTimes) {
@@ -225,8 +225,8 @@ TEST_F(GZipTest, UnpackingAMissingSourceTriesThreeTimes) {
 TEST_F(GZipTest, PackingSucceedsWhenTheSourceIsFreedBetweenTries) {
   const std::string source = _dir.File("busy.txt");
   ASSERT_TRUE(WriteFileBytes(source, "payload"));
-  CFileHandle holder(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
+  CFileHandle holder(
+      CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   CHandle abort_event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   CPauseRecorder pauses([&](int) { holder.Reset(); });
   CGZipIF gzip(abort_event.Get());

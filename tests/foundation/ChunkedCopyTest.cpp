@@ -42,8 +42,8 @@ struct ProgressLog {
   DWORD answer = PROGRESS_CONTINUE;
 };
 
-DWORD CALLBACK RecordProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER,
-                              LARGE_INTEGER, DWORD, DWORD reason, HANDLE, HANDLE, void* data) {
+DWORD CALLBACK RecordProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER,
+                              DWORD, DWORD reason, HANDLE, HANDLE, void* data) {
   auto* log = static_cast<ProgressLog*>(data);
   log->reports.push_back({reason, total.QuadPart, done.QuadPart});
   if (reason == CALLBACK_CHUNK_FINISHED && log->answer_at_chunk &&
@@ -69,16 +69,16 @@ TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
   ASSERT_TRUE(WriteFileBytes(source, data));
   FILETIME old_time = {0x12345600, 0x01D00000};
   {
-    CFileHandle f(CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr));
+    CFileHandle f(
+        CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(SetFileTime(f.Get(), nullptr, nullptr, &old_time));
   }
   ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY));
 
   ProgressLog progress;
   CWinFileSystemLib fs;
-  ASSERT_TRUE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress,
-                                    nullptr, 0));
+  ASSERT_TRUE(
+      fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress, nullptr, 0));
   EXPECT_EQ(data, ReadFileOrEmpty(target));
   ASSERT_EQ(5u, progress.reports.size());
   EXPECT_EQ(static_cast<DWORD>(CALLBACK_STREAM_SWITCH), progress.reports[0].reason);
@@ -129,9 +129,8 @@ TEST_P(ProgressAnswerTest, EndsOrQuietensTheCopy) {
   progress.answer = c.answer;
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  EXPECT_EQ(c.copied ? TRUE : FALSE,
-            fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress,
-                                  nullptr, 0));
+  EXPECT_EQ(c.copied ? TRUE : FALSE, fs.CopyFileEx_Recover(source.c_str(), target.c_str(),
+                                                           RecordProgress, &progress, nullptr, 0));
   EXPECT_EQ(c.reports, progress.reports.size());
   EXPECT_EQ(c.copied, PathFileExists(target));
   // An abort asked for by the user is not tried again.
@@ -145,13 +144,14 @@ TEST_P(ProgressAnswerTest, EndsOrQuietensTheCopy) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ProgressAnswerTest,
-    ::testing::Values(AnswerCase{"Cancel", PROGRESS_CANCEL, false, 2},
-                      AnswerCase{"Stop", PROGRESS_STOP, false, 2},
-                      AnswerCase{"Quiet", PROGRESS_QUIET, true, 2},
-                      AnswerCase{"Continue", PROGRESS_CONTINUE, true, 5}),
-    [](const ::testing::TestParamInfo<AnswerCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, ProgressAnswerTest,
+                         ::testing::Values(AnswerCase{"Cancel", PROGRESS_CANCEL, false, 2},
+                                           AnswerCase{"Stop", PROGRESS_STOP, false, 2},
+                                           AnswerCase{"Quiet", PROGRESS_QUIET, true, 2},
+                                           AnswerCase{"Continue", PROGRESS_CONTINUE, true, 5}),
+                         [](const ::testing::TestParamInfo<AnswerCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 // The routine holds the copy after its first chunk until the test thread has
 // set the cancel flag.

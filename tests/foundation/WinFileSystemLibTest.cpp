@@ -98,14 +98,14 @@ TEST_P(OpenFailureTest, PausesByDispositionAndErrorThenLogsThePath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OpenFailureTest,
-    ::testing::Values(
-        OpenCase{"MissingFileLooksAgainSoon", "missing.txt", OPEN_EXISTING, ERROR_FILE_NOT_FOUND,
-                 500},
-        OpenCase{"MissingFolderIsAnOrdinaryFailure", "nofolder\\missing.txt", OPEN_EXISTING,
-                 ERROR_PATH_NOT_FOUND, 3000},
-        OpenCase{"CreateNewOverAnExistingFile", "exists", CREATE_NEW, ERROR_FILE_EXISTS, 3000},
-        OpenCase{"JapaneseNameInTheLine", "表ソ\\ファイル.txt", OPEN_EXISTING,
-                 ERROR_PATH_NOT_FOUND, 3000}),
+    ::testing::Values(OpenCase{"MissingFileLooksAgainSoon", "missing.txt", OPEN_EXISTING,
+                               ERROR_FILE_NOT_FOUND, 500},
+                      OpenCase{"MissingFolderIsAnOrdinaryFailure", "nofolder\\missing.txt",
+                               OPEN_EXISTING, ERROR_PATH_NOT_FOUND, 3000},
+                      OpenCase{"CreateNewOverAnExistingFile", "exists", CREATE_NEW,
+                               ERROR_FILE_EXISTS, 3000},
+                      OpenCase{"JapaneseNameInTheLine", "表ソ\\ファイル.txt", OPEN_EXISTING,
+                               ERROR_PATH_NOT_FOUND, 3000}),
     [](const ::testing::TestParamInfo<OpenCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RetryTest, OpenThatSucceedsAtTheSecondTryLogsNothing) {
@@ -132,8 +132,8 @@ TEST_F(RetryTest, WidePathWorksAndIsLoggedInTheAnsiCodePage) {
   EXPECT_TRUE(PathFileExists(_dir.File("表ソ.txt")));
   created.Reset();
   CPauseRecorder pauses;
-  EXPECT_FALSE(fs.MoveFileEx_Recover((folder + L"ない.txt").c_str(),
-                                     (folder + L"表ソ2.txt").c_str(), 0));
+  EXPECT_FALSE(
+      fs.MoveFileEx_Recover((folder + L"ない.txt").c_str(), (folder + L"表ソ2.txt").c_str(), 0));
   EXPECT_EQ(std::vector<std::string>{FormatString(
                 "MoveFileEx_Recover( ) - Error ERR:0x00000002 SRC:%s DST:%s",
                 _dir.File("ない.txt").c_str(), _dir.File("表ソ2.txt").c_str())},
@@ -146,8 +146,8 @@ TEST_F(RetryTest, SignalledAbortEventCutsEveryPauseShort) {
   CWinFileSystemLib fs(abort_event.Get());
   EXPECT_EQ(abort_event.Get(), fs.AbortEvent());
   const DWORD start = GetTickCount();
-  const HANDLE h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0,
-                                         nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(INVALID_HANDLE_VALUE, h);
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
@@ -230,9 +230,9 @@ TEST_F(RetryTest, RemovingAFolderThatIsNotEmptyFails) {
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), fs.LastError());
   ASSERT_EQ(1u, _log.Errors().size());
-  EXPECT_EQ(FormatString("RemoveDirectory_Recover( ) - Error ERR:0x00000091 PATH:%s",
-                         folder.c_str()),
-            _log.Errors()[0]);
+  EXPECT_EQ(
+      FormatString("RemoveDirectory_Recover( ) - Error ERR:0x00000091 PATH:%s", folder.c_str()),
+      _log.Errors()[0]);
 }
 
 TEST_F(RetryTest, MoveReplacesWithTheGivenFlags) {
@@ -294,10 +294,10 @@ TEST_F(RemoveTreeTest, MissingFolderIsAListingFailure) {
   CWinFileSystemLib fs;
   EXPECT_FALSE(fs.RemoveDirectoryAll_RecoverA(missing.c_str(), TRUE));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
-  EXPECT_EQ(std::vector<std::string>{FormatString(
-                "RemoveDirectoryAll_RecoverA( ) - Error ERR:0x00000003 PATH:%s\\",
-                missing.c_str())},
-            _log.Errors());
+  EXPECT_EQ(
+      std::vector<std::string>{FormatString(
+          "RemoveDirectoryAll_RecoverA( ) - Error ERR:0x00000003 PATH:%s\\", missing.c_str())},
+      _log.Errors());
   EXPECT_TRUE(pauses.Pauses().empty());
   EXPECT_FALSE(fs.RemoveDirectoryAll_RecoverW(ToWide(missing).c_str(), TRUE));
   EXPECT_EQ(2u, _log.Errors().size());
