@@ -6,6 +6,7 @@
 #include "Handle.h"
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 namespace {
 
 using ovtest::CLogCapture;
+using ovtest::CompressibleBytes;
 using ovtest::CPauseRecorder;
 using ovtest::CTempDir;
 using ovtest::ReadFileOrEmpty;
@@ -53,17 +55,6 @@ bool Inflate(const std::string& packed, std::string* out) {
   return result == Z_STREAM_END && stream.avail_in == 0;
 }
 
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t x = 12345;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    // Mostly repeating text with some noise: compressible, not trivially.
-    bytes[i] = (i % 64 < 48) ? static_cast<char>('a' + i % 26) : static_cast<char>(x >> 24);
-  }
-  return bytes;
-}
-
 class GZipTest : public ::testing::Test {
  protected:
   CTempDir _dir;
@@ -88,7 +79,7 @@ void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 class GZipRoundTripTest : public GZipTest, public ::testing::WithParamInterface<RoundTripCase> {};
 
 TEST_P(GZipRoundTripTest, PacksAStandardGzipFileAndUnpacksItAgain) {
-  const std::string data = Pattern(GetParam().size);
+  const std::string data = CompressibleBytes(GetParam().size);
   const std::string source = _dir.File("表ソ.bin");
   const std::string packed = _dir.File("表ソ.bin.gz");
   const std::string unpacked = _dir.File("unpacked.bin");

@@ -5,6 +5,7 @@
 #include "Handle.h"
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 #include "WinFileSystemLib.h"
 
@@ -18,16 +19,11 @@
 namespace {
 
 using ovtest::CLogCapture;
+using ovtest::CompressibleBytes;
 using ovtest::CPauseRecorder;
 using ovtest::CTempDir;
 using ovtest::ReadFileOrEmpty;
 using ovtest::WriteFileBytes;
-
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-  return bytes;
-}
 
 struct Report {
   DWORD reason;
@@ -65,7 +61,7 @@ class ChunkedCopyTest : public ::testing::Test {
 TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
   const std::string source = _dir.File("source.bin");
   const std::string target = _dir.File("target.bin");
-  const std::string data = Pattern(4096 * 3 + 100);
+  const std::string data = CompressibleBytes(4096 * 3 + 100);
   ASSERT_TRUE(WriteFileBytes(source, data));
   FILETIME old_time = {0x12345600, 0x01D00000};
   {
@@ -123,7 +119,7 @@ TEST_P(ProgressAnswerTest, EndsOrQuietensTheCopy) {
   const AnswerCase& c = GetParam();
   const std::string source = _dir.File("source.bin");
   const std::string target = _dir.File("target.bin");
-  ASSERT_TRUE(WriteFileBytes(source, Pattern(4096 * 4)));
+  ASSERT_TRUE(WriteFileBytes(source, CompressibleBytes(4096 * 4)));
   ProgressLog progress;
   progress.answer_at_chunk = 1;
   progress.answer = c.answer;
@@ -176,7 +172,7 @@ TEST_F(ChunkedCopyTest, CancelFlagSetByAnotherThreadEndsALongCopyAtOnce) {
   copytest::SetChunkSize(0);  // the product's chunks: 1 MiB
   const std::string source = _dir.File("long.bin");
   const std::string target = _dir.File("copy.bin");
-  ASSERT_TRUE(WriteFileBytes(source, Pattern(16 * 1024 * 1024)));
+  ASSERT_TRUE(WriteFileBytes(source, CompressibleBytes(16 * 1024 * 1024)));
   HeldCopy held;
   BOOL cancel = FALSE;
   CPauseRecorder pauses;
@@ -197,22 +193,6 @@ TEST_F(ChunkedCopyTest, CancelFlagSetByAnotherThreadEndsALongCopyAtOnce) {
   EXPECT_EQ(1, held.chunks);
   EXPECT_FALSE(PathFileExists(target));
   EXPECT_TRUE(pauses.Pauses().empty());
-}
-
-TEST_F(ChunkedCopyTest, FailIfExistsLeavesTheTargetAlone) {
-  const std::string source = _dir.File("source.txt");
-  const std::string target = _dir.File("target.txt");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  CPauseRecorder pauses;
-  CWinFileSystemLib fs;
-  EXPECT_FALSE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), nullptr, nullptr, nullptr,
-                                     COPY_FILE_FAIL_IF_EXISTS));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), fs.LastError());
-  EXPECT_EQ(std::vector<DWORD>(3, 3000), pauses.Pauses());
-  EXPECT_EQ("old", ReadFileOrEmpty(target));
-  EXPECT_TRUE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), nullptr, nullptr, nullptr, 0));
-  EXPECT_EQ("new", ReadFileOrEmpty(target));
 }
 
 TEST_F(ChunkedCopyTest, MissingSourceAndMissingTargetFolder) {

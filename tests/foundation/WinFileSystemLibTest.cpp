@@ -174,24 +174,53 @@ TEST_F(RetryTest, PausesWaitOnTheHoldersAbortEvent) {
   EXPECT_EQ(std::vector<HANDLE>(3, abort_event.Get()), pauses.Events());
 }
 
-TEST_F(RetryTest, CopyOverAnExistingTargetWithFailIfExistsFailsThreeTimes) {
+// The plain copy and the chunked one, each asked to keep an existing target.
+struct CopyCase {
+  const char* name;
+  BOOL (*copy)
+  (CWinFileSystemLib& fs, const std::string& source, const std::string& target,
+   bool fail_if_exists);
+};
+
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+
+class CopyOverExistingTest : public RetryTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyOverExistingTest, FailIfExistsFailsThreeTimesAndLeavesTheTarget) {
+  const CopyCase& c = GetParam();
   const std::string source = _dir.File("source.txt");
   const std::string target = _dir.File("target.txt");
   ASSERT_TRUE(WriteFileBytes(source, "new"));
   ASSERT_TRUE(WriteFileBytes(target, "old"));
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  EXPECT_FALSE(fs.CopyFile_Recover(source.c_str(), target.c_str(), TRUE));
+  EXPECT_FALSE(c.copy(fs, source, target, true));
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), fs.LastError());
   EXPECT_EQ("old", ReadFileOrEmpty(target));
-  EXPECT_EQ(std::vector<std::string>{FormatString(
-                "CopyFile_Recover( ) - Error ERR:0x00000050 SRC:%s DST:%s", source.c_str(),
-                target.c_str())},
+  EXPECT_EQ(std::vector<std::string>{FormatString("%s( ) - Error ERR:0x00000050 SRC:%s DST:%s",
+                                                  c.name, source.c_str(), target.c_str())},
             _log.Errors());
-  EXPECT_TRUE(fs.CopyFile_Recover(source.c_str(), target.c_str(), FALSE));
+  EXPECT_TRUE(c.copy(fs, source, target, false));
   EXPECT_EQ("new", ReadFileOrEmpty(target));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Copies, CopyOverExistingTest,
+    ::testing::Values(CopyCase{"CopyFile_Recover",
+                               [](CWinFileSystemLib& fs, const std::string& from,
+                                  const std::string& to, bool keep) {
+                                 return fs.CopyFile_Recover(from.c_str(), to.c_str(),
+                                                            keep ? TRUE : FALSE);
+                               }},
+                      CopyCase{"CopyFileEx_Recover",
+                               [](CWinFileSystemLib& fs, const std::string& from,
+                                  const std::string& to, bool keep) {
+                                 return fs.CopyFileEx_Recover(from.c_str(), to.c_str(), nullptr,
+                                                              nullptr, nullptr,
+                                                              keep ? COPY_FILE_FAIL_IF_EXISTS : 0);
+                               }}),
+    [](const ::testing::TestParamInfo<CopyCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RetryTest, DeletionsOfMissingPathsSucceedWithoutATry) {
   CPauseRecorder pauses;

@@ -5,6 +5,7 @@
 #include "Handle.h"
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 #include "ZipTestReader.h"
 #include "zlib/ZipIF.h"
@@ -19,19 +20,10 @@
 namespace {
 
 using ovtest::CLogCapture;
+using ovtest::CompressibleBytes;
 using ovtest::CTempDir;
 using ovtest::ReadFileOrEmpty;
 using ovtest::WriteFileBytes;
-
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t x = 7;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    bytes[i] = (i % 100 < 70) ? static_cast<char>('A' + i % 23) : static_cast<char>(x >> 24);
-  }
-  return bytes;
-}
 
 bool ReadArchive(const std::string& path, ziptest::Archive* archive) {
   std::string error;
@@ -147,7 +139,7 @@ TEST_F(ZipFolderTest, PacksATreeThatReadersAgreeOn) {
   const std::map<std::string, std::string> files = {
       {"a.txt", std::string(300, 'a')},
       {"zero.dat", ""},
-      {"sub\\b.bin", Pattern(5 * 1024 * 1024 + 17)},  // more than one read piece
+      {"sub\\b.bin", CompressibleBytes(5 * 1024 * 1024 + 17)},  // more than one read piece
       {"sub\\deep\\c.txt", "c"},
       {"表\\ソ.txt", "表ソ"},
       {"ro.txt", "read only"},
