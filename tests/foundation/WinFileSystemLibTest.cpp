@@ -123,6 +123,27 @@ TEST_F(RetryTest, OpenThatSucceedsAtTheSecondTryLogsNothing) {
   EXPECT_TRUE(_log.Errors().empty());
 }
 
+TEST_F(RetryTest, CardFileHeldByAnotherProgramGivesUpWithTheSharingError) {
+  ovtest::CTestCard card;
+  ASSERT_TRUE(card.IsValid());
+  const std::string path = card.Path("PC\\SDINFO.DAT");
+  ASSERT_TRUE(CreateDirectories(card.Path("PC")));
+  ASSERT_TRUE(WriteFileBytes(path, "card"));
+  CFileHandle holder(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0));
+  ASSERT_TRUE(holder);
+  CPauseRecorder pauses;
+  CWinFileSystemLib fs;
+  const HANDLE h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), fs.LastError());
+  EXPECT_EQ(std::vector<std::string>{FormatString(
+                "CreateFile_Recover( ) - Error ERR:0x00000020 PATH:%s ACCESS:40000000 SHARE:0",
+                path.c_str())},
+            _log.Errors());
+}
+
 TEST_F(RetryTest, WidePathWorksAndIsLoggedInTheAnsiCodePage) {
   const std::wstring folder = ToWide(_dir.Path());
   CWinFileSystemLib fs;
