@@ -20,3 +20,5 @@
 #undef PathRemoveFileSpec
 #undef PathAppend
 #undef PathAddBackslash
+#undef PathFindExtension
+#undef PathStripToRoot

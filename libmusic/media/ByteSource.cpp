@@ -1,6 +1,8 @@
 // Byte sources; see ByteSource.h.
 #include "media/ByteSource.h"
 
+#include "WinFileSystemLib.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,8 +22,9 @@ DWORD CFileSource::Open(const std::wstring& path) {
   return Attach(std::move(file));
 }
 
-DWORD CFileSource::Attach(CFileHandle file) {
+DWORD CFileSource::Attach(CFileHandle file, CWinFileSystemLib* file_system) {
   _file = std::move(file);
+  _file_system = file_system;
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(_file.Get(), &size)) {
     const DWORD error = GetLastError();
@@ -44,8 +47,13 @@ bool CFileSource::FillBlock(std::uint64_t block_offset) {
   const size_t want = static_cast<size_t>(std::min<std::uint64_t>(kBlockSize, _size - block_offset));
   _block.resize(want);
   DWORD got = 0;
-  if (!::ReadFile(_file.Get(), _block.data(), static_cast<DWORD>(want), &got, nullptr)) {
-    _error = GetLastError();
+  const BOOL read = _file_system ? _file_system->ReadFile_Recover(_file.Get(), _block.data(),
+                                                                  static_cast<DWORD>(want), &got,
+                                                                  nullptr)
+                                 : ::ReadFile(_file.Get(), _block.data(),
+                                              static_cast<DWORD>(want), &got, nullptr);
+  if (!read) {
+    _error = _file_system ? _file_system->LastError() : GetLastError();
     return false;
   }
   // The file shrank under us: what is missing reads as past the end.

@@ -7,6 +7,8 @@
 #include "Handle.h"
 #include "OvWindows.h"
 
+class CWinFileSystemLib;
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -73,8 +75,9 @@ class CFileSource final : public CByteSource {
 
   // 0 or the platform error.
   DWORD Open(const std::wstring& path);
-  // Reads a file the caller opened for reading.
-  DWORD Attach(CFileHandle file);
+  // Reads a file the caller opened for reading; with file_system, every
+  // read goes through its retrying operations.
+  DWORD Attach(CFileHandle file, CWinFileSystemLib* file_system = nullptr);
   std::uint64_t Size() const override { return _size; }
   bool ReadAt(std::uint64_t offset, void* buffer, size_t n) override;
 
@@ -83,6 +86,7 @@ class CFileSource final : public CByteSource {
 
   static constexpr size_t kBlockSize = 64 * 1024;
   CFileHandle _file;
+  CWinFileSystemLib* _file_system = nullptr;  // not owned
   std::uint64_t _size = 0;
   std::vector<BYTE> _block;
   std::uint64_t _block_offset = 0;

@@ -5,6 +5,7 @@
 #include "Mp4BoxWalker.h"
 #include "MusicFileReaderAAC.h"
 #include "MusicTestSupport.h"
+#include "RetryPause.h"
 #include "StringUtil.h"
 
 #include <gtest/gtest.h>
@@ -163,10 +164,14 @@ TEST(AacReader, BoxSizesZeroOneTinyAndHuge) {
   EXPECT_TRUE(info->encoder.empty());
 }
 
-TEST(AacReader, MissingFileIsLogged) {
+TEST(AacReader, MissingFileIsTriedAgainThenLogged) {
   ovtest::CTempDir dir;
+  static int pauses = 0;
+  retrytest::SetPauseHook([](HANDLE, DWORD) { ++pauses; });
   CLogCapture log;
   EXPECT_FALSE(CMusicFileReaderAAC().GetInfo(ToWide(dir.File("none.m4a"))));
+  retrytest::SetPauseHook(nullptr);
+  EXPECT_EQ(3, pauses);
   EXPECT_TRUE(log.Contains("ファイルオープン失敗 ERR:00000002 PATH:"));
 }
 
