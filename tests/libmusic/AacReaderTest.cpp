@@ -61,9 +61,35 @@ TEST(AacReader, FfmpegFileWithItunesTags) {
   EXPECT_TRUE(log.Contains("CheckCodec NG [t.m4a] Invalid Encoder : Lavf"));
 }
 
+TEST(AacReader, FfmpegFileWithAnItunesEncoderIsAccepted) {
+  // The same file as if iTunes had written it: its encoder tag and a
+  // nominal average bit rate, patched in place at equal lengths.
+  std::string bytes = GeneratedMedia("t128.m4a");
+  const size_t too = bytes.find(ItemName("too"));
+  ASSERT_NE(std::string::npos, too);
+  const size_t value = too + 4 + 16;
+  const size_t length = static_cast<unsigned char>(bytes[too - 1]) - 8 - 16;
+  ASSERT_GE(length, 8u);
+  bytes.replace(value, length, "iTunes " + std::string(length - 7, '9'));
+  const size_t config = bytes.find(std::string("\x04\x80\x80\x80", 4), bytes.find("esds"));
+  ASSERT_NE(std::string::npos, config);
+  bytes.replace(config + 5 + 9, 4, BE32(128000));
+
+  ovtest::CTempDir dir;
+  const auto info = CMusicFileReaderAAC().GetInfo(WriteMedia(dir, "t.m4a", bytes));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(128000, info->bitrate);
+  info->file_name = L"t.m4a";
+  CLogCapture log;
+  EXPECT_TRUE(CMusicFileReaderAAC().CheckCodec(*info));
+  EXPECT_TRUE(log.Contains("CheckCodec OK [t.m4a] 44100 Hz, 128000 bps, stereo, Encoder Ver 99"));
+}
+
 TEST(AacReader, BuiltFileKnownAnswers) {
   ovtest::CTempDir dir;
-  const auto info = CMusicFileReaderAAC().GetInfo(WriteMedia(dir, "b.m4a", Mp4File(Tagged())));
+  const std::wstring path = WriteMediaW(dir, L"\u00C5sa \u0107 曲.m4a", Mp4File(Tagged()));
+  ASSERT_FALSE(path.empty());
+  const auto info = CMusicFileReaderAAC().GetInfo(path);
   ASSERT_TRUE(info);
   EXPECT_EQ(L"ソナタ", info->title);
   EXPECT_EQ(L"奏者", info->artist);

@@ -68,12 +68,8 @@ TEST(Mp3Reader, UntaggedMonoFileTakesItsNameAsTitle) {
   ovtest::CTempDir dir;
   const std::string bytes = GeneratedMedia("mono8k.mp3");
   // A name outside code page 932 must survive as UTF-16.
-  const std::wstring path = ToWide(dir.Path()) + L"\u00C5sa \u0107\u00E9 曲.mp3";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  const std::wstring path = WriteMediaW(dir, L"\u00C5sa \u0107\u00E9 曲.mp3", bytes);
+  ASSERT_FALSE(path.empty());
   const auto info = ReadMp3(path);
   ASSERT_TRUE(info);
   EXPECT_EQ(L"\u00C5sa \u0107\u00E9 曲.mp3", info->title);
@@ -253,4 +249,57 @@ TEST(WmsdkReader, OpenThatFailsAtOnceIsNotWaitedFor) {
   const DWORD start = GetTickCount();
   EXPECT_FALSE(CMusicFileReaderMP3(options).GetInfo(WriteMedia(dir, "a.mp3", MpegFrames(5))));
   EXPECT_LT(GetTickCount() - start, 5000u);
+}
+
+// Damaged files through the whole reader (its thread and callback): every
+// cut of a real file gives a record or none, never a crash or a hang.
+TEST(WmsdkReader, TruncatedFilesEndCleanly) {
+  ovtest::CTempDir dir;
+  for (const char* name : {"cbr128.mp3", "t128.wma"}) {
+    const std::string bytes = GeneratedMedia(name);
+    ASSERT_FALSE(bytes.empty());
+    for (size_t n = 0; n < bytes.size(); n += 1 + n / 3) {
+      SCOPED_TRACE(n);
+      const std::wstring path = WriteMedia(dir, name, bytes.substr(0, n));
+      const auto info = std::string(name).find(".mp3") != std::string::npos
+                            ? CMusicFileReaderMP3().GetInfo(path)
+                            : CMusicFileReaderWMA().GetInfo(path);
+      if (info) {
+        EXPECT_LE(info->title.size(), 64u);
+      }
+    }
+  }
+}
+
+TEST(ReadInfo, CallbacksAsTheReaderSeesThem) {
+  media::CComRef<CReadInfo> info;
+  ASSERT_EQ(S_OK, CReadInfo::Create(&info));
+  EXPECT_EQ(E_INVALIDARG, info->QueryInterface(IID_IUnknown, nullptr));
+  void* p = nullptr;
+  ASSERT_EQ(S_OK, info->QueryInterface(media::IID_IWMReaderCallbackAdvanced, &p));
+  EXPECT_EQ(static_cast<media::IWMReaderCallbackAdvanced*>(info.Get()), p);
+  static_cast<IUnknown*>(static_cast<media::IWMReaderCallbackAdvanced*>(info.Get()))->Release();
+  ASSERT_EQ(S_OK, info->QueryInterface(media::IID_IWMStatusCallback, &p));
+  EXPECT_EQ(static_cast<media::IWMReaderCallback*>(info.Get()), p);
+  info->Release();
+  EXPECT_EQ(E_NOINTERFACE, info->QueryInterface(media::IID_IWMReader, &p));
+
+  // Opened: the event is set, nothing stored.
+  EXPECT_EQ(S_OK, info->OnStatus(media::WMT_OPENED, S_OK, media::WMT_TYPE_DWORD, nullptr, nullptr));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->Event(), 0));
+  EXPECT_EQ(S_OK, info->Result());
+  // End of file: finished.
+  info->OnStatus(media::WMT_EOF, S_OK, media::WMT_TYPE_DWORD, nullptr, nullptr);
+  EXPECT_TRUE(info->Finished());
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->Event(), 0));
+  // Started without a reader: the clock is set and the failed delivery stored.
+  info->OnStatus(media::WMT_STARTED, S_OK, media::WMT_TYPE_DWORD, nullptr, nullptr);
+  EXPECT_EQ(CReadInfo::kStartClockTime, info->ClockTime());
+  EXPECT_EQ(E_POINTER, info->Result());
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->Event(), 0));
+  // A stored failure stays the first one.
+  info->OnStatus(media::WMT_OPENED, E_OUTOFMEMORY, media::WMT_TYPE_DWORD, nullptr, nullptr);
+  EXPECT_EQ(E_POINTER, info->Result());
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->Event(), 0));
+  EXPECT_EQ(E_NOTIMPL, info->AllocateForStream(1, 10, nullptr, nullptr));
 }

@@ -15,6 +15,10 @@ std::string GeneratedMedia(const std::string& name);
 std::wstring WriteMedia(const ovtest::CTempDir& dir, const std::string& name,
                         const std::string& bytes);
 
+// The same with a wide file name (names outside code page 932).
+std::wstring WriteMediaW(const ovtest::CTempDir& dir, const std::wstring& name,
+                         const std::string& bytes);
+
 // Points this process's log at a file of its own for the life of the object.
 class CLogCapture final {
  public:
