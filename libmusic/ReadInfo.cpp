@@ -31,13 +31,9 @@ HRESULT CReadInfo::QueryInterface(REFIID iid, void** out) {
   return S_OK;
 }
 
-ULONG CReadInfo::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&_refs)); }
+ULONG CReadInfo::AddRef() { return _refs.Add(); }
 
-ULONG CReadInfo::Release() {
-  const LONG refs = InterlockedDecrement(&_refs);
-  if (refs == 0) delete this;
-  return static_cast<ULONG>(refs);
-}
+ULONG CReadInfo::Release() { return _refs.Drop(this); }
 
 void CReadInfo::Fail(HRESULT hr) {
   _result.store(hr);

@@ -79,6 +79,7 @@ class CReadInfo final : public media::IWMReaderCallback, public media::IWMReader
   media::QWORD ClockTime() const { return _clock_time.load(); }
 
  private:
+  friend class media::CRefCount;
   CReadInfo() = default;
   ~CReadInfo() = default;
   void Fail(HRESULT hr);
@@ -95,7 +96,7 @@ class CReadInfo final : public media::IWMReaderCallback, public media::IWMReader
   std::atomic<HRESULT> _result{S_OK};
   std::atomic<media::QWORD> _clock_time{0};
   std::atomic<int> _finished{0};
-  volatile LONG _refs = 1;
+  media::CRefCount _refs;
 };
 OV_COM_CLASSES_END
 

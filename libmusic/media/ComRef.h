@@ -60,5 +60,21 @@ class CComRef final {
   T* _p = nullptr;
 };
 
+// The interlocked reference count of one COM object, which starts at 1 and
+// deletes the object when it drops to 0.
+class CRefCount final {
+ public:
+  ULONG Add() { return static_cast<ULONG>(InterlockedIncrement(&_refs)); }
+  template <typename T>
+  ULONG Drop(T* owner) {
+    const LONG refs = InterlockedDecrement(&_refs);
+    if (refs == 0) delete owner;
+    return static_cast<ULONG>(refs);
+  }
+
+ private:
+  volatile LONG _refs = 1;
+};
+
 }  // namespace media
 }  // namespace libmusic

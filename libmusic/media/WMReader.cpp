@@ -60,12 +60,8 @@ class CWMStreamConfig final : public IWMStreamConfig, public IWMMediaProps {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&_refs); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG refs = InterlockedDecrement(&_refs);
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return _refs.Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return _refs.Drop(this); }
 
   HRESULT STDMETHODCALLTYPE GetStreamType(GUID* type) override { return GetType(type); }
   HRESULT STDMETHODCALLTYPE GetStreamNumber(WORD* number) override {
@@ -107,10 +103,11 @@ class CWMStreamConfig final : public IWMStreamConfig, public IWMMediaProps {
   }
 
  private:
+  friend class libmusic::media::CRefCount;
   explicit CWMStreamConfig(const MediaStream& stream) : _stream(stream) {}
   ~CWMStreamConfig() = default;
 
-  volatile LONG _refs = 1;
+  CRefCount _refs;
   const MediaStream _stream;
 };
 
@@ -138,12 +135,8 @@ class CWMReader final : public IWMReader,
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&_refs); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG refs = InterlockedDecrement(&_refs);
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return _refs.Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return _refs.Drop(this); }
 
   // IWMReader
 
@@ -161,7 +154,7 @@ class CWMReader final : public IWMReader,
     if (!_thread) {
       const DWORD error = GetLastError();
       _callback.Reset();
-      InterlockedDecrement(&_refs);  // never the last one: the caller holds its own
+      _refs.Drop(this);  // never the last one: the caller holds its own
       return HRESULT_FROM_WIN32(error);
     }
     _state = kOpening;
@@ -288,6 +281,7 @@ class CWMReader final : public IWMReader,
  private:
   enum State { kClosed, kOpening, kOpened, kFailed };
 
+  friend class libmusic::media::CRefCount;
   CWMReader() = default;
   ~CWMReader() = default;
 
@@ -328,7 +322,7 @@ class CWMReader final : public IWMReader,
     if (callback) callback->OnStatus(WMT_OPENED, hr, WMT_TYPE_DWORD, nullptr, context);
   }
 
-  volatile LONG _refs = 1;
+  CRefCount _refs;
   std::mutex _lock;
   // Guarded by _lock:
   State _state = kClosed;
