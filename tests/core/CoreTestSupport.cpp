@@ -32,8 +32,14 @@ void RegisterRecorderClass(WNDPROC proc) {
 // A charge of the script: see CChargeScript.
 class CScriptCharge final : public CCharge {
  public:
-  CScriptCharge(uint32_t kind, HANDLE gate, uint32_t code, bool silent, bool start_fails)
-      : CCharge(kind), _gate(gate), _code(code), _silent(silent), _start_fails(start_fails) {}
+  CScriptCharge(uint32_t kind, HANDLE gate, uint32_t code, bool silent, bool start_fails,
+                bool stubborn)
+      : CCharge(kind),
+        _gate(gate),
+        _code(code),
+        _silent(silent),
+        _start_fails(start_fails),
+        _stubborn(stubborn) {}
 
   bool Start() override { return _start_fails ? false : CCharge::Start(); }
 
@@ -41,7 +47,7 @@ class CScriptCharge final : public CCharge {
   uint32_t _Proc() override {
     _NotifyProgress(0);
     const HANDLE waits[] = {_gate, _GetAbortEvent()};
-    const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, 30000);
+    const DWORD wait = WaitForMultipleObjects(_stubborn ? 1 : 2, waits, FALSE, 30000);
     if (wait == WAIT_OBJECT_0 + 1) {
       _NotifyError(CHARGE_RESULT_ABORT, 0);
       return CHARGE_RESULT_ABORT;
@@ -55,6 +61,7 @@ class CScriptCharge final : public CCharge {
   uint32_t _code;
   bool _silent;
   bool _start_fails;
+  bool _stubborn;
 };
 
 }  // namespace
@@ -156,7 +163,7 @@ std::function<ChargePtr(uint32_t)> CChargeScript::Factory() {
     if (_missing[kind]) return ChargePtr();
     ++_created[kind];
     return ChargePtr(new CScriptCharge(kind, Gate(kind), _codes[kind], _silent[kind],
-                                       _start_fails[kind]));
+                                       _start_fails[kind], _stubborn[kind]));
   };
 }
 

@@ -106,6 +106,8 @@ class CChargeScript final {
   void Release(uint32_t kind) { SetEvent(Gate(kind)); }
   void SetCode(uint32_t kind, uint32_t code) { _codes[kind] = code; }
   void SetSilent(uint32_t kind) { _silent[kind] = true; }
+  // The charge ignores its abort and waits for its release alone.
+  void SetStubborn(uint32_t kind) { _stubborn[kind] = true; }
   // Start() of this kind returns false without doing anything.
   void SetStartFails(uint32_t kind) { _start_fails[kind] = true; }
   // Kinds of which no charge can be made.
@@ -120,6 +122,7 @@ class CChargeScript final {
   std::map<uint32_t, uint32_t> _codes;
   std::map<uint32_t, bool> _silent;
   std::map<uint32_t, bool> _start_fails;
+  std::map<uint32_t, bool> _stubborn;
   std::map<uint32_t, bool> _missing;
   std::map<uint32_t, int> _created;
 };
