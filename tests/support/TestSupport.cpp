@@ -3,6 +3,7 @@
 
 #include "Folders.h"
 #include "Handle.h"
+#include "Log.h"
 #include "StringUtil.h"
 
 #include <cstring>
@@ -44,6 +45,17 @@ CScopedDataRoot::~CScopedDataRoot() {
   SetEnvironmentVariableA("OV_DOWNLOAD_FOLDER", nullptr);
   folderstest::ResetDataRoot();
 }
+
+CLogCapture::CLogCapture() : _path(_dir.File("test.log")) {
+  logtest::Reset();
+  CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 4096);
+}
+
+CLogCapture::~CLogCapture() { logtest::Reset(); }
+
+std::string CLogCapture::Text() const { return ReadFileOrEmpty(_path); }
+
+void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
 
 std::string RemovableDriveLetters() {
   std::string letters;
@@ -109,7 +121,10 @@ void CTestCard::Empty() {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // Shared for reading: a card search of another test process may be reading
+  // this card's files at the same moment.
+  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
