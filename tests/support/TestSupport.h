@@ -100,6 +100,13 @@ struct ProcessResult {
 // Starts a program and waits up to timeout_ms for it to end.
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms);
 
+// Makes `link` a folder link (a host symbolic link) to `target`, as a
+// card's file system can hold one. False when not running under Wine.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Removes such a link (not its target). Call it while the target still
+// exists: Wine neither lists nor reaches a dangling link.
+bool RemoveFolderLink(const std::string& link);
+
 // The folder of the running test executable, ending in a backslash.
 std::string ExecutableFolder();
 
