@@ -70,7 +70,7 @@ PlainFile Decipher(const std::string& bytes) {
 }
 
 uint16_t StoredCrc(const std::string& part, size_t offset) {
-  return pclink::GetU16(reinterpret_cast<const uint8_t*>(part.data() + offset));
+  return LoadLe16(reinterpret_cast<const uint8_t*>(part.data() + offset));
 }
 
 uint16_t CrcOf(const std::string& part, size_t size) { return NPCrcCalc::Of(part.data(), size); }
@@ -149,7 +149,7 @@ TEST_F(PcLinkFileTest, WriteKeepsEveryFieldAndPassesUnknownBytesThrough) {
 
   EXPECT_EQ(CrcOf(after.file_header, 28), StoredCrc(after.file_header, 28));
   EXPECT_EQ(CrcOf(after.data_header, 60), StoredCrc(after.data_header, 60));
-  EXPECT_EQ(3u, pclink::GetU32(reinterpret_cast<const uint8_t*>(after.data_header.data() + 8)));
+  EXPECT_EQ(3u, LoadLe32(reinterpret_cast<const uint8_t*>(after.data_header.data() + 8)));
   for (const std::string& record : after.records) {
     EXPECT_EQ(CrcOf(record, 160), StoredCrc(record, 160));
   }
