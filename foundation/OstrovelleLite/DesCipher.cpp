@@ -3,7 +3,7 @@
 // lookup tables at compile time, so no table is typed out by hand twice.
 #include "OstrovelleLite/DesCipher.h"
 
-#include "OstrovelleLite/LittleEndian.h"
+#include "OstrovelleLite/RecordFields.h"
 
 #include <array>
 #include <cstring>

@@ -4,6 +4,7 @@
 #include "Folders.h"
 #include "Log.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
+#include "OstrovelleLite/RecordFields.h"
 #include "OstrovelleLite/WholeFile.h"
 #include "OvWindows.h"
 #include "StringUtil.h"
@@ -13,18 +14,6 @@
 namespace {
 
 constexpr size_t kMaxFileSize = 64 * 1024 * 1024;
-
-std::string TextField(const uint8_t* p, size_t size) {
-  size_t n = 0;
-  while (n < size && p[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(p), n);
-}
-
-void SetTextField(uint8_t* p, size_t size, const std::string& text) {
-  memset(p, 0, size);
-  const size_t n = Cp932SafeLength(text.data(), text.size() < size ? text.size() : size - 1);
-  memcpy(p, text.data(), n);
-}
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
   return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
@@ -63,18 +52,18 @@ bool DeleteTree(const std::string& folder) {
 
 }  // namespace
 
-std::string DLManageRecord::Name() const { return TextField(bytes + kNameOffset, kNameSize); }
+std::string DLManageRecord::Name() const { return LoadFixedText(bytes + kNameOffset, kNameSize); }
 
 std::string DLManageRecord::LocalPath() const {
-  return TextField(bytes + kLocalPathOffset, kLocalPathSize);
+  return LoadFixedText(bytes + kLocalPathOffset, kLocalPathSize);
 }
 
 void DLManageRecord::SetName(const std::string& name) {
-  SetTextField(bytes + kNameOffset, kNameSize, name);
+  StoreFixedText(bytes + kNameOffset, kNameSize, name);
 }
 
 void DLManageRecord::SetLocalPath(const std::string& path) {
-  SetTextField(bytes + kLocalPathOffset, kLocalPathSize, path);
+  StoreFixedText(bytes + kLocalPathOffset, kLocalPathSize, path);
 }
 
 std::string GetDLManageFilePath(const std::string& download_folder) {
@@ -152,10 +141,8 @@ int CDownloadManageFile::ReadRaw(std::string* bytes, unsigned long* error) const
 }
 
 std::vector<DLManageRecord> CDownloadManageFile::SplitRecords(const std::string& bytes) {
-  std::vector<DLManageRecord> records(bytes.size() / DLManageRecord::kSize);
-  for (size_t i = 0; i < records.size(); ++i) {
-    memcpy(records[i].bytes, bytes.data() + i * DLManageRecord::kSize, DLManageRecord::kSize);
-  }
+  std::vector<DLManageRecord> records;
+  AppendRecords(bytes, &records);
   return records;
 }
 

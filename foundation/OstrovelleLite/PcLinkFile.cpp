@@ -46,18 +46,6 @@ class CScopedCipherKey final {
   uint8_t _key[16] = {};
 };
 
-std::string TextField(const uint8_t* p, size_t size) {
-  size_t n = 0;
-  while (n < size && p[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(p), n);
-}
-
-void SetTextField(uint8_t* p, size_t size, const std::string& text) {
-  memset(p, 0, size);
-  const size_t n = Cp932SafeLength(text.data(), text.size() < size ? text.size() : size - 1);
-  memcpy(p, text.data(), n);
-}
-
 // Whether `text` begins with `prefix` and the prefix ends on a character
 // boundary of `text`.
 bool StartsWithCp932(const std::string& text, const std::string& prefix) {
@@ -92,16 +80,20 @@ bool CPcLinkRecord::HasMagic() const { return memcmp(bytes, kMagic, kMagicCompar
 
 void CPcLinkRecord::SetMagic() { memcpy(bytes, kMagic, sizeof(kMagic)); }
 
-std::string CPcLinkRecord::SrcPath() const { return TextField(bytes + kSrcPathOffset, kPathSize); }
+std::string CPcLinkRecord::SrcPath() const {
+  return LoadFixedText(bytes + kSrcPathOffset, kPathSize);
+}
 
-std::string CPcLinkRecord::DstPath() const { return TextField(bytes + kDstPathOffset, kPathSize); }
+std::string CPcLinkRecord::DstPath() const {
+  return LoadFixedText(bytes + kDstPathOffset, kPathSize);
+}
 
 void CPcLinkRecord::SetSrcPath(const std::string& path) {
-  SetTextField(bytes + kSrcPathOffset, kPathSize, path);
+  StoreFixedText(bytes + kSrcPathOffset, kPathSize, path);
 }
 
 void CPcLinkRecord::SetDstPath(const std::string& path) {
-  SetTextField(bytes + kDstPathOffset, kPathSize, path);
+  StoreFixedText(bytes + kDstPathOffset, kPathSize, path);
 }
 
 CPcLinkFile::CPcLinkFile(int kind, char drive) : _kind(kind), _drive(drive) {
@@ -260,7 +252,7 @@ int CPcLinkFile::GetFileKind() const { return _loaded ? _file_kind : 1; }
 
 std::string CPcLinkFile::GetDeviceNo() const {
   if (!_loaded) return std::string();
-  return TextField(_data_header + kDeviceNoOffset, kDeviceNoSize);
+  return LoadFixedText(_data_header + kDeviceNoOffset, kDeviceNoSize);
 }
 
 uint32_t CPcLinkFile::GetPairingId() const {

@@ -8,7 +8,7 @@
 // programs (a writer re-reads just before it changes a file).
 #pragma once
 
-#include "OstrovelleLite/LittleEndian.h"
+#include "OstrovelleLite/RecordFields.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -50,16 +50,18 @@ bool WaitForPath(const std::string& path, bool present, DWORD timeout_ms) {
 
 // Wine starts a host program without a handle to wait on: the effect is
 // waited for instead.
-bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* pi) {
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> line(command.begin(), command.end());
+  std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    return false;
-  }
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        pi) != FALSE;
+}
+
+bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+  PROCESS_INFORMATION pi = {};
+  if (!StartProcess(command, &pi)) return false;
   if (pi.hProcess) CloseHandle(pi.hProcess);
   if (pi.hThread) CloseHandle(pi.hThread);
   return WaitForPath(path, present, 30000);
@@ -224,15 +226,8 @@ std::string ReadFileOrEmpty(const std::string& path) {
 
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   ProcessResult result;
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  std::vector<char> line(command_line.begin(), command_line.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    return result;
-  }
+  if (!StartProcess(command_line, &pi)) return result;
   result.started = true;
   CHandle process(pi.hProcess);
   CHandle thread(pi.hThread);
