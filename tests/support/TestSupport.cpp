@@ -7,6 +7,7 @@
 #include "StringUtil.h"
 
 #include <cstring>
+#include <utility>
 
 namespace ovtest {
 
@@ -179,7 +180,10 @@ CTestCard::CTestCard() {
       CloseHandle(mutexes[i]);
     }
   }
-  if (_letter) Empty();
+  if (!_letter) return;
+  ReadFileBytes(Path(".windows-label"), &_label);
+  ReadFileBytes(Path(".windows-serial"), &_serial);
+  Empty();
 }
 
 CTestCard::~CTestCard() {
@@ -192,7 +196,15 @@ CTestCard::~CTestCard() {
 
 std::string CTestCard::Root() const { return std::string(1, _letter) + ":\\"; }
 
-void CTestCard::Empty() { RemoveFolderContents(ToWide(Root()), true); }
+void CTestCard::Empty() {
+  RemoveFolderContents(ToWide(Root()), true);
+  const std::pair<const char*, const std::string*> files[] = {{".windows-label", &_label},
+                                                              {".windows-serial", &_serial}};
+  for (const auto& file : files) {
+    const std::string path = Path(file.first);
+    if (!file.second->empty() && !PathFileExists(path)) WriteFileBytes(path, *file.second);
+  }
+}
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   // Shared for reading: a card search of another test process may be reading
