@@ -181,13 +181,19 @@ CTestCard::CTestCard() {
     }
   }
   if (!_letter) return;
+  // The card search of this process and of the programs it starts sees this
+  // card alone: other test processes work on theirs meanwhile.
+  SetEnvironmentVariableA("OV_CARD_DRIVES", std::string(1, _letter).c_str());
   ReadFileBytes(Path(".windows-label"), &_label);
   ReadFileBytes(Path(".windows-serial"), &_serial);
   Empty();
 }
 
 CTestCard::~CTestCard() {
-  if (_letter) Empty();
+  if (_letter) {
+    Empty();
+    SetEnvironmentVariableA("OV_CARD_DRIVES", nullptr);
+  }
   if (_mutex) {
     ReleaseMutex(_mutex);
     CloseHandle(_mutex);
