@@ -150,6 +150,13 @@ std::string CConnectionFile::DefaultInfoPath() {
   return GetModuleFolder() + "Connection.info";
 }
 
+std::string CConnectionFile::GetBuiltInUrl(int id) {
+  for (const BuiltInConnection& row : kConnections) {
+    if (row.id == id) return row.url;
+  }
+  return std::string();
+}
+
 bool CConnectionFile::HasTestServerInfo() const {
   const std::string path = _info_path.empty() ? DefaultInfoPath() : _info_path;
   if (!PathFileExists(path)) return false;

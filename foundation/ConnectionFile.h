@@ -37,6 +37,8 @@ class CConnectionFile final {
   static CConnectionFile& GetInstance();
   // The default place of the replacement file.
   static std::string DefaultInfoPath();
+  // The URL of a row as built in; empty for an unknown id.
+  static std::string GetBuiltInUrl(int id);
 
   // Enters the built-in rows and applies the replacement file. False when
   // the file exists but cannot be read; the built-in rows stay all the same.
