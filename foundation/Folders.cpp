@@ -203,9 +203,21 @@ bool CreateDirectoryLongPath(const std::string& path, SECURITY_ATTRIBUTES* secur
   return CreateDirectoryW(wide.c_str(), security) != FALSE;
 }
 
+namespace {
+
+// PathIsDirectory stops at MAX_PATH; this one does not.
+bool IsFolderLongPath(const std::string& path) {
+  const std::wstring wide = MakeLongPathW(path);
+  if (wide.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 bool CreateDirectories(const std::string& path) {
   if (path.empty()) return false;
-  bool result = true;
+  if (IsFolderLongPath(path)) return true;
   // Walk separators lead-byte aware: 0x5C can be the second byte of a character.
   for (size_t i = 1; i < path.size(); ++i) {
     if (IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
@@ -213,14 +225,11 @@ bool CreateDirectories(const std::string& path) {
       continue;
     }
     if (path[i] != '\\') continue;
-    if (PathIsDirectory(path)) return true;
     const std::string part = path.substr(0, i);
     if (part.size() == 2 && part[1] == ':') continue;  // a drive
-    if (!PathIsDirectory(part)) result = CreateDirectoryLongPath(part, nullptr);
+    if (!IsFolderLongPath(part)) CreateDirectoryLongPath(part, nullptr);
   }
-  if (PathIsDirectory(path)) return true;
-  result = CreateDirectoryLongPath(path, nullptr);
-  return result || PathIsDirectory(path);
+  return CreateDirectoryLongPath(path, nullptr) || IsFolderLongPath(path);
 }
 
 uint64_t GetFolderTreeSize(const std::string& folder) {

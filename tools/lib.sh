@@ -53,6 +53,8 @@ ov_prepare_prefix() {
   mkdir -p "$WINEPREFIX"
   $WINE64 wineboot -i </dev/null >/dev/null 2>&1 || true
   "$WINESERVER" -w
+  # The profile's temporary folder is not made by wineboot.
+  mkdir -p "$WINEPREFIX/drive_c/users/$(id -un)/Temp"
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   local reg="$OV_BUILD/prefix.reg"

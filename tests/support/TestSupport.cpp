@@ -23,6 +23,8 @@ void RemoveTree(const std::string& folder) {
 CTempDir::CTempDir() {
   char base[MAX_PATH + 1] = {};
   GetTempPathA(MAX_PATH, base);
+  // A fresh prefix names a temporary folder that does not exist yet.
+  if (!PathIsDirectory(base)) CreateDirectories(base);
   for (;;) {
     const LONG n = InterlockedIncrement(&g_temp_counter);
     _path = FormatString("%sovtest_%lu_%ld_%lu\\", base, GetCurrentProcessId(),

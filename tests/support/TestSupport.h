@@ -5,11 +5,21 @@
 
 #include "OvWindows.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace ovtest {
+
+// Names the cases of a TEST_P table by their `name` field.
+struct CaseName {
+  template <typename T>
+  std::string operator()(const ::testing::TestParamInfo<T>& p) const {
+    return p.param.name;
+  }
+};
 
 // A fresh folder under the temporary folder, removed with its contents.
 class CTempDir final {
