@@ -1,16 +1,16 @@
 // The connection table and the request builders; see ConnectionFile.h.
 #include "ConnectionFile.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
 #include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
 #include "StringUtil.h"
 #include "xString.h"
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -313,8 +313,8 @@ bool CConnectionFile::AppendMultipartPart(int parameter, std::string& body) {
         return false;
       }
       if (read == kReadFailed) {
-        OV_LOG(kLogError, "送信データ作成失敗:ファイル読込み失敗 PATH:%s ERR:0x%08lX",
-               path.c_str(), error);
+        OV_LOG(kLogError, "送信データ作成失敗:ファイル読込み失敗 PATH:%s ERR:0x%08lX", path.c_str(),
+               error);
         return false;
       }
     }

@@ -8,11 +8,11 @@
 // one thread at a time, as each request is prepared on its caller's thread.
 #pragma once
 
-#include "ConnectionParameterData.h"
-
 #include <map>
 #include <string>
 #include <vector>
+
+#include "ConnectionParameterData.h"
 
 struct ConnectionEntry {
   int id = -1;

@@ -1,11 +1,11 @@
 // Request parameter values and the parameter table; see ConnectionParameterData.h.
 #include "ConnectionParameterData.h"
 
+#include <cstring>
+
 #include "Folders.h"
 #include "StringUtil.h"
 #include "Version.h"
-
-#include <cstring>
 
 namespace {
 
@@ -85,9 +85,9 @@ void AppendNumber(std::string& out, int64_t value, bool hex, bool zero_pad, int 
   int n = 0;
   const bool negative = !hex && value < 0;
   // %X shows the 32-bit pattern, as printf does for an unsigned int.
-  uint64_t magnitude = hex ? static_cast<uint32_t>(value)
-                           : (negative ? 0 - static_cast<uint64_t>(value)
-                                       : static_cast<uint64_t>(value));
+  uint64_t magnitude =
+      hex ? static_cast<uint32_t>(value)
+          : (negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
   const unsigned base = hex ? 16 : 10;
   do {
     digits[n++] = "0123456789ABCDEF"[magnitude % base];

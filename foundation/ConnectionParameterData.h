@@ -5,11 +5,11 @@
 // One object belongs to one thread at a time; copies are independent.
 #pragma once
 
-#include "OvWindows.h"
-
 #include <cstdint>
 #include <map>
 #include <string>
+
+#include "OvWindows.h"
 
 enum ConnectionParameterType {
   kParamNumber = 0,

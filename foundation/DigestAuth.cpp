@@ -1,11 +1,11 @@
 // Digest authentication; see DigestAuth.h.
 #include "DigestAuth.h"
 
-#include "OvWindows.h"
-#include "StringUtil.h"
-
 #include <cctype>
 #include <map>
+
+#include "OvWindows.h"
+#include "StringUtil.h"
 
 namespace {
 
@@ -76,10 +76,9 @@ std::string Md5Hex(const std::string& bytes) {
   if (!CryptCreateHash(provider.handle, CALG_MD5, 0, 0, &hash)) return std::string();
   BYTE digest[16];
   DWORD size = sizeof(digest);
-  const bool ok =
-      CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()),
-                    static_cast<DWORD>(bytes.size()), 0) &&
-      CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof(digest);
+  const bool ok = CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()), 0) &&
+                  CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof(digest);
   CryptDestroyHash(hash);
   return ok ? Hex(digest, sizeof(digest)) : std::string();
 }

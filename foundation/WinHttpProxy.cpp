@@ -1,11 +1,10 @@
 // The proxy lookup of CWinHttpWrapper: automatic configuration first, then
 // the Internet settings of the current user. Any thread.
-#include "WinHttpWrapper.h"
+#include <mutex>
 
 #include "Log.h"
 #include "StringUtil.h"
-
-#include <mutex>
+#include "WinHttpWrapper.h"
 
 namespace {
 
@@ -24,7 +23,8 @@ bool ReadSettingText(const char* name, std::string* value, LONG* error) {
   char buffer[kMaxRegistryText + 1] = {};
   DWORD size = kMaxRegistryText;
   DWORD type = 0;
-  *error = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  *error =
+      RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
   if (*error != ERROR_SUCCESS) return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ) {
     *error = ERROR_INVALID_DATA;

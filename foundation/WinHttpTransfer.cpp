@@ -1,13 +1,12 @@
 // The worker of CWinHttpWrapper: sending, the digest answer, reading the
 // reply into memory or a file. Runs on the transfer's own thread only.
-#include "WinHttpWrapper.h"
+#include <cwchar>
+#include <new>
 
 #include "DigestAuth.h"
 #include "Log.h"
 #include "StringUtil.h"
-
-#include <cwchar>
-#include <new>
+#include "WinHttpWrapper.h"
 
 namespace {
 
@@ -23,19 +22,18 @@ DWORD LastError() { return NormalizeError(GetLastError()); }
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string out(n > 0 ? n : 0, '\0');
   if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
   }
   return out;
 }
 
 // A header as text, in two steps (size, then buffer); false when absent.
-bool QueryHeaderText(HINTERNET request, DWORD info, DWORD index, std::wstring* text,
-                     DWORD* error) {
+bool QueryHeaderText(HINTERNET request, DWORD info, DWORD index, std::wstring* text, DWORD* error) {
   DWORD size = 0;
   DWORD at = index;
   *error = 0;
@@ -60,8 +58,8 @@ void CWinHttpWrapper::ApplyCredentials() {
   if (_user.empty() || _password.empty()) return;
   WinHttpSetOption(_request.Get(), WINHTTP_OPTION_USERNAME, const_cast<wchar_t*>(_user.c_str()),
                    static_cast<DWORD>(_user.size()));
-  WinHttpSetOption(_request.Get(), WINHTTP_OPTION_PASSWORD,
-                   const_cast<wchar_t*>(_password.c_str()), static_cast<DWORD>(_password.size()));
+  WinHttpSetOption(_request.Get(), WINHTTP_OPTION_PASSWORD, const_cast<wchar_t*>(_password.c_str()),
+                   static_cast<DWORD>(_password.size()));
 }
 
 DWORD CWinHttpWrapper::RunWorker() {
@@ -77,7 +75,8 @@ DWORD CWinHttpWrapper::RunWorker() {
       result = _GetResponse();
       if (result != 0) {
         if (multipart) {
-          OV_LOG(kLogTrace, "CWinHttpWrapper::_UploadThreadMultiPart - _GetResponse 終了 終了コード%d.",
+          OV_LOG(kLogTrace,
+                 "CWinHttpWrapper::_UploadThreadMultiPart - _GetResponse 終了 終了コード%d.",
                  static_cast<int>(result));
         } else {
           OV_LOG(kLogTrace, "_GetResponse 終了 終了コード%d.", static_cast<int>(result));
@@ -118,7 +117,8 @@ DWORD CWinHttpWrapper::SendRequest() {
   if (!WinHttpSendRequest(_request.Get(), headers, headers_length, WINHTTP_NO_REQUEST_DATA, 0,
                           length, 0)) {
     const DWORD error = LastError();
-    OV_LOG(kLogError, "CWinHttpWrapper::_UploadThreadMultiPart - WinHttpSendRequest失敗[ERR:0x%08lX] %s",
+    OV_LOG(kLogError,
+           "CWinHttpWrapper::_UploadThreadMultiPart - WinHttpSendRequest失敗[ERR:0x%08lX] %s",
            error, UrlForLog().c_str());
     return error;
   }
@@ -128,7 +128,8 @@ DWORD CWinHttpWrapper::SendRequest() {
     if (!WinHttpWriteData(_request.Get(), _body.data() + sent, length - sent, &written) ||
         written == 0) {
       const DWORD error = written == 0 && GetLastError() == 0 ? ERROR_WRITE_FAULT : LastError();
-      OV_LOG(kLogError, "CWinHttpWrapper::_UploadThreadMultiPart - WinHttpWriteData失敗[ERR:0x%08lX] %s",
+      OV_LOG(kLogError,
+             "CWinHttpWrapper::_UploadThreadMultiPart - WinHttpWriteData失敗[ERR:0x%08lX] %s",
              error, UrlForLog().c_str());
       return error;
     }
@@ -178,9 +179,9 @@ bool CWinHttpWrapper::AnswerDigestChallenge() {
   while (WinHttpReadData(_request.Get(), drain, sizeof(drain), &read) && read > 0) {
   }
   static const char* const kNarrowVerbs[] = {"GET", "POST", "HEAD"};
-  const std::string header = BuildDigestAuthorization(
-      challenge, ToUtf8(_user), ToUtf8(_password), kNarrowVerbs[_verb],
-      ToMultiByte(_path_and_query), 1, MakeClientNonce());
+  const std::string header =
+      BuildDigestAuthorization(challenge, ToUtf8(_user), ToUtf8(_password), kNarrowVerbs[_verb],
+                               ToMultiByte(_path_and_query), 1, MakeClientNonce());
   const std::wstring line = L"Authorization: " + ToWide(header);
   return WinHttpAddRequestHeaders(_request.Get(), line.c_str(), static_cast<DWORD>(-1),
                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE) != FALSE;
@@ -233,7 +234,8 @@ DWORD CWinHttpWrapper::_GetResponse() {
   if (_verb == kHttpHead) content_length = 0;
   OV_LOG(kLogTrace, "実ファイルダウンロード開始 %s", UrlForLog().c_str());
   const DWORD result = ReadBody(content_length);
-  OV_LOG(kLogTrace, "実ファイルダウンロード終了 総サイズ%llu", static_cast<unsigned long long>(_received));
+  OV_LOG(kLogTrace, "実ファイルダウンロード終了 総サイズ%llu",
+         static_cast<unsigned long long>(_received));
   return result;
 }
 
@@ -265,7 +267,8 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
         try {
           chunk.resize(want);
         } catch (const std::bad_alloc&) {
-          OV_LOG(kLogError, "領域確保失敗[ERR:0x%08lX]", static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+          OV_LOG(kLogError, "領域確保失敗[ERR:0x%08lX]",
+                 static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
           return ERROR_NOT_ENOUGH_MEMORY;
         }
       }
@@ -277,7 +280,8 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
       }
       if (read == 0) {
         if (++empty_reads > kMaxEmptyReads) {
-          OV_LOG(kLogError, "WinHttpReadData 取得サイズリトライオーバー [ERR:0x%08lX]", GetLastError());
+          OV_LOG(kLogError, "WinHttpReadData 取得サイズリトライオーバー [ERR:0x%08lX]",
+                 GetLastError());
           return ERROR_WINHTTP_TIMEOUT;
         }
         OV_LOG(kLogInfo, "WinHttpReadData 取得サイズ０ 継続 [ERR:0x%08lX]", GetLastError());
@@ -360,10 +364,11 @@ DWORD CWinHttpWrapper::SaveReplyToFile() {
     }
     size_t done = 0;
     while (done < _reply.size() && error == 0) {
-      const DWORD want = static_cast<DWORD>(
-          _reply.size() - done < kChunkSize ? _reply.size() - done : kChunkSize);
+      const DWORD want =
+          static_cast<DWORD>(_reply.size() - done < kChunkSize ? _reply.size() - done : kChunkSize);
       DWORD written = 0;
-      if (!WriteFile(file.Get(), _reply.data() + done, want, &written, nullptr) || written != want) {
+      if (!WriteFile(file.Get(), _reply.data() + done, want, &written, nullptr) ||
+          written != want) {
         error = GetLastError();
         if (error == 0) error = ERROR_WRITE_FAULT;
       }

@@ -2,12 +2,12 @@
 // WinHttpProxy.cpp, the reading of the reply in WinHttpTransfer.cpp.
 #include "WinHttpWrapper.h"
 
+#include <process.h>
+
 #include "ConnectionFile.h"
 #include "Log.h"
 #include "StringUtil.h"
 #include "Version.h"
-
-#include <process.h>
 
 const HttpTimeouts CWinHttpWrapper::kDefaultTimeouts = {0, 60000, 30000, 30000};
 const HttpTimeouts CWinHttpWrapper::kLongUploadTimeouts = {0, 60000, 240000, 240000};
@@ -190,7 +190,8 @@ HANDLE CWinHttpWrapper::UploadMultiPart(const void* body, DWORD length, const ch
   }
   _headers.clear();
   if (content_type && content_type[0]) {
-    _headers = L"Content-Type:" + ToWide(content_type) + L"; boundary=\"" + ToWide(boundary) + L"\"";
+    _headers =
+        L"Content-Type:" + ToWide(content_type) + L"; boundary=\"" + ToWide(boundary) + L"\"";
   }
   TakeBody(body, length);
   return StartWorker(kWorkerMultiPart);
@@ -222,7 +223,8 @@ HANDLE CWinHttpWrapper::StartWorker(WorkerKind kind) {
   _worker_kind = kind;
   _result = 0;
   _thread.Reset();
-  const uintptr_t thread = _beginthreadex(nullptr, 0, &CWinHttpWrapper::ThreadMain, this, 0, nullptr);
+  const uintptr_t thread =
+      _beginthreadex(nullptr, 0, &CWinHttpWrapper::ThreadMain, this, 0, nullptr);
   if (thread == 0) {
     const DWORD error = GetLastError();
     CloseHandles();

@@ -15,13 +15,13 @@
 // failing call.
 #pragma once
 
-#include "Handle.h"
-#include "OvWindows.h"
-
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "Handle.h"
+#include "OvWindows.h"
 
 struct WinHttpHandleTraits {
   using Type = HINTERNET;

@@ -1,10 +1,9 @@
 // The connection table, the URL replacement file and the three builders.
-#include "ConnectionFile.h"
+#include <gtest/gtest.h>
 
+#include "ConnectionFile.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,7 +29,8 @@ TEST_F(ConnectionFileTest, BuiltInTableWithoutReplacementFile) {
   }
   EXPECT_EQ("", Connections().GetUrl(31));
   EXPECT_EQ("", Connections().GetUrl(-1));
-  EXPECT_NE(std::string::npos, Connections().GetUrl(4).find("/pcapp/DeviceNoUserAuthenticationAPI"));
+  EXPECT_NE(std::string::npos,
+            Connections().GetUrl(4).find("/pcapp/DeviceNoUserAuthenticationAPI"));
   // The two traffic-data rows use two hosts.
   auto host = [](const std::string& url) {
     const size_t start = url.find("//") + 2;
@@ -69,7 +69,10 @@ TEST_F(ConnectionFileTest, ReplacementFileChangesOnlyUrlsAndStopsAtAnEmptyLine) 
 
 TEST_F(ConnectionFileTest, OverlongLinesAreSkippedAndByteOrderMarkIgnored) {
   const std::string long_url = "http://h/" + std::string(1100, 'a');
-  WriteInfo("\xEF\xBB\xBF" "2,http://h/first\r\n3," + long_url + "\r\n4,http://h/last");
+  WriteInfo(
+      "\xEF\xBB\xBF"
+      "2,http://h/first\r\n3," +
+      long_url + "\r\n4,http://h/last");
   EXPECT_EQ("http://h/first", Connections().GetUrl(2));
   EXPECT_EQ(0u, Connections().GetUrl(3).find("https://portal."));
   EXPECT_EQ("http://h/last", Connections().GetUrl(4));
@@ -88,9 +91,10 @@ TEST_F(ConnectionFileTest, RequestUrlQuery) {
   data.SetParameter(200, "UA");
   data.SetIntParameter(201, 3);
   // Unset values give the key and "=" only.
-  EXPECT_EQ("https://portal.ostrovelle-ev.jp/evnavi/PcAppTopLite.html?pcsoft-userAgent=UA"
-            "&functionCode=3&nickname=",
-            Connections().BuildRequestUrl(2, &data));
+  EXPECT_EQ(
+      "https://portal.ostrovelle-ev.jp/evnavi/PcAppTopLite.html?pcsoft-userAgent=UA"
+      "&functionCode=3&nickname=",
+      Connections().BuildRequestUrl(2, &data));
   EXPECT_EQ("http://www.brennik.co.jp/car/ostrovelle/ostrovelle_ev/index.html",
             Connections().BuildRequestUrl(0, nullptr));
   EXPECT_EQ("", Connections().BuildRequestUrl(31, nullptr));
@@ -110,7 +114,8 @@ TEST_F(ConnectionFileTest, FormBody) {
   std::string body;
   ASSERT_TRUE(Connections().BuildFormData(14, &body));
   EXPECT_EQ("ccid_head=00520012&deviceno=DEV%201&speed=123456", body);
-  EXPECT_TRUE(_log.Contains("送信データ(48byte)：ccid_head=00520012&deviceno=DEV%201&speed=123456"));
+  EXPECT_TRUE(
+      _log.Contains("送信データ(48byte)：ccid_head=00520012&deviceno=DEV%201&speed=123456"));
 }
 
 TEST_F(ConnectionFileTest, FormBodyRefusesMissingRequiredValue) {
@@ -205,7 +210,8 @@ TEST_F(ConnectionFileTest, MultipartBodyRefusesMissingFileAndValues) {
   Connections().SetParameters(data);
   std::string body;
   EXPECT_FALSE(Connections().BuildMultipartData(24, &body));
-  EXPECT_TRUE(_log.Contains("送信データ作成失敗:ファイルオープン失敗 PATH:" + _dir.File("missing.log")));
+  EXPECT_TRUE(
+      _log.Contains("送信データ作成失敗:ファイルオープン失敗 PATH:" + _dir.File("missing.log")));
 
   ASSERT_TRUE(ovtest::WriteFileBytes(_dir.File("empty.log"), ""));
   data.SetParameter(90, _dir.File("empty.log").c_str());

@@ -1,14 +1,13 @@
 // Request parameter values: formatting, cutting, encoding and the bundles.
-#include "ConnectionParameterData.h"
-
-#include "Folders.h"
-#include "StringUtil.h"
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
+
+#include "ConnectionParameterData.h"
+#include "Folders.h"
+#include "StringUtil.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -39,8 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"NegativePadded", "%04d", {-5}, true, "-005"},
         FormatCase{"YearEdition", "%04d年度版", {2012}, true, "2012年度版"},
         FormatCase{"MapVersion", "‐/%d.%06d", {3, 1502}, true, "‐/3.001502"},
-        FormatCase{"Date", "%04d%02d%02d%02d%02d%02d", {2012, 3, 4, 5, 6, 7}, true,
-                   "20120304050607"},
+        FormatCase{
+            "Date", "%04d%02d%02d%02d%02d%02d", {2012, 3, 4, 5, 6, 7}, true, "20120304050607"},
         FormatCase{"Version", "%X.%06X", {0x1A, 0x203}, true, "1A.000203"},
         FormatCase{"Percent", "100%%", {}, true, "100%"},
         FormatCase{"TextConversionRefused", "%s", {1}, false, ""},
@@ -48,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"TooManyValues", "%d", {1, 2}, false, ""},
         FormatCase{"SixtyFourBitFormatRefused", "%016I64X", {1}, false, ""},
         FormatCase{"DanglingPercent", "%", {1}, false, ""}),
-    [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
+    ovtest::CaseName());
 
 TEST(ConnectionParameterData, TableHasItsRowsWithUniqueIds) {
   size_t count = 0;

@@ -1,12 +1,11 @@
 // The HTTP client against the stand-in service over real HTTP and HTTPS.
-#include "WinHttpWrapper.h"
+#include <gtest/gtest.h>
 
 #include "ConnectionFile.h"
 #include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "WinHttpWrapper.h"
 
 namespace {
 
@@ -94,8 +93,8 @@ class WinHttpWrapperTest : public ::testing::Test {
   DWORD Post(CWinHttpWrapper& http, const std::string& url, const std::string& body,
              const char* file = nullptr, bool collect = true) {
     if (!Open(http, url, kHttpPost, file, collect)) return MAXDWORD;
-    return Finish(http, http.Upload(body.data(), static_cast<DWORD>(body.size()), kForm, nullptr,
-                                    nullptr));
+    return Finish(
+        http, http.Upload(body.data(), static_cast<DWORD>(body.size()), kForm, nullptr, nullptr));
   }
 
   DWORD Get(CWinHttpWrapper& http, const std::string& url, const wchar_t* user = nullptr,
@@ -171,11 +170,13 @@ TEST_F(WinHttpWrapperTest, LongReplyWithLengthIntoMemoryWithProgress) {
   CProgressSink progress;
   CWinHttpWrapper http;
   http.SetProgressTarget(progress.Window(), kProgressMessage);
-  ASSERT_EQ(0u, Get(http, _standin.Url(FormatString("/bytes?size=%u", static_cast<unsigned>(size)))));
+  ASSERT_EQ(0u,
+            Get(http, _standin.Url(FormatString("/bytes?size=%u", static_cast<unsigned>(size)))));
   ASSERT_EQ(size, http.GetReply().size());
   EXPECT_TRUE(ReplyText(http) == Pattern(size));
   EXPECT_EQ(size, progress.Collect());
-  EXPECT_TRUE(_log.Contains(FormatString("WINHTTP_QUERY_CONTENT_LENGTH %uBYTE", static_cast<unsigned>(size))));
+  EXPECT_TRUE(_log.Contains(
+      FormatString("WINHTTP_QUERY_CONTENT_LENGTH %uBYTE", static_cast<unsigned>(size))));
 }
 
 TEST_F(WinHttpWrapperTest, ReplyWithoutLengthIsReadToItsEnd) {
@@ -190,7 +191,8 @@ TEST_F(WinHttpWrapperTest, ReplyWithoutLengthIsReadToItsEnd) {
 TEST_F(WinHttpWrapperTest, AppendModeWritesEachPieceToTheFile) {
   const std::string file = _dir.File("piece.bin");
   CWinHttpWrapper http;
-  ASSERT_EQ(0u, Get(http, _standin.Url("/bytes?size=5000000"), nullptr, nullptr, file.c_str(), false));
+  ASSERT_EQ(0u,
+            Get(http, _standin.Url("/bytes?size=5000000"), nullptr, nullptr, file.c_str(), false));
   EXPECT_TRUE(http.GetReply().empty());
   EXPECT_EQ(5000000u, http.GetReceivedSize());
   EXPECT_TRUE(ovtest::ReadFileOrEmpty(file) == Pattern(5000000));
@@ -217,14 +219,16 @@ TEST_F(WinHttpWrapperTest, FailedSaveIsReportedAndLeavesTheOldFile) {
 
   CWinHttpWrapper append;
   const std::string missing_folder = _dir.File("no such folder\\piece.bin");
-  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND),
-            Get(append, _standin.Url("/text?body=x"), nullptr, nullptr, missing_folder.c_str(), false));
+  EXPECT_EQ(
+      static_cast<DWORD>(ERROR_PATH_NOT_FOUND),
+      Get(append, _standin.Url("/text?body=x"), nullptr, nullptr, missing_folder.c_str(), false));
 }
 
 TEST_F(WinHttpWrapperTest, EmptyReplyCannotBeSaved) {
   CWinHttpWrapper http;
-  EXPECT_EQ(static_cast<DWORD>(ERROR_WINHTTP_INVALID_SERVER_RESPONSE),
-            Get(http, _standin.Url("/text?body="), nullptr, nullptr, _dir.File("x.bin").c_str(), true));
+  EXPECT_EQ(
+      static_cast<DWORD>(ERROR_WINHTTP_INVALID_SERVER_RESPONSE),
+      Get(http, _standin.Url("/text?body="), nullptr, nullptr, _dir.File("x.bin").c_str(), true));
   EXPECT_TRUE(_log.Contains("ファイル書込み時のデータエラー"));
 }
 
@@ -243,7 +247,8 @@ TEST_F(WinHttpWrapperTest, StalledServerEndsWithTimeout) {
     ASSERT_TRUE(_standin.Set("/bytes", stall));
     CWinHttpWrapper http;
     http.SetTimeouts(HttpTimeouts{0, 5000, 5000, 1000});
-    EXPECT_EQ(static_cast<DWORD>(ERROR_WINHTTP_TIMEOUT), Get(http, _standin.Url("/bytes?size=5000")))
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WINHTTP_TIMEOUT),
+              Get(http, _standin.Url("/bytes?size=5000")))
         << stall;
   }
 }
@@ -267,7 +272,8 @@ TEST_F(WinHttpWrapperTest, AbortMidBodyLeavesThePartialFileAndTheNextTransferApp
   EXPECT_EQ(partial, ovtest::ReadFileOrEmpty(file).size());
 
   ASSERT_TRUE(_standin.Set("/bytes", ""));
-  ASSERT_EQ(0u, Get(http, _standin.Url("/bytes?size=4000000"), nullptr, nullptr, file.c_str(), false));
+  ASSERT_EQ(0u,
+            Get(http, _standin.Url("/bytes?size=4000000"), nullptr, nullptr, file.c_str(), false));
   const std::string bytes = ovtest::ReadFileOrEmpty(file);
   ASSERT_EQ(partial + size, bytes.size());
   EXPECT_TRUE(bytes.substr(static_cast<size_t>(partial)) == Pattern(size));
@@ -306,7 +312,8 @@ TEST_F(WinHttpWrapperTest, DigestChallengeIsAnswered) {
   EXPECT_FALSE(_log.Contains("digest-pass"));
 
   CWinHttpWrapper wrong;
-  EXPECT_EQ(kHttpStatusFlag | 401, Get(wrong, _standin.Url("/digest/all.man"), L"digest-user", L"bad"));
+  EXPECT_EQ(kHttpStatusFlag | 401,
+            Get(wrong, _standin.Url("/digest/all.man"), L"digest-user", L"bad"));
   CWinHttpWrapper anonymous;
   EXPECT_EQ(kHttpStatusFlag | 401, Get(anonymous, _standin.Url("/digest/all.man")));
 }
@@ -331,12 +338,13 @@ TEST_F(WinHttpWrapperTest, MultipartUploadCarriesTheBoundary) {
 
   CWinHttpWrapper http;
   ASSERT_TRUE(Open(http, _standin.Url("/pcapp/LogUploadAPI", ovtest::kStandInHttps), kHttpPost));
-  ASSERT_EQ(0u, Finish(http, http.UploadMultiPart(body.data(), static_cast<DWORD>(body.size()),
-                                                  CConnectionFile::kBoundary,
-                                                  "multipart/form-data")));
+  ASSERT_EQ(0u,
+            Finish(http, http.UploadMultiPart(body.data(), static_cast<DWORD>(body.size()),
+                                              CConnectionFile::kBoundary, "multipart/form-data")));
   const std::vector<StandInRequest> requests = _standin.Requests();
   ASSERT_EQ(1u, requests.size());
-  EXPECT_EQ("multipart/form-data; boundary=\"OstrovelleBoundary\"", requests[0].Header("Content-Type"));
+  EXPECT_EQ("multipart/form-data; boundary=\"OstrovelleBoundary\"",
+            requests[0].Header("Content-Type"));
   ASSERT_EQ(3u, requests[0].parts.size());
   EXPECT_EQ("ccid_head", requests[0].parts[0].name);
   EXPECT_EQ("00050000", requests[0].parts[0].content);
@@ -388,8 +396,9 @@ TEST_F(WinHttpWrapperTest, LongUploadsGetLongTimeouts) {
 TEST_F(WinHttpWrapperTest, SecretsInUrlsNeverReachTheLog) {
   ASSERT_TRUE(_standin.Set("/pcapp/DeviceNoUserAuthenticationAPI", "status=500"));
   CWinHttpWrapper http;
-  EXPECT_EQ(kHttpStatusFlag | 500,
-            Post(http, _standin.Url("/pcapp/DeviceNoUserAuthenticationAPI?nick=n&pass=Hush123"), ""));
+  EXPECT_EQ(
+      kHttpStatusFlag | 500,
+      Post(http, _standin.Url("/pcapp/DeviceNoUserAuthenticationAPI?nick=n&pass=Hush123"), ""));
   EXPECT_TRUE(_log.Contains("pass=****"));
   EXPECT_FALSE(_log.Contains("Hush123"));
 }

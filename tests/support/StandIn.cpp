@@ -1,13 +1,13 @@
 // The tests' client of the stand-in service; see StandIn.h.
 #include "StandIn.h"
 
-#include "ConnectionFile.h"
-#include "Handle.h"
-#include "StringUtil.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "ConnectionFile.h"
+#include "Handle.h"
+#include "StringUtil.h"
 
 namespace ovtest {
 
