@@ -21,3 +21,5 @@
 #undef PathRemoveFileSpec
 #undef PathAppend
 #undef PathAddBackslash
+#undef PathFindExtension
+#undef PathStripToRoot
