@@ -293,6 +293,21 @@ TEST_F(WinHttpWrapperTest, StopOnOneWrapperAbortsItsSiblingOnTheSameThread) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), Finish(busy, thread));
 }
 
+TEST_F(WinHttpWrapperTest, WorkerThatCannotSeeTheAbortIsEndedByForce) {
+  ASSERT_TRUE(_standin.Set("/text", "stall=headers&stall_ms=20000"));
+  CWinHttpWrapper http;
+  http.SetTimeouts(HttpTimeouts{0, 5000, 5000, 20000});
+  ASSERT_TRUE(Open(http, _standin.Url("/text?body=x"), kHttpGet));
+  ASSERT_NE(nullptr, http.Download(nullptr, nullptr));
+  ASSERT_TRUE(_standin.WaitForRequests(1, kTransferLimitMs));
+  // Blocked in the wait for the headers, the worker never checks the event.
+  EXPECT_FALSE(http.Stop(300));
+  EXPECT_TRUE(_log.Contains("中断要求にタイムアウトしました"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), http.GetResult());
+  // Idle again: the next transfer can be prepared.
+  EXPECT_TRUE(http.SetRequest(_standin.Url("/text?body=x").c_str(), 0, nullptr, true));
+}
+
 TEST_F(WinHttpWrapperTest, RunEventIsNamedAfterTheConstructingThread) {
   CWinHttpWrapper http;
   CHandle opened(OpenEventA(SYNCHRONIZE, FALSE,
