@@ -109,7 +109,7 @@ class WinHttpWrapperTest : public ::testing::Test {
 
   CStandIn _standin;
   ovtest::CTempDir _dir;
-  ovtest::CScopedTestLog _log;
+  ovtest::CLogCapture _log{true};
 };
 
 class WinHttpWrapperSchemeTest : public WinHttpWrapperTest,
