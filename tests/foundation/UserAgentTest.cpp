@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "CardMaker.h"
+#include "ConnectionFile.h"
 #include "OstrovelleLite/UserAgent.h"
+#include "StandIn.h"
 #include "TestSupport.h"
+#include "WinHttpWrapper.h"
 
 namespace {
 
@@ -71,6 +74,39 @@ TEST_F(UserAgentCardTest, UnreadableCardKeepsTheText) {
   ASSERT_TRUE(ovtest::WriteFileBytes(_card.Path("PC\\NAVIINFO.DAT"), std::string(200, 'x')));
   EXPECT_FALSE(agent.Generate());
   EXPECT_EQ("12VuqTRNO/2.000001", agent.GetUserAgentA());
+}
+
+// A request carries the user agent of the card's unit to the server.
+TEST_F(UserAgentCardTest, RequestsCarryTheUnitsUserAgent) {
+  ovtest::CStandIn standin;
+  ASSERT_TRUE(standin.IsRunning());
+  ASSERT_TRUE(ovtest::CCardMaker()
+                  .Model(9)
+                  .AddRecord(0x10000001, 0x01000203, 0x2011, 0)
+                  .WriteCard(_card.Letter()));
+  ovtest::CTempDir dir;
+  ASSERT_TRUE(ovtest::WriteFileBytes(dir.File("Connection.info"),
+                                     standin.ConnectionInfo(ovtest::kStandInHttps)));
+  CConnectionFile connections(dir.File("Connection.info"));
+  ConnectionParameterData data;
+  ASSERT_TRUE(data.SetDeviceParameters("DEV", 1));
+  connections.SetParameters(data);
+  std::string body;
+  ASSERT_TRUE(connections.BuildFormData(15, &body));
+
+  CWinHttpWrapper http;
+  ASSERT_TRUE(http.SetRequest(connections.GetUrl(15).c_str(), 0, nullptr, true));
+  ASSERT_TRUE(http.OpenRequest(kHttpPost, GetUserAgent(_card.Letter()).GetUserAgentW(), L""));
+  HANDLE thread = http.Upload(body.data(), static_cast<DWORD>(body.size()),
+                              "application/x-www-form-urlencoded", nullptr, nullptr);
+  ASSERT_NE(nullptr, thread);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 60000));
+  ASSERT_EQ(0u, http.GetResult());
+  const std::vector<ovtest::StandInRequest> requests = standin.Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("/pcapp/TransmissionRateLimitAPI", requests[0].path);
+  EXPECT_EQ("11VuqTRNO/1.000203", requests[0].Header("User-Agent"));
+  EXPECT_EQ("DEV", requests[0].form.at("deviceno"));
 }
 
 struct ShellCall {
