@@ -18,3 +18,5 @@
 #undef PathRemoveFileSpec
 #undef PathAppend
 #undef PathAddBackslash
+#undef PathFindExtension
+#undef PathStripToRoot
