@@ -21,7 +21,10 @@ class CChunkedCopy final {
  public:
   CChunkedCopy(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress,
                void* data, BOOL* cancel)
-      : _source_path(source), _target_path(target), _progress(progress), _data(data),
+      : _source_path(source),
+        _target_path(target),
+        _progress(progress),
+        _data(data),
         _cancel(cancel) {}
 
   // 0 on success, else the platform error.
@@ -73,8 +76,8 @@ DWORD CChunkedCopy::OpenFiles(DWORD flags) {
   const DWORD attributes =
       (_info.dwFileAttributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) |
       FILE_ATTRIBUTE_NORMAL;
-  _target.Reset(CreateFileW(_target_path, GENERIC_WRITE, 0, nullptr, disposition, attributes,
-                            nullptr));
+  _target.Reset(
+      CreateFileW(_target_path, GENERIC_WRITE, 0, nullptr, disposition, attributes, nullptr));
   if (!_target) {
     const DWORD error = GetLastError();
     // Nothing of ours to clean up: the target is not ours.
@@ -108,8 +111,8 @@ DWORD CChunkedCopy::CopyData() {
 
 DWORD CChunkedCopy::Report(DWORD reason) {
   if (!_progress || _quiet) return 0;
-  const DWORD answer = _progress(_total, _done, _total, _done, 1, reason, _source.Get(),
-                                 _target.Get(), _data);
+  const DWORD answer =
+      _progress(_total, _done, _total, _done, 1, reason, _source.Get(), _target.Get(), _data);
   switch (answer) {
     case PROGRESS_CONTINUE:
       return 0;

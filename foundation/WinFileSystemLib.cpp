@@ -69,8 +69,8 @@ BOOL CWinFileSystemLib::WriteFile_Recover(HANDLE file, const void* buffer, DWORD
   DWORD error = 0;
   const auto attempt = [&] { return WriteFile(file, buffer, size, written, overlapped) != FALSE; };
   if (Retry(_abort_event, attempt, UsualPause, &error)) return TRUE;
-  OV_LOG(kLogError, "WriteFile_Recover( ) - Error ERR:0x%08X SIZE:%d",
-         static_cast<unsigned>(error), static_cast<int>(size));
+  OV_LOG(kLogError, "WriteFile_Recover( ) - Error ERR:0x%08X SIZE:%d", static_cast<unsigned>(error),
+         static_cast<int>(size));
   KeepError(error);
   return FALSE;
 }
@@ -202,8 +202,7 @@ BOOL CWinFileSystemLib::RemoveDirectoryAll_RecoverW(const wchar_t* folder, BOOL 
   return RemoveTree(folder ? folder : L"", remove_self, "RemoveDirectoryAll_RecoverW");
 }
 
-BOOL CWinFileSystemLib::RemoveTree(const wchar_t* folder, BOOL remove_self,
-                                   const char* operation) {
+BOOL CWinFileSystemLib::RemoveTree(const wchar_t* folder, BOOL remove_self, const char* operation) {
   std::wstring base(folder);
   AppendBackslashW(base);
   WIN32_FIND_DATAW found;

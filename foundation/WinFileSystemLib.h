@@ -28,8 +28,7 @@ class CWinFileSystemLib final {
   DWORD LastError() const { return _last_error; }
   HANDLE AbortEvent() const { return _abort_event; }
 
-  BOOL ReadFile_Recover(HANDLE file, void* buffer, DWORD size, DWORD* read,
-                        OVERLAPPED* overlapped);
+  BOOL ReadFile_Recover(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped);
   BOOL WriteFile_Recover(HANDLE file, const void* buffer, DWORD size, DWORD* written,
                          OVERLAPPED* overlapped);
 
@@ -51,8 +50,8 @@ class CWinFileSystemLib final {
   // again.
   BOOL CopyFileEx_Recover(const char* source, const char* target, LPPROGRESS_ROUTINE progress,
                           void* data, BOOL* cancel, DWORD flags);
-  BOOL CopyFileEx_Recover(const wchar_t* source, const wchar_t* target,
-                          LPPROGRESS_ROUTINE progress, void* data, BOOL* cancel, DWORD flags);
+  BOOL CopyFileEx_Recover(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress,
+                          void* data, BOOL* cancel, DWORD flags);
 
   BOOL MoveFileEx_Recover(const char* source, const char* target, DWORD flags);
   BOOL MoveFileEx_Recover(const wchar_t* source, const wchar_t* target, DWORD flags);

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"AddBackslashKeepsOne", PathAddBackslash, L"C:\\a\\", L"C:\\a\\"},
         PathCase{"AddBackslashTooLong", PathAddBackslash, kLongPath.c_str(), L""},
         PathCase{"StripToRoot", PathStripToRoot, L"C:\\a\\b.txt", L"C:\\"},
-        PathCase{"StripToRootOfShare", PathStripToRoot, L"\\\\server\\share\\a", 
+        PathCase{"StripToRootOfShare", PathStripToRoot, L"\\\\server\\share\\a",
                  L"\\\\server\\share"},
         PathCase{"StripToRootOfRelativeFails", PathStripToRoot, L"a\\b", L""}),
     [](const ::testing::TestParamInfo<PathCase>& p) { return std::string(p.param.name); });
@@ -146,8 +146,8 @@ TEST_F(CoreFolderTest, CanOpenFileSharesWithWritersButNotWithExclusiveHolders) {
     ASSERT_TRUE(writer);
     EXPECT_TRUE(CanOpenFile(path.c_str()));
   }
-  CFileHandle exclusive(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
+  CFileHandle exclusive(
+      CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(exclusive);
   EXPECT_FALSE(CanOpenFile(path.c_str()));
 }

@@ -6,6 +6,7 @@
 #include "Handle.h"
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 namespace {
 
 using ovtest::CLogCapture;
+using ovtest::CompressibleBytes;
 using ovtest::CPauseRecorder;
 using ovtest::CTempDir;
 using ovtest::ReadFileOrEmpty;
@@ -53,17 +55,6 @@ bool Inflate(const std::string& packed, std::string* out) {
   return result == Z_STREAM_END && stream.avail_in == 0;
 }
 
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t x = 12345;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    // Mostly repeating text with some noise: compressible, not trivially.
-    bytes[i] = (i % 64 < 48) ? static_cast<char>('a' + i % 26) : static_cast<char>(x >> 24);
-  }
-  return bytes;
-}
-
 class GZipTest : public ::testing::Test {
  protected:
   CTempDir _dir;
@@ -88,7 +79,7 @@ void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 class GZipRoundTripTest : public GZipTest, public ::testing::WithParamInterface<RoundTripCase> {};
 
 TEST_P(GZipRoundTripTest, PacksAStandardGzipFileAndUnpacksItAgain) {
-  const std::string data = Pattern(GetParam().size);
+  const std::string data = CompressibleBytes(GetParam().size);
   const std::string source = _dir.File("表ソ.bin");
   const std::string packed = _dir.File("表ソ.bin.gz");
   const std::string unpacked = _dir.File("unpacked.bin");
@@ -178,8 +169,8 @@ TEST_F(GZipTest, MissingSourceToPackIsErrorTwoWithoutALine) {
 TEST_F(GZipTest, SourceHeldByAnotherProgramFailsAndRemovesTheTarget) {
   const std::string source = _dir.File("held.txt");
   ASSERT_TRUE(WriteFileBytes(source, "x"));
-  CFileHandle holder(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
+  CFileHandle holder(
+      CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
   CGZipIF gzip;
   EXPECT_FALSE(gzip.GZipFile(source, _dir.File("held.gz")));
@@ -201,9 +192,9 @@ TEST_F(GZipTest, TargetInAMissingFolderFailsToOpen) {
             _log.Errors());
   EXPECT_FALSE(gzip.UnGZipFile(_dir.File("a.txt"), target));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), gzip.LastError());
-  EXPECT_EQ(FormatString("CGZipIF::UnGZipFileEx - CreateFile 失敗 %s ERR:0x00000003",
-                         target.c_str()),
-            _log.Errors().back());
+  EXPECT_EQ(
+      FormatString("CGZipIF::UnGZipFileEx - CreateFile 失敗 %s ERR:0x00000003", target.c_str()),
+      _log.Errors().back());
 }
 
 TEST_F(GZipTest, UnpackingAMissingSourceTriesThreeTimes) {
@@ -225,8 +216,8 @@ TEST_F(GZipTest, UnpackingAMissingSourceTriesThreeTimes) {
 TEST_F(GZipTest, PackingSucceedsWhenTheSourceIsFreedBetweenTries) {
   const std::string source = _dir.File("busy.txt");
   ASSERT_TRUE(WriteFileBytes(source, "payload"));
-  CFileHandle holder(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
+  CFileHandle holder(
+      CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   CHandle abort_event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   CPauseRecorder pauses([&](int) { holder.Reset(); });
   CGZipIF gzip(abort_event.Get());

@@ -5,6 +5,7 @@
 #include "Handle.h"
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 #include "WinFileSystemLib.h"
 
@@ -18,16 +19,11 @@
 namespace {
 
 using ovtest::CLogCapture;
+using ovtest::CompressibleBytes;
 using ovtest::CPauseRecorder;
 using ovtest::CTempDir;
 using ovtest::ReadFileOrEmpty;
 using ovtest::WriteFileBytes;
-
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-  return bytes;
-}
 
 struct Report {
   DWORD reason;
@@ -42,8 +38,8 @@ struct ProgressLog {
   DWORD answer = PROGRESS_CONTINUE;
 };
 
-DWORD CALLBACK RecordProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER,
-                              LARGE_INTEGER, DWORD, DWORD reason, HANDLE, HANDLE, void* data) {
+DWORD CALLBACK RecordProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER,
+                              DWORD, DWORD reason, HANDLE, HANDLE, void* data) {
   auto* log = static_cast<ProgressLog*>(data);
   log->reports.push_back({reason, total.QuadPart, done.QuadPart});
   if (reason == CALLBACK_CHUNK_FINISHED && log->answer_at_chunk &&
@@ -65,20 +61,20 @@ class ChunkedCopyTest : public ::testing::Test {
 TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
   const std::string source = _dir.File("source.bin");
   const std::string target = _dir.File("target.bin");
-  const std::string data = Pattern(4096 * 3 + 100);
+  const std::string data = CompressibleBytes(4096 * 3 + 100);
   ASSERT_TRUE(WriteFileBytes(source, data));
   FILETIME old_time = {0x12345600, 0x01D00000};
   {
-    CFileHandle f(CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr));
+    CFileHandle f(
+        CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(SetFileTime(f.Get(), nullptr, nullptr, &old_time));
   }
   ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY));
 
   ProgressLog progress;
   CWinFileSystemLib fs;
-  ASSERT_TRUE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress,
-                                    nullptr, 0));
+  ASSERT_TRUE(
+      fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress, nullptr, 0));
   EXPECT_EQ(data, ReadFileOrEmpty(target));
   ASSERT_EQ(5u, progress.reports.size());
   EXPECT_EQ(static_cast<DWORD>(CALLBACK_STREAM_SWITCH), progress.reports[0].reason);
@@ -123,15 +119,14 @@ TEST_P(ProgressAnswerTest, EndsOrQuietensTheCopy) {
   const AnswerCase& c = GetParam();
   const std::string source = _dir.File("source.bin");
   const std::string target = _dir.File("target.bin");
-  ASSERT_TRUE(WriteFileBytes(source, Pattern(4096 * 4)));
+  ASSERT_TRUE(WriteFileBytes(source, CompressibleBytes(4096 * 4)));
   ProgressLog progress;
   progress.answer_at_chunk = 1;
   progress.answer = c.answer;
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  EXPECT_EQ(c.copied ? TRUE : FALSE,
-            fs.CopyFileEx_Recover(source.c_str(), target.c_str(), RecordProgress, &progress,
-                                  nullptr, 0));
+  EXPECT_EQ(c.copied ? TRUE : FALSE, fs.CopyFileEx_Recover(source.c_str(), target.c_str(),
+                                                           RecordProgress, &progress, nullptr, 0));
   EXPECT_EQ(c.reports, progress.reports.size());
   EXPECT_EQ(c.copied, PathFileExists(target));
   // An abort asked for by the user is not tried again.
@@ -145,13 +140,14 @@ TEST_P(ProgressAnswerTest, EndsOrQuietensTheCopy) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ProgressAnswerTest,
-    ::testing::Values(AnswerCase{"Cancel", PROGRESS_CANCEL, false, 2},
-                      AnswerCase{"Stop", PROGRESS_STOP, false, 2},
-                      AnswerCase{"Quiet", PROGRESS_QUIET, true, 2},
-                      AnswerCase{"Continue", PROGRESS_CONTINUE, true, 5}),
-    [](const ::testing::TestParamInfo<AnswerCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, ProgressAnswerTest,
+                         ::testing::Values(AnswerCase{"Cancel", PROGRESS_CANCEL, false, 2},
+                                           AnswerCase{"Stop", PROGRESS_STOP, false, 2},
+                                           AnswerCase{"Quiet", PROGRESS_QUIET, true, 2},
+                                           AnswerCase{"Continue", PROGRESS_CONTINUE, true, 5}),
+                         [](const ::testing::TestParamInfo<AnswerCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 // The routine holds the copy after its first chunk until the test thread has
 // set the cancel flag.
@@ -176,7 +172,7 @@ TEST_F(ChunkedCopyTest, CancelFlagSetByAnotherThreadEndsALongCopyAtOnce) {
   copytest::SetChunkSize(0);  // the product's chunks: 1 MiB
   const std::string source = _dir.File("long.bin");
   const std::string target = _dir.File("copy.bin");
-  ASSERT_TRUE(WriteFileBytes(source, Pattern(16 * 1024 * 1024)));
+  ASSERT_TRUE(WriteFileBytes(source, CompressibleBytes(16 * 1024 * 1024)));
   HeldCopy held;
   BOOL cancel = FALSE;
   CPauseRecorder pauses;
@@ -197,22 +193,6 @@ TEST_F(ChunkedCopyTest, CancelFlagSetByAnotherThreadEndsALongCopyAtOnce) {
   EXPECT_EQ(1, held.chunks);
   EXPECT_FALSE(PathFileExists(target));
   EXPECT_TRUE(pauses.Pauses().empty());
-}
-
-TEST_F(ChunkedCopyTest, FailIfExistsLeavesTheTargetAlone) {
-  const std::string source = _dir.File("source.txt");
-  const std::string target = _dir.File("target.txt");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  CPauseRecorder pauses;
-  CWinFileSystemLib fs;
-  EXPECT_FALSE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), nullptr, nullptr, nullptr,
-                                     COPY_FILE_FAIL_IF_EXISTS));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), fs.LastError());
-  EXPECT_EQ(std::vector<DWORD>(3, 3000), pauses.Pauses());
-  EXPECT_EQ("old", ReadFileOrEmpty(target));
-  EXPECT_TRUE(fs.CopyFileEx_Recover(source.c_str(), target.c_str(), nullptr, nullptr, nullptr, 0));
-  EXPECT_EQ("new", ReadFileOrEmpty(target));
 }
 
 TEST_F(ChunkedCopyTest, MissingSourceAndMissingTargetFolder) {

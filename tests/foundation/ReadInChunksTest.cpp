@@ -55,8 +55,7 @@ TEST_F(ReadInChunksTest, FileShorterThanItsSizeEndsWhereTheFileEnds) {
     _pieces.emplace_back(data, n);
     return true;
   };
-  EXPECT_EQ(ChunkReadResult::kDone,
-            ReadInChunks(_file.Get(), 1000000, _buffer, 4, sink, &_done));
+  EXPECT_EQ(ChunkReadResult::kDone, ReadInChunks(_file.Get(), 1000000, _buffer, 4, sink, &_done));
   EXPECT_EQ(10u, _done);
   EXPECT_EQ(3u, _pieces.size());
 }
@@ -64,12 +63,12 @@ TEST_F(ReadInChunksTest, FileShorterThanItsSizeEndsWhereTheFileEnds) {
 TEST_F(ReadInChunksTest, SinkAndReadFailuresEndTheReading) {
   int calls = 0;
   const auto refuse = [&](const char*, DWORD) { return ++calls < 2; };
-  EXPECT_EQ(ChunkReadResult::kSinkFailed, ReadInChunks(_file.Get(), 10, _buffer, 4, refuse,
-                                                       &_done));
+  EXPECT_EQ(ChunkReadResult::kSinkFailed,
+            ReadInChunks(_file.Get(), 10, _buffer, 4, refuse, &_done));
   EXPECT_EQ(2, calls);
   EXPECT_EQ(4u, _done);
-  CFileHandle write_only(CreateFileA(_dir.File("w").c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_ALWAYS, 0, nullptr));
+  CFileHandle write_only(
+      CreateFileA(_dir.File("w").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   const auto any = [](const char*, DWORD) { return true; };
   EXPECT_EQ(ChunkReadResult::kReadFailed,
             ReadInChunks(write_only.Get(), 10, _buffer, 4, any, &_done));

@@ -98,14 +98,14 @@ TEST_P(OpenFailureTest, PausesByDispositionAndErrorThenLogsThePath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OpenFailureTest,
-    ::testing::Values(
-        OpenCase{"MissingFileLooksAgainSoon", "missing.txt", OPEN_EXISTING, ERROR_FILE_NOT_FOUND,
-                 500},
-        OpenCase{"MissingFolderIsAnOrdinaryFailure", "nofolder\\missing.txt", OPEN_EXISTING,
-                 ERROR_PATH_NOT_FOUND, 3000},
-        OpenCase{"CreateNewOverAnExistingFile", "exists", CREATE_NEW, ERROR_FILE_EXISTS, 3000},
-        OpenCase{"JapaneseNameInTheLine", "表ソ\\ファイル.txt", OPEN_EXISTING,
-                 ERROR_PATH_NOT_FOUND, 3000}),
+    ::testing::Values(OpenCase{"MissingFileLooksAgainSoon", "missing.txt", OPEN_EXISTING,
+                               ERROR_FILE_NOT_FOUND, 500},
+                      OpenCase{"MissingFolderIsAnOrdinaryFailure", "nofolder\\missing.txt",
+                               OPEN_EXISTING, ERROR_PATH_NOT_FOUND, 3000},
+                      OpenCase{"CreateNewOverAnExistingFile", "exists", CREATE_NEW,
+                               ERROR_FILE_EXISTS, 3000},
+                      OpenCase{"JapaneseNameInTheLine", "表ソ\\ファイル.txt", OPEN_EXISTING,
+                               ERROR_PATH_NOT_FOUND, 3000}),
     [](const ::testing::TestParamInfo<OpenCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RetryTest, OpenThatSucceedsAtTheSecondTryLogsNothing) {
@@ -123,6 +123,27 @@ TEST_F(RetryTest, OpenThatSucceedsAtTheSecondTryLogsNothing) {
   EXPECT_TRUE(_log.Errors().empty());
 }
 
+TEST_F(RetryTest, CardFileHeldByAnotherProgramGivesUpWithTheSharingError) {
+  ovtest::CTestCard card;
+  ASSERT_TRUE(card.IsValid());
+  const std::string path = card.Path("PC\\SDINFO.DAT");
+  ASSERT_TRUE(CreateDirectories(card.Path("PC")));
+  ASSERT_TRUE(WriteFileBytes(path, "card"));
+  CFileHandle holder(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0));
+  ASSERT_TRUE(holder);
+  CPauseRecorder pauses;
+  CWinFileSystemLib fs;
+  const HANDLE h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), fs.LastError());
+  EXPECT_EQ(std::vector<std::string>{FormatString(
+                "CreateFile_Recover( ) - Error ERR:0x00000020 PATH:%s ACCESS:40000000 SHARE:0",
+                path.c_str())},
+            _log.Errors());
+}
+
 TEST_F(RetryTest, WidePathWorksAndIsLoggedInTheAnsiCodePage) {
   const std::wstring folder = ToWide(_dir.Path());
   CWinFileSystemLib fs;
@@ -132,8 +153,8 @@ TEST_F(RetryTest, WidePathWorksAndIsLoggedInTheAnsiCodePage) {
   EXPECT_TRUE(PathFileExists(_dir.File("表ソ.txt")));
   created.Reset();
   CPauseRecorder pauses;
-  EXPECT_FALSE(fs.MoveFileEx_Recover((folder + L"ない.txt").c_str(),
-                                     (folder + L"表ソ2.txt").c_str(), 0));
+  EXPECT_FALSE(
+      fs.MoveFileEx_Recover((folder + L"ない.txt").c_str(), (folder + L"表ソ2.txt").c_str(), 0));
   EXPECT_EQ(std::vector<std::string>{FormatString(
                 "MoveFileEx_Recover( ) - Error ERR:0x00000002 SRC:%s DST:%s",
                 _dir.File("ない.txt").c_str(), _dir.File("表ソ2.txt").c_str())},
@@ -146,8 +167,8 @@ TEST_F(RetryTest, SignalledAbortEventCutsEveryPauseShort) {
   CWinFileSystemLib fs(abort_event.Get());
   EXPECT_EQ(abort_event.Get(), fs.AbortEvent());
   const DWORD start = GetTickCount();
-  const HANDLE h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0,
-                                         nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(INVALID_HANDLE_VALUE, h);
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
@@ -174,24 +195,53 @@ TEST_F(RetryTest, PausesWaitOnTheHoldersAbortEvent) {
   EXPECT_EQ(std::vector<HANDLE>(3, abort_event.Get()), pauses.Events());
 }
 
-TEST_F(RetryTest, CopyOverAnExistingTargetWithFailIfExistsFailsThreeTimes) {
+// The plain copy and the chunked one, each asked to keep an existing target.
+struct CopyCase {
+  const char* name;
+  BOOL (*copy)
+  (CWinFileSystemLib& fs, const std::string& source, const std::string& target,
+   bool fail_if_exists);
+};
+
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+
+class CopyOverExistingTest : public RetryTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyOverExistingTest, FailIfExistsFailsThreeTimesAndLeavesTheTarget) {
+  const CopyCase& c = GetParam();
   const std::string source = _dir.File("source.txt");
   const std::string target = _dir.File("target.txt");
   ASSERT_TRUE(WriteFileBytes(source, "new"));
   ASSERT_TRUE(WriteFileBytes(target, "old"));
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  EXPECT_FALSE(fs.CopyFile_Recover(source.c_str(), target.c_str(), TRUE));
+  EXPECT_FALSE(c.copy(fs, source, target, true));
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), fs.LastError());
   EXPECT_EQ("old", ReadFileOrEmpty(target));
-  EXPECT_EQ(std::vector<std::string>{FormatString(
-                "CopyFile_Recover( ) - Error ERR:0x00000050 SRC:%s DST:%s", source.c_str(),
-                target.c_str())},
+  EXPECT_EQ(std::vector<std::string>{FormatString("%s( ) - Error ERR:0x00000050 SRC:%s DST:%s",
+                                                  c.name, source.c_str(), target.c_str())},
             _log.Errors());
-  EXPECT_TRUE(fs.CopyFile_Recover(source.c_str(), target.c_str(), FALSE));
+  EXPECT_TRUE(c.copy(fs, source, target, false));
   EXPECT_EQ("new", ReadFileOrEmpty(target));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Copies, CopyOverExistingTest,
+    ::testing::Values(CopyCase{"CopyFile_Recover",
+                               [](CWinFileSystemLib& fs, const std::string& from,
+                                  const std::string& to, bool keep) {
+                                 return fs.CopyFile_Recover(from.c_str(), to.c_str(),
+                                                            keep ? TRUE : FALSE);
+                               }},
+                      CopyCase{"CopyFileEx_Recover",
+                               [](CWinFileSystemLib& fs, const std::string& from,
+                                  const std::string& to, bool keep) {
+                                 return fs.CopyFileEx_Recover(from.c_str(), to.c_str(), nullptr,
+                                                              nullptr, nullptr,
+                                                              keep ? COPY_FILE_FAIL_IF_EXISTS : 0);
+                               }}),
+    [](const ::testing::TestParamInfo<CopyCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RetryTest, DeletionsOfMissingPathsSucceedWithoutATry) {
   CPauseRecorder pauses;
@@ -230,9 +280,9 @@ TEST_F(RetryTest, RemovingAFolderThatIsNotEmptyFails) {
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), fs.LastError());
   ASSERT_EQ(1u, _log.Errors().size());
-  EXPECT_EQ(FormatString("RemoveDirectory_Recover( ) - Error ERR:0x00000091 PATH:%s",
-                         folder.c_str()),
-            _log.Errors()[0]);
+  EXPECT_EQ(
+      FormatString("RemoveDirectory_Recover( ) - Error ERR:0x00000091 PATH:%s", folder.c_str()),
+      _log.Errors()[0]);
 }
 
 TEST_F(RetryTest, MoveReplacesWithTheGivenFlags) {
@@ -294,10 +344,10 @@ TEST_F(RemoveTreeTest, MissingFolderIsAListingFailure) {
   CWinFileSystemLib fs;
   EXPECT_FALSE(fs.RemoveDirectoryAll_RecoverA(missing.c_str(), TRUE));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
-  EXPECT_EQ(std::vector<std::string>{FormatString(
-                "RemoveDirectoryAll_RecoverA( ) - Error ERR:0x00000003 PATH:%s\\",
-                missing.c_str())},
-            _log.Errors());
+  EXPECT_EQ(
+      std::vector<std::string>{FormatString(
+          "RemoveDirectoryAll_RecoverA( ) - Error ERR:0x00000003 PATH:%s\\", missing.c_str())},
+      _log.Errors());
   EXPECT_TRUE(pauses.Pauses().empty());
   EXPECT_FALSE(fs.RemoveDirectoryAll_RecoverW(ToWide(missing).c_str(), TRUE));
   EXPECT_EQ(2u, _log.Errors().size());
