@@ -8,6 +8,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <psapi.h>
+#include <shellapi.h>
+#include <wincrypt.h>
+#include <winhttp.h>
 
 // The shell's path helpers are called by their full A/W names; the generic
 // names belong to our own helpers (see Folders.h).

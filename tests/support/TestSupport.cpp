@@ -3,6 +3,7 @@
 
 #include "Folders.h"
 #include "Handle.h"
+#include "Log.h"
 #include "StringUtil.h"
 
 #include <cstring>
@@ -46,6 +47,16 @@ CScopedDataRoot::~CScopedDataRoot() {
   SetEnvironmentVariableA("OV_DOWNLOAD_FOLDER", nullptr);
   folderstest::ResetDataRoot();
 }
+
+CScopedTestLog::CScopedTestLog() {
+  logtest::Reset();
+  CBroxLogWrapper(__FILE__, __LINE__).Open(_dir.File("test.log").c_str(), 4096);
+  logtest::SetTraceEnabled(true);
+}
+
+CScopedTestLog::~CScopedTestLog() { logtest::Reset(); }
+
+std::string CScopedTestLog::Text() const { return ReadFileOrEmpty(_dir.File("test.log")); }
 
 std::string RemovableDriveLetters() {
   std::string letters;
