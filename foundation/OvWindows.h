@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <winioctl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <psapi.h>
