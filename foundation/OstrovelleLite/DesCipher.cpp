@@ -3,11 +3,14 @@
 // lookup tables at compile time, so no table is typed out by hand twice.
 #include "OstrovelleLite/DesCipher.h"
 
+#include "OstrovelleLite/RecordFields.h"
+
 #include <array>
 #include <cstring>
 
 namespace {
 
+// clang-format off
 constexpr uint8_t kInitialPermutation[64] = {
     58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
     62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
@@ -63,6 +66,7 @@ constexpr uint8_t kSBoxes[8][4][16] = {
      {1, 15, 13, 8, 10, 3, 7, 4, 12, 5, 6, 11, 0, 14, 9, 2},
      {7, 11, 4, 1, 9, 12, 14, 2, 0, 6, 10, 13, 15, 3, 5, 8},
      {2, 1, 14, 7, 4, 10, 8, 13, 15, 12, 9, 0, 3, 5, 6, 11}}};
+// clang-format on
 
 constexpr bool SBoxRowsArePermutations() {
   for (const auto& box : kSBoxes) {
@@ -139,23 +143,12 @@ uint64_t Permute(uint64_t x, const ByteTables& tables) {
   return r;
 }
 
-uint32_t LoadLe32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void StoreLe32(uint32_t v, uint8_t* p) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 // The unit's byte order: each half is a little-endian word.
 uint64_t LoadUnit(const uint8_t* p) { return uint64_t{LoadLe32(p)} << 32 | LoadLe32(p + 4); }
 
 void StoreUnit(uint64_t v, uint8_t* p) {
-  StoreLe32(static_cast<uint32_t>(v >> 32), p);
-  StoreLe32(static_cast<uint32_t>(v), p + 4);
+  StoreLe32(p, static_cast<uint32_t>(v >> 32));
+  StoreLe32(p + 4, static_cast<uint32_t>(v));
 }
 
 uint32_t RotateLeft(uint32_t v, int n) {
@@ -252,8 +245,9 @@ void TripleDesBlock(const uint8_t k1[8], const uint8_t k2[8], const uint8_t k3[8
 void BuildCipherKey(uint8_t buffer[16]) {
   // Three keys and one block; the key is derived from them here so that it
   // does not stand in the program as one piece.
-  static const uint8_t kSeed[32] = {
-      0x4F, 0x76, 0x72, 0xA3, 0x1D, 0xE8, 0x5B, 0x92, 0xC6, 0x07, 0x3E, 0xD4, 0x81, 0x6A, 0xF5, 0x2C,
-      0x9B, 0x58, 0xE1, 0x14, 0x7D, 0xA0, 0x36, 0xCF, 0x25, 0xBE, 0x69, 0xF0, 0x43, 0x8C, 0x17, 0xDA};
+  static const uint8_t kSeed[32] = {0x4F, 0x76, 0x72, 0xA3, 0x1D, 0xE8, 0x5B, 0x92,
+                                    0xC6, 0x07, 0x3E, 0xD4, 0x81, 0x6A, 0xF5, 0x2C,
+                                    0x9B, 0x58, 0xE1, 0x14, 0x7D, 0xA0, 0x36, 0xCF,
+                                    0x25, 0xBE, 0x69, 0xF0, 0x43, 0x8C, 0x17, 0xDA};
   TripleDesBlock(kSeed, kSeed + 8, kSeed + 16, kSeed + 24, buffer);
 }

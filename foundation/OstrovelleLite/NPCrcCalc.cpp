@@ -22,7 +22,8 @@ constexpr std::array<uint16_t, 256> kTable = MakeTable();
 void NPCrcCalc::Update(const void* bytes, size_t count) {
   const auto* p = static_cast<const uint8_t*>(bytes);
   uint16_t r = _register;
-  for (size_t i = 0; i < count; ++i) r = static_cast<uint16_t>((r >> 8) ^ kTable[(r ^ p[i]) & 0xFF]);
+  for (size_t i = 0; i < count; ++i)
+    r = static_cast<uint16_t>((r >> 8) ^ kTable[(r ^ p[i]) & 0xFF]);
   _register = r;
 }
 

@@ -63,14 +63,16 @@ TEST_P(DesKnownAnswer, StandardByteOrderDoesNot) {
   EXPECT_NE(FromHex(v.cipher), block);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Published, DesKnownAnswer,
-    ::testing::Values(
-        DesVector{"Fips81NowIsT", "0123456789ABCDEF", "4E6F772069732074", "3FA40E8A984D4815"},
-        DesVector{"Sp50020VariablePlain", "0101010101010101", "8000000000000000",
-                  "95F8A5E5DD31D900"},
-        DesVector{"WorkedExample", "133457799BBCDFF1", "0123456789ABCDEF", "85E813540F0AB405"}),
-    [](const ::testing::TestParamInfo<DesVector>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Published, DesKnownAnswer,
+                         ::testing::Values(DesVector{"Fips81NowIsT", "0123456789ABCDEF",
+                                                     "4E6F772069732074", "3FA40E8A984D4815"},
+                                           DesVector{"Sp50020VariablePlain", "0101010101010101",
+                                                     "8000000000000000", "95F8A5E5DD31D900"},
+                                           DesVector{"WorkedExample", "133457799BBCDFF1",
+                                                     "0123456789ABCDEF", "85E813540F0AB405"}),
+                         [](const ::testing::TestParamInfo<DesVector>& p) {
+                           return std::string(p.param.name);
+                         });
 
 TEST(DesCbc, MatchesThePublishedChainAndReversesIt) {
   const std::vector<uint8_t> key = ToUnitOrder(FromHex("0123456789ABCDEF"));
