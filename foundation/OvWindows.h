@@ -13,6 +13,8 @@
 #include <shellapi.h>
 #include <wincrypt.h>
 #include <winhttp.h>
+#include <mmsystem.h>
+#include <mmreg.h>
 
 // The shell's path helpers are called by their full A/W names; the generic
 // names belong to our own helpers (see Folders.h).

@@ -293,6 +293,21 @@ TEST_F(WinHttpWrapperTest, StopOnOneWrapperAbortsItsSiblingOnTheSameThread) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), Finish(busy, thread));
 }
 
+TEST_F(WinHttpWrapperTest, WorkerThatCannotSeeTheAbortIsEndedByForce) {
+  ASSERT_TRUE(_standin.Set("/text", "stall=headers&stall_ms=20000"));
+  CWinHttpWrapper http;
+  http.SetTimeouts(HttpTimeouts{0, 5000, 5000, 20000});
+  ASSERT_TRUE(Open(http, _standin.Url("/text?body=x"), kHttpGet));
+  ASSERT_NE(nullptr, http.Download(nullptr, nullptr));
+  ASSERT_TRUE(_standin.WaitForRequests(1, kTransferLimitMs));
+  // Blocked in the wait for the headers, the worker never checks the event.
+  EXPECT_FALSE(http.Stop(300));
+  EXPECT_TRUE(_log.Contains("中断要求にタイムアウトしました"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), http.GetResult());
+  // Idle again: the next transfer can be prepared.
+  EXPECT_TRUE(http.SetRequest(_standin.Url("/text?body=x").c_str(), 0, nullptr, true));
+}
+
 TEST_F(WinHttpWrapperTest, RunEventIsNamedAfterTheConstructingThread) {
   CWinHttpWrapper http;
   CHandle opened(OpenEventA(SYNCHRONIZE, FALSE,
@@ -401,6 +416,22 @@ TEST_F(WinHttpWrapperTest, SecretsInUrlsNeverReachTheLog) {
       Post(http, _standin.Url("/pcapp/DeviceNoUserAuthenticationAPI?nick=n&pass=Hush123"), ""));
   EXPECT_TRUE(_log.Contains("pass=****"));
   EXPECT_FALSE(_log.Contains("Hush123"));
+}
+
+TEST_F(WinHttpWrapperTest, EveryConnectionReachesItsStandInRoute) {
+  ASSERT_TRUE(ovtest::WriteFileBytes(_dir.File("Connection.info"),
+                                     _standin.ConnectionInfo(ovtest::kStandInHttps)));
+  CConnectionFile connections(_dir.File("Connection.info"));
+  for (int id = 0; id <= 30; ++id) {
+    const std::string url = connections.GetUrl(id);
+    ASSERT_EQ(0u, url.find("https://localhost:")) << id;
+    CWinHttpWrapper http;
+    // The weather files are behind digest authentication.
+    const bool weather = id == 11 || id == 26;
+    const DWORD result = weather ? Get(http, url + "all.man", L"rodiduvaveru4", L"Kv37dpwR")
+                                 : Post(http, url, "a=1");
+    EXPECT_EQ(0u, result) << id << " " << url;
+  }
 }
 
 TEST_F(WinHttpWrapperTest, ProxyIsLookedUpWhenNoneIsGiven) {

@@ -33,7 +33,7 @@ bool HttpGet(int port, const std::string& path, std::string* body) {
   CInternet session(WinHttpOpen(L"ovtest-control", WINHTTP_ACCESS_TYPE_NO_PROXY,
                                 WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return false;
-  WinHttpSetTimeouts(session.Get(), 10000, 10000, 10000, 10000);
+  WinHttpSetTimeouts(session.Get(), 10000, 10000, 10000, 120000);
   CInternet connection(
       WinHttpConnect(session.Get(), L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0));
   if (!connection) return false;
@@ -171,6 +171,12 @@ std::vector<StandInRequest> CStandIn::Requests() const {
   std::string text;
   if (!Control("log", &text)) return {};
   return ParseStandInLog(text);
+}
+
+bool CStandIn::WaitForRequests(size_t count, DWORD limit_ms) const {
+  std::string reply;
+  return Control(
+      FormatString("wait?count=%u&timeout_ms=%lu", static_cast<unsigned>(count), limit_ms), &reply);
 }
 
 std::string CStandIn::ConnectionInfo(StandInListener listener) const {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "OvWindows.h"
+
 namespace ovtest {
 
 enum StandInListener {
@@ -57,6 +59,8 @@ class CStandIn final {
   bool Set(const std::string& path, const std::string& scenario) const;
   bool Reset() const;
   std::vector<StandInRequest> Requests() const;
+  // Waits until the log holds at least count requests; false after the limit.
+  bool WaitForRequests(size_t count, DWORD limit_ms) const;
 
   // "id,URL" lines sending every connection id to this namespace.
   std::string ConnectionInfo(StandInListener listener = kStandInHttp) const;

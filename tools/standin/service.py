@@ -10,6 +10,7 @@ Control requests (never logged), on any listener:
   GET /_control/<ns>/set?path=/p&status=404&delay_ms=..   scenario for a path
   GET /_control/<ns>/log                                  the request log
   GET /_control/<ns>/reset                                forget scenarios and log
+  GET /_control/<ns>/wait?count=N&timeout_ms=T            until N requests are logged
 "path=*" sets the scenario of every path of the namespace. Scenario fields:
   status=N        reply N (with a short body) instead of the route's reply
   delay_ms=N      wait before replying
@@ -100,6 +101,7 @@ def find_route(path):
 class Namespace:
     def __init__(self):
         self.lock = threading.Lock()
+        self.logged = threading.Condition(self.lock)
         self.scenarios = {}  # path or "*" -> dict
         self.counts = {}     # path -> requests seen
         self.log = []
@@ -295,6 +297,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "method": self.command, "path": path, "query": url.query,
                 "headers": list(self.headers.items()), "form": req.form,
                 "parts": req.parts, "body": body})
+            space.logged.notify_all()
             count = space.counts.get(path, 0) + 1
             space.counts[path] = count
             scenario = dict(space.scenarios.get("*", {}))
@@ -391,6 +394,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 space.scenarios[path] = query
             elif command == "log":
                 text = _log_text(space.log)
+            elif command == "wait":
+                count = int(query.get("count", "1"))
+                timeout = int(query.get("timeout_ms", "10000")) / 1000.0
+                if not space.logged.wait_for(lambda: len(space.log) >= count, timeout):
+                    text = None
             elif command == "reset":
                 space.scenarios.clear()
                 space.counts.clear()
