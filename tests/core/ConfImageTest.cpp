@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,8 @@ struct NameCase {
   std::string file;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
 class ConfImageNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(ConfImageNameTest, Splits) {
@@ -294,6 +297,8 @@ struct RefusedCase {
   const char* name;
   std::string image;
 };
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
 class ConfImageRefusedTest : public ::testing::TestWithParam<RefusedCase> {};
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,8 @@ struct CommentCase {
   std::string text_a;
   std::string text_b;
 };
+
+void PrintTo(const CommentCase& c, std::ostream* os) { *os << c.name; }
 
 class DownloadListCommentTest : public ::testing::TestWithParam<CommentCase> {};
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 struct ServerNameCase {
@@ -15,6 +16,8 @@ struct ServerNameCase {
   bool accepted;
   std::string normalized;
 };
+
+void PrintTo(const ServerNameCase& c, std::ostream* os) { *os << c.name; }
 
 class ServerPathTest : public ::testing::TestWithParam<ServerNameCase> {};
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ struct LexerCase {
   std::vector<std::string> texts;
 };
 
+void PrintTo(const LexerCase& c, std::ostream* os) { *os << c.name; }
+
 class XmlLexerTest : public ::testing::TestWithParam<LexerCase> {};
 
 TEST_P(XmlLexerTest, Tokens) {
@@ -81,6 +84,8 @@ struct DocumentCase {
   std::string text;
   bool loads;
 };
+
+void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
 
 class XmlDocumentLoadTest : public ::testing::TestWithParam<DocumentCase> {};
 
