@@ -56,19 +56,20 @@ class CScopedDataRoot final {
 // object, so a test can look for the lines a failure must leave.
 class CLogCapture final {
  public:
-  CLogCapture();
+  // with_trace: trace lines too, as OVLOG.ini [Log] Recover would have them.
+  explicit CLogCapture(bool with_trace = false);
   ~CLogCapture();
   CLogCapture(const CLogCapture&) = delete;
   CLogCapture& operator=(const CLogCapture&) = delete;
 
   std::string Text() const;
   bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
-  // Forgets what was logged so far.
-  void Clear();
-  const std::string& Path() const { return _path; }
   // The messages of the lines of one kind mark ("!!" errors, ".." info).
   std::vector<std::string> Messages(const std::string& mark) const;
   std::vector<std::string> Errors() const { return Messages("!!"); }
+  // Forgets what was logged so far.
+  void Clear();
+  const std::string& Path() const { return _path; }
 
  private:
   CTempDir _dir;
@@ -76,7 +77,9 @@ class CLogCapture final {
 };
 
 // A removable drive of the prefix (set up by tools/test), held by this
-// process alone and emptied on acquisition. Several tests can run in
+// process alone and emptied on acquisition. While it is held, the card
+// search of this process (and of programs it starts) looks at it alone
+// (OV_CARD_DRIVES). Several tests can run in
 // parallel; each gets its own letter, waiting when all are taken.
 class CTestCard final {
  public:
@@ -99,23 +102,6 @@ class CTestCard final {
   HANDLE _mutex = nullptr;
   std::string _label;  // the volume files of the drive as taken
   std::string _serial;
-};
-
-// Sends this process's log to a file of the test's own, trace lines
-// included, for the life of the object.
-class CScopedTestLog final {
- public:
-  CScopedTestLog();
-  ~CScopedTestLog();
-  CScopedTestLog(const CScopedTestLog&) = delete;
-  CScopedTestLog& operator=(const CScopedTestLog&) = delete;
-
-  // The log so far (code page 932 bytes).
-  std::string Text() const;
-  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
-
- private:
-  CTempDir _dir;
 };
 
 // Letters of the prefix's removable drives.
