@@ -19,9 +19,9 @@ struct ServerNameCase {
 
 void PrintTo(const ServerNameCase& c, std::ostream* os) { *os << c.name; }
 
-class ServerPathTest : public ::testing::TestWithParam<ServerNameCase> {};
+class ServerNameTest : public ::testing::TestWithParam<ServerNameCase> {};
 
-TEST_P(ServerPathTest, JoinsOrRefuses) {
+TEST_P(ServerNameTest, JoinsOrRefuses) {
   const ServerNameCase& c = GetParam();
   ovtest::CLogCapture log;
   ovtest::CTempDir dir;
@@ -45,7 +45,7 @@ TEST_P(ServerPathTest, JoinsOrRefuses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ServerPathTest,
+    Cases, ServerNameTest,
     ::testing::Values(
         ServerNameCase{"PlainFile", "a.bin", true, "a.bin"},
         ServerNameCase{"MixedSeparators", "sub/dir\\f.dat", true, "sub\\dir\\f.dat"},
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         ServerNameCase{"CutDoubleByte", "a\x95", false, ""}),
     ovtest::CaseName());
 
-TEST(ServerPath, FolderEndingInADoubleByteTrailGetsItsSeparator) {
+TEST(ServerName, FolderEndingInADoubleByteTrailGetsItsSeparator) {
   std::string out;
   ASSERT_TRUE(JoinServerPath("X:\\data\\表", "a", &out));
   EXPECT_EQ(out, "X:\\data\\表\\a");
@@ -100,7 +100,7 @@ TEST(ServerPath, FolderEndingInADoubleByteTrailGetsItsSeparator) {
   EXPECT_FALSE(JoinServerPath("", "a", &out));
 }
 
-TEST(ServerPath, SinglePartNames) {
+TEST(ServerName, SinglePartNames) {
   EXPECT_TRUE(IsSafeServerNamePart("1.000010"));
   EXPECT_TRUE(IsSafeServerNamePart("ソ"));
   EXPECT_FALSE(IsSafeServerNamePart("a/b"));
