@@ -1,10 +1,10 @@
 // The nested-image guard; see ConfImageChain.h.
 #include "map/ConfImageChain.h"
 
+#include <algorithm>
+
 #include "Log.h"
 #include "StringUtil.h"
-
-#include <algorithm>
 
 bool CConfImageChain::Enter(const std::string& key) {
   const std::string upper = ToUpper(key);

@@ -1,13 +1,14 @@
 // Download-list records and lists; see DownloadList.h.
 #include "map/DownloadList.h"
 
-#include "Log.h"
-#include "StringUtil.h"
-#include "xString.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include "Log.h"
+#include "StringUtil.h"
+#include "files/CardFileText.h"
+#include "xString.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ std::string CutComment(const std::string& line) {
 
 uint32_t ReadYear(const std::string& field) {
   const size_t mark = field.find("年度版");
-  return static_cast<uint32_t>(ReadNumber(mark == std::string::npos ? field : field.substr(0, mark), 10));
+  return static_cast<uint32_t>(
+      ReadNumber(mark == std::string::npos ? field : field.substr(0, mark), 10));
 }
 
 uint64_t VersionDigits(const std::string& version) {
@@ -58,17 +60,39 @@ bool CDownloadListData::SetData(const char* line, CDownloadListData* record) {
           return false;
         }
         break;
-      case 1: record->data_kind = ReadByte(field, 16); break;
-      case 2: record->detail = ReadByte(field, 16); break;
-      case 3: record->version = field; break;
-      case 4: record->year = ReadYear(field); break;
-      case 5: record->size = ReadNumber(field, 10); break;
-      case 6: record->update_mark = ReadByte(field, 10); break;
-      case 7: record->field7 = ReadByte(field, 10); break;
-      case 8: record->order = ReadByte(field, 10); break;
-      case 9: record->field9 = ReadByte(field, 10); break;
-      case 10: record->text_a = field; break;
-      case 11: record->text_b = field; break;
+      case 1:
+        record->data_kind = ReadByte(field, 16);
+        break;
+      case 2:
+        record->detail = ReadByte(field, 16);
+        break;
+      case 3:
+        record->version = field;
+        break;
+      case 4:
+        record->year = ReadYear(field);
+        break;
+      case 5:
+        record->size = ReadNumber(field, 10);
+        break;
+      case 6:
+        record->update_mark = ReadByte(field, 10);
+        break;
+      case 7:
+        record->field7 = ReadByte(field, 10);
+        break;
+      case 8:
+        record->order = ReadByte(field, 10);
+        break;
+      case 9:
+        record->field9 = ReadByte(field, 10);
+        break;
+      case 10:
+        record->text_a = field;
+        break;
+      case 11:
+        record->text_b = field;
+        break;
     }
   }
   OV_LOG(kLogTrace, "CDownloadListData::SetData - End");
@@ -76,11 +100,7 @@ bool CDownloadListData::SetData(const char* line, CDownloadListData* record) {
 }
 
 uint32_t CDownloadListData::GetVersionNumber(const std::string& version) {
-  const size_t dot = version.find('.');
-  if (dot == std::string::npos) return 0;
-  const auto major = static_cast<uint32_t>(ReadNumber(version.substr(0, dot), 16));
-  const auto minor = static_cast<uint32_t>(ReadNumber(version.substr(dot + 1), 16));
-  return (major << 24) | minor;
+  return VersionFromText(version);
 }
 
 bool CDownloadList::SetDownloadList(const char* reply, uint32_t* server_code, CDownloadList* list,

@@ -34,7 +34,8 @@ class CDownloadListData final {
   static bool SetData(const char* line, CDownloadListData* record);
 
   // The version text as a 32-bit word: the hexadecimal number before the
-  // first "." in the top byte, OR the one after it; 0 without a ".".
+  // first "." in the top byte, OR the low 24 bits of the one after it; 0
+  // without a ".".
   static uint32_t GetVersionNumber(const std::string& version);
   uint32_t GetVersionNumber() const { return GetVersionNumber(version); }
 };

@@ -6,6 +6,7 @@
 #include "ChargeKind.h"
 #include "Log.h"
 #include "OstrovelleLite/PcLinkFile.h"
+#include "OstrovelleLite/UserAgent.h"
 #include "WinHttpWrapper.h"
 #include "map/MapChargeExchange.h"
 
@@ -104,6 +105,9 @@ void CMapCharge::_PostForm(CWinHttpWrapper& http, const std::string& url, const 
     exchange->error = GetLastError();
     return;
   }
+  // Rebuilt from the card for every request; when the card cannot be read
+  // the text of the last request stays.
+  _user_agent = ::GetUserAgent(GetDriveLetter()).GetUserAgentW();
   if (!http.OpenRequest(kHttpPost, _user_agent, nullptr)) {
     exchange->stage = Exchange::kOpenFailed;
     exchange->error = GetLastError();

@@ -9,15 +9,15 @@
 // only thing another thread touches.
 #pragma once
 
-#include "Charge.h"
-#include "OstrovelleLite/OstrovelleConfig.h"
-#include "OvWindows.h"
-#include "map/DownloadList.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "Charge.h"
+#include "OvWindows.h"
+#include "files/CoreConfig.h"
+#include "map/DownloadList.h"
 
 class CWinFileSystemLib;
 class CWinHttpWrapper;
@@ -126,7 +126,7 @@ class CMapCharge : public CCharge {
   // The card's version of a record's kind; false for a kind without one.
   bool _CardVersionOfKind(uint8_t kind, uint32_t* version);
 
-  COstrovelleConfig _config;
+  core::COstrovelleConfig _config;
   std::string _device_no;
   uint32_t _ccid_head = 0;
   uint32_t _sd_version = 0;

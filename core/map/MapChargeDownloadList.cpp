@@ -2,8 +2,6 @@
 // reply kept on the PC as a gzip file, the records newer than the card, and
 // the plain list put on the card after a transfer. Runs on the charge's
 // worker; see MapCharge.h.
-#include "map/MapCharge.h"
-
 #include "ConnectionFile.h"
 #include "CoreConnectionParameterData.h"
 #include "Folders.h"
@@ -14,7 +12,9 @@
 #include "StringUtil.h"
 #include "WinFileSystemLib.h"
 #include "WinHttpWrapper.h"
+#include "map/MapCharge.h"
 #include "map/MapChargeExchange.h"
+#include "map/ServerPath.h"
 #include "util/CoreFileUtil.h"
 #include "util/GZipIF.h"
 
@@ -58,9 +58,10 @@ bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) 
   CConnectionFile& connections = CConnectionFile::GetInstance();
   connections.SetParameters(parameters);
   if (!set || !connections.BuildFormData(16, body)) {
-    OV_LOG(kLogError,
-           "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のPOSTデータ生成失敗[ERR:0x%08X]",
-           static_cast<unsigned>(GetLastError()));
+    OV_LOG(
+        kLogError,
+        "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のPOSTデータ生成失敗[ERR:0x%08X]",
+        static_cast<unsigned>(GetLastError()));
     _error_code = 0x3FF05;
     return false;
   }
@@ -73,9 +74,9 @@ bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) 
 // answer of its own.
 bool CMapCharge::_WriteReplyFile(CWinFileSystemLib& files, const std::string& path,
                                  const std::vector<char>& reply) {
-  const HANDLE created = files.CreateFile_Recover(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                  nullptr);
+  const HANDLE created =
+      files.CreateFile_Recover(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (created == INVALID_HANDLE_VALUE || created == nullptr) return false;
   CFileHandle file(created);
   DWORD written = 0;
@@ -144,7 +145,8 @@ bool CMapCharge::_GetDownloadList(const std::string& path) {
   uint32_t code = 0;
   switch (exchange.stage) {
     case Exchange::kPrepareFailed:
-      OV_LOG(kLogError, "CMapCharge::_GetDownloadList - ダウンロードリスト初期化時の失敗[ERR:0x%08X]",
+      OV_LOG(kLogError,
+             "CMapCharge::_GetDownloadList - ダウンロードリスト初期化時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
       code = 0x140004;
       break;
@@ -164,7 +166,8 @@ bool CMapCharge::_GetDownloadList(const std::string& path) {
       break;
     case Exchange::kDone:
       if (exchange.result != 0) {
-        OV_LOG(kLogError, "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のエラー[RES:0x%08X]",
+        OV_LOG(kLogError,
+               "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のエラー[RES:0x%08X]",
                static_cast<unsigned>(exchange.result));
         code = (exchange.result & 0xEFFFFFFF) | 0x130000;
       } else {
@@ -190,15 +193,22 @@ bool CMapCharge::_AnalyzeDownloadList() {
   for (CDownloadListData& record : list.GetRecords()) {
     if (record.result != 0) {
       OV_LOG(kLogTrace,
-             "CMapCharge::_AnalyzeDownloadList - データダウンロード対象外[Data種別:%02X][結果Status:%d]",
+             "CMapCharge::_AnalyzeDownloadList - "
+             "データダウンロード対象外[Data種別:%02X][結果Status:%d]",
              record.data_kind, record.result);
+    } else if (!IsSafeServerNamePart(record.version)) {
+      // The version text names the data set's folder on the PC.
+      OV_LOG(kLogError,
+             "CMapCharge::_AnalyzeDownloadList - 不正なデータバージョン[Data種別:%02X][DataVer:%s]",
+             record.data_kind, record.version.c_str());
     } else if (_CheckRecord(&_chosen_list, &record)) {
       _estimate_total += record.size;
       _download_total += record.size;
     } else {
-      OV_LOG(kLogTrace,
-             "CMapCharge::_AnalyzeDownloadList - データダウンロード対象外[Data種別:%02X][DataVer:%s]",
-             record.data_kind, record.version.c_str());
+      OV_LOG(
+          kLogTrace,
+          "CMapCharge::_AnalyzeDownloadList - データダウンロード対象外[Data種別:%02X][DataVer:%s]",
+          record.data_kind, record.version.c_str());
     }
   }
   if (!_chosen_list.IsEmpty()) {
@@ -229,7 +239,8 @@ bool CMapCharge::_CheckRecord(CDownloadList* chosen, CDownloadListData* record) 
 bool CMapCharge::_IsDownload(uint8_t kind, uint8_t detail, const std::string& version) {
   OV_LOG(kLogTrace, "CMapCharge::_IsDownload - Start");
   CDownloadManageFile manage(_GetDataFolder());
-  bool result = manage.GetDLManage(kind, detail, version) && manage.DLManageData().Progress() == 100;
+  bool result =
+      manage.GetDLManage(kind, detail, version) && manage.DLManageData().Progress() == 100;
   if (result) {
     const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, GetDriveLetter());
     const int64_t data_id = IsMapSetKind(kind) ? kDataIdMapSet : DataIdOfKind(kind);
@@ -267,7 +278,8 @@ bool CMapCharge::_CheckVer(CDownloadList* chosen, const CDownloadListData& recor
       chosen->Append(record);
       result = true;
     } else {
-      OV_LOG(kLogTrace, "CMapCharge::_CheckVer - ダウンロード対象外データ[SD:0x%08X][Server:0x%08X]",
+      OV_LOG(kLogTrace,
+             "CMapCharge::_CheckVer - ダウンロード対象外データ[SD:0x%08X][Server:0x%08X]",
              static_cast<unsigned>(_sd_version), static_cast<unsigned>(_server_version));
     }
   }

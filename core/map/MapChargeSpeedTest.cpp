@@ -1,20 +1,19 @@
 // The map charge's line-speed test: the test file's address, the timed
 // download of it, the report of the speed and the server's threshold.
 // Runs on the charge's worker; see MapCharge.h.
-#include "map/MapCharge.h"
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "ConnectionFile.h"
 #include "CoreConnectionParameterData.h"
 #include "Log.h"
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
+#include "map/MapCharge.h"
 #include "map/MapChargeExchange.h"
-
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 namespace {
 
@@ -126,9 +125,10 @@ bool CMapCharge::_BuildSpeedRequest(uint32_t mode, uint32_t value, std::string* 
   if (!set || !connections.BuildFormData(id, body)) {
     const auto error = static_cast<unsigned>(GetLastError());
     if (mode == kSpeedModeAddress) {
-      OV_LOG(kLogError,
-             "CMapCharge::_MeasurementSpeedOfLine - 計測用ファイルURLのPOSTデータ生成失敗[ERR:0x%08X]",
-             error);
+      OV_LOG(
+          kLogError,
+          "CMapCharge::_MeasurementSpeedOfLine - 計測用ファイルURLのPOSTデータ生成失敗[ERR:0x%08X]",
+          error);
     } else {
       OV_LOG(kLogError,
              "CMapCharge::_MeasurementSpeedOfLine - 計測結果通知のPOSTデータ生成失敗[ERR:0x%08X]",
@@ -169,7 +169,8 @@ bool CMapCharge::_AnalyzeSpeedReply(uint32_t mode, const std::vector<char>& repl
     case kSpeedModeAddress:
       analysis = _AnalyzeSpeedTestUri(address, reply.size(), reply.data());
       base = 0x270000;
-      message = "CMapCharge::_MeasurementSpeedOfLine -  回線速度測定用コンテンツURL取得時のデータエラー";
+      message =
+          "CMapCharge::_MeasurementSpeedOfLine -  回線速度測定用コンテンツURL取得時のデータエラー";
       break;
     case kSpeedModeLimit:
       analysis = _AnalyzeThreshold(reply.data(), reply.size(), value);
@@ -316,10 +317,7 @@ uint32_t CMapCharge::_AnalyzeSpeedReport(const char* reply, size_t size) {
 }
 
 void CMapCharge::_SaveSpeedOfLine(uint32_t speed) {
-  _config.SetSpeedOfLine(static_cast<int>(speed));
-  const std::string text = FormatString("%d", static_cast<int>(speed));
-  if (!WritePrivateProfileStringA("Map", "SpeedOfLine", text.c_str(),
-                                  _config.GetIniPath().c_str())) {
+  if (!_config.SaveSpeedOfLine(static_cast<int>(speed))) {
     OV_LOG(kLogError, "CMapCharge::_SaveSpeedOfLine - error[%08X]",
            static_cast<unsigned>(GetLastError()));
   }

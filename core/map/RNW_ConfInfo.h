@@ -5,17 +5,17 @@
 // its iterators belong to one thread at a time.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "map/NList.h"
 #include "map/RNW_XmlDocument.h"
 #include "xString.h"
 
-#include <cstdint>
-#include <memory>
-
 // Header flag: an XML part ends the image.
 constexpr uint16_t kConfHeaderHasXml = 0x400;
 // File flags.
-constexpr uint16_t kConfFileWhole = 0x200;   // not split into pieces
+constexpr uint16_t kConfFileWhole = 0x200;    // not split into pieces
 constexpr uint16_t kConfFileFlag400 = 0x400;  // read by the data download's file filter
 
 class RNW_ConfHeaderInfo final {

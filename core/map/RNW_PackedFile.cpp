@@ -1,15 +1,15 @@
 // Expanding packed multi-file images; see RNW_PackedFile.h.
 #include "map/RNW_PackedFile.h"
 
-#include "Handle.h"
-#include "Log.h"
-#include "WinFileSystemLib.h"
-#include "map/ServerPath.h"
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+
+#include "Handle.h"
+#include "Log.h"
+#include "WinFileSystemLib.h"
+#include "map/ServerPath.h"
 
 namespace {
 
@@ -22,9 +22,9 @@ uint32_t BigEndian32(const unsigned char* p) {
 
 bool RNW_PackedFile::ReadWhole(const std::string& path, DWORD size, std::string* bytes) {
   CWinFileSystemLib files(_abort_event);
-  const HANDLE opened = files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr);
+  const HANDLE opened =
+      files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
     _last_error = files.LastError();
     return false;
@@ -56,8 +56,8 @@ bool RNW_PackedFile::WriteEntry(const std::string& target, const char* data, uin
   }
   CFileHandle file(created);
   DWORD written = 0;
-  if (size > 0 && (!files.WriteFile_Recover(file.Get(), data, size, &written, nullptr) ||
-                   written != size)) {
+  if (size > 0 &&
+      (!files.WriteFile_Recover(file.Get(), data, size, &written, nullptr) || written != size)) {
     _last_error = files.LastError() ? files.LastError() : ERROR_WRITE_FAULT;
     return false;
   }

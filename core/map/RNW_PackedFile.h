@@ -4,12 +4,12 @@
 // thread; it keeps what the last expansion wrote and its last file error.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "OvWindows.h"
 #include "map/NList.h"
 #include "xString.h"
-
-#include <cstdint>
-#include <string>
 
 class RNW_PackedEntry final {
  public:

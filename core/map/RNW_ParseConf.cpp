@@ -2,13 +2,13 @@
 // thrown inside as a lib exception and ends in Parse's result.
 #include "map/RNW_ParseConf.h"
 
-#include "Log.h"
-#include "map/ParseError.h"
-
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+
+#include "Log.h"
+#include "map/ParseError.h"
 
 namespace {
 

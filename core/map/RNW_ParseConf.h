@@ -3,11 +3,11 @@
 // optionally followed by an XML part. One parser object per thread.
 #pragma once
 
-#include "map/RNW_ConfInfo.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "map/RNW_ConfInfo.h"
 
 // A byte cursor over [start, end); alignment counts from the start.
 // The reads throw lib::IlligalArgumentException when the bytes run out.

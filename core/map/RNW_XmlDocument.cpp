@@ -3,11 +3,11 @@
 // in Load's result.
 #include "map/RNW_XmlDocument.h"
 
-#include "map/ParseError.h"
-#include "map/RNW_XmlLexer.h"
-
 #include <cstring>
 #include <new>
+
+#include "map/ParseError.h"
+#include "map/RNW_XmlLexer.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 // out by queries borrow the nodes. A tree belongs to one thread at a time.
 #pragma once
 
-#include "map/RNW_Stream.h"
-#include "xString.h"
-
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "map/RNW_Stream.h"
+#include "xString.h"
 
 class RNW_Node;
 class RNW_XmlAttribute;

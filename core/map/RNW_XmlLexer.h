@@ -8,16 +8,16 @@
 #include "xString.h"
 
 enum RNW_XmlToken {
-  kXmlTokenNone = 0,  // a lexical error
-  kXmlTokenEnd = 1,   // the stream has no more tokens
-  kXmlTokenOpen = 2,          // "<"
-  kXmlTokenClose = 3,         // ">"
-  kXmlTokenValue = 4,         // a quoted value, quotes dropped
-  kXmlTokenEquals = 5,        // "="
-  kXmlTokenName = 6,          // a name or a word
-  kXmlTokenEmptyClose = 7,    // "/>"
-  kXmlTokenEndTag = 8,        // "</"
-  kXmlTokenDeclaration = 9,   // "<?"
+  kXmlTokenNone = 0,         // a lexical error
+  kXmlTokenEnd = 1,          // the stream has no more tokens
+  kXmlTokenOpen = 2,         // "<"
+  kXmlTokenClose = 3,        // ">"
+  kXmlTokenValue = 4,        // a quoted value, quotes dropped
+  kXmlTokenEquals = 5,       // "="
+  kXmlTokenName = 6,         // a name or a word
+  kXmlTokenEmptyClose = 7,   // "/>"
+  kXmlTokenEndTag = 8,       // "</"
+  kXmlTokenDeclaration = 9,  // "<?"
 };
 
 class RNW_XmlLexer final {

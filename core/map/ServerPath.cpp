@@ -1,12 +1,12 @@
 // Joining server names to local folders; see ServerPath.h.
 #include "map/ServerPath.h"
 
+#include <cstring>
+#include <vector>
+
 #include "Log.h"
 #include "OvWindows.h"
 #include "StringUtil.h"
-
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -53,8 +53,8 @@ bool SplitParts(const std::string& name, std::vector<std::string>* parts) {
 std::string FullPath(const std::string& path) {
   std::vector<char> buffer(MAX_PATH);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
-                                     nullptr);
+    const DWORD n =
+        GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (n == 0) return std::string();
     if (n < buffer.size()) return std::string(buffer.data(), n);
     buffer.resize(n + 1);

@@ -34,8 +34,8 @@ uint16_t CountOr(int count, size_t real) {
 std::vector<ConfPiece> PiecesOf(const std::vector<std::string>& contents) {
   std::vector<ConfPiece> pieces;
   for (const std::string& content : contents) {
-    pieces.push_back({static_cast<uint32_t>(content.size()),
-                      NPCrcCalc::Of(content.data(), content.size())});
+    pieces.push_back(
+        {static_cast<uint32_t>(content.size()), NPCrcCalc::Of(content.data(), content.size())});
   }
   return pieces;
 }

@@ -1,9 +1,9 @@
 // The guard of nested-image walks: loops, depth and fan-out.
-#include "map/ConfImageChain.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "map/ConfImageChain.h"
 
 TEST(ConfImageChain, RefusesAnImageAlreadyOnTheChain) {
   CConfImageChain chain;

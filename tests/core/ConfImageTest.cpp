@@ -1,18 +1,17 @@
 // Configuration images: a hand-laid known answer, name splitting, the
 // images that must be refused, round trips through the test builder, and
 // truncated or damaged images.
-#include "map/RNW_ParseConf.h"
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "ConfImageBuilder.h"
 #include "OstrovelleLite/NPCrcCalc.h"
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <random>
-#include <ostream>
-#include <string>
-#include <vector>
+#include "map/RNW_ParseConf.h"
 
 using ovtest::CConfImageBuilder;
 using ovtest::ConfFileSpec;
@@ -84,13 +83,13 @@ TEST(ConfImage, HandLaidImage) {
       0x00, 0x03, 0x00, 0x00,                                                  // version, flags
       0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00,  // files, strings, paths, spare
       0x00,                                            // empty title: the name starts at 25
-      'a', '.', 'b', 'i', 'n', 0x00, 0x00,             // name to 30, padding to 32
+      'a',  '.',  'b',  'i',  'n',  0x00, 0x00,        // name to 30, padding to 32
       0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0xBE, 0xEF,  // size, flags (split), 16-bit value
       0xCA, 0xFE, 0xBA, 0xBE, 0x00, 0x00, 0x00, 0x02,  // 32-bit value, path index, pieces
       0x00, 0x00, 0x00, 0x0A, 0x12, 0x34, 0x00, 0x00,  // piece 0
       0x00, 0x00, 0x00, 0x06, 0x56, 0x78, 0x00, 0x00,  // piece 1
-      'n', '.', 'C', 'N', 'F', 0x00,                   // string
-      'd', '/', 'e', 0x00,                             // path
+      'n',  '.',  'C',  'N',  'F',  0x00,              // string
+      'd',  '/',  'e',  0x00,                          // path
   });
   RNW_ConfInfo info;
   RNW_ParseConf parser;
@@ -195,12 +194,10 @@ INSTANTIATE_TEST_SUITE_P(
     ovtest::CaseName());
 
 TEST(ConfImage, PiecesAreNamedAfterTheFileName) {
-  const std::vector<std::string> contents = {"aa", "bbb", "c", "dd", "e", "f", "g", "h", "i",
-                                             "j", "k"};
-  const std::string image = CConfImageBuilder()
-                                .SplitFile("https://h/d/m.dat", contents)
-                                .Path("p")
-                                .Build();
+  const std::vector<std::string> contents = {"aa", "bbb", "c", "dd", "e", "f",
+                                             "g",  "h",   "i", "j",  "k"};
+  const std::string image =
+      CConfImageBuilder().SplitFile("https://h/d/m.dat", contents).Path("p").Build();
   RNW_ConfInfo info;
   ASSERT_EQ(Parse(image, info), 1);
   RNW_ConfFileInfo* f = info.NextFile();

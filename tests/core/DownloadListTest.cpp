@@ -1,19 +1,18 @@
 // Download-list records and lists: the fields of a line, comments, refused
 // replies, merging and the download order.
-#include "map/DownloadList.h"
-
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+#include "map/DownloadList.h"
+
 namespace {
 
-CDownloadListData Record(uint8_t kind, uint8_t detail, const std::string& version, uint32_t year = 0,
-                         uint8_t order = 0) {
+CDownloadListData Record(uint8_t kind, uint8_t detail, const std::string& version,
+                         uint32_t year = 0, uint8_t order = 0) {
   CDownloadListData r;
   r.data_kind = kind;
   r.detail = detail;
@@ -117,11 +116,12 @@ TEST(DownloadList, ReadsAReplyWithExplicitLength) {
   CDownloadList list;
   list.Append(Record(9, 9, "old"));
   uint32_t code = 77;
-  ASSERT_TRUE(Read("00,02,01,1.000010,2012,1048576,0,0,0,0,,\r\n"
-                   "\r\n"
-                   "01,03,00,1.0\r\n"
-                   "00,04,00,2.0",
-                   &list, &code));
+  ASSERT_TRUE(
+      Read("00,02,01,1.000010,2012,1048576,0,0,0,0,,\r\n"
+           "\r\n"
+           "01,03,00,1.0\r\n"
+           "00,04,00,2.0",
+           &list, &code));
   EXPECT_EQ(code, 77u);
   ASSERT_EQ(list.GetCount(), 2u);
   EXPECT_EQ(list.GetRecords()[0].version, "1.000010");
@@ -171,13 +171,13 @@ TEST(DownloadList, AddOverwritesTheSameVersionCaseInsensitively) {
 
 TEST(DownloadList, SortOrder) {
   CDownloadList list;
-  list.Append(Record(2, 0, "1.0", 2012));        // 0: later year
-  list.Append(Record(2, 0, "1.0", 2011, 5));     // 1: larger order value
-  list.Append(Record(2, 0, "1.0", 2011, 1));     // 2
-  list.Append(Record(3, 0, "1.0", 2011, 9));     // 3: larger kind first
-  list.Append(Record(2, 1, "1.0", 2011, 9));     // 4: larger detail first
+  list.Append(Record(2, 0, "1.0", 2012));          // 0: later year
+  list.Append(Record(2, 0, "1.0", 2011, 5));       // 1: larger order value
+  list.Append(Record(2, 0, "1.0", 2011, 1));       // 2
+  list.Append(Record(3, 0, "1.0", 2011, 9));       // 3: larger kind first
+  list.Append(Record(2, 1, "1.0", 2011, 9));       // 4: larger detail first
   list.Append(Record(2, 0, "1.000010", 2011, 1));  // 5: larger version first
-  list.Append(Record(2, 0, "1.0", 2011, 1));     // 6: equal to 2, stays behind it
+  list.Append(Record(2, 0, "1.0", 2011, 1));       // 6: equal to 2, stays behind it
   list.GetRecords()[6].size = 6;
   list.Sort();
   std::vector<std::string> order;
@@ -186,8 +186,8 @@ TEST(DownloadList, SortOrder) {
                     std::to_string(r.detail) + "/" + std::to_string(r.order) + "/" + r.version +
                     "/" + std::to_string(r.size));
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"2011/3/0/9/1.0/0", "2011/2/1/9/1.0/0",
-                                             "2011/2/0/1/1.000010/0", "2011/2/0/1/1.0/0",
-                                             "2011/2/0/1/1.0/6", "2011/2/0/5/1.0/0",
-                                             "2012/2/0/0/1.0/0"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"2011/3/0/9/1.0/0", "2011/2/1/9/1.0/0",
+                                      "2011/2/0/1/1.000010/0", "2011/2/0/1/1.0/0",
+                                      "2011/2/0/1/1.0/6", "2011/2/0/5/1.0/0", "2012/2/0/0/1.0/0"}));
 }

@@ -2,7 +2,11 @@
 // the card's versions, the gzip copy on the PC, refused and failed replies,
 // the choice of the records newer than the card, and the plain list on the
 // card.
-#include "map/MapCharge.h"
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "ChargeKind.h"
 #include "CoreMessages.h"
@@ -13,13 +17,8 @@
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "RetryTestSupport.h"
 #include "TestSupport.h"
+#include "map/MapCharge.h"
 #include "util/GZipIF.h"
-
-#include <gtest/gtest.h>
-
-#include <ostream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -42,13 +41,17 @@ class MapChargeDownloadListTest : public CMapChargeFixture {
     path = charge._GetDataFolder() + "DL.LST";
     charge.SetDLListPath(path);
   }
-  bool Serve(const std::string& reply) { return standin.Set(kList, "list_hex=" + maptest::Hex(reply)); }
+  bool Serve(const std::string& reply) {
+    return standin.Set(kList, "list_hex=" + maptest::Hex(reply));
+  }
   std::string Unpacked(const std::string& gzip_path) {
     const std::string plain = dir.File("unpacked");
     CGZipIF gzip;
     return gzip.UnGZipFile(gzip_path, plain) ? ovtest::ReadFileOrEmpty(plain) : "<none>";
   }
-  bool Exists(const std::string& p) const { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Exists(const std::string& p) const {
+    return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
 
   std::string path;
 };
@@ -161,6 +164,23 @@ TEST_F(MapChargeDownloadListTest, AnalysisPicksWhatIsNewerThanTheCard) {
   EXPECT_TRUE(log.Contains("データ種別不正[不正となったデータ種別:09]"));
   EXPECT_EQ(charge.GetErrorCode(), 0x30102u);
   EXPECT_FALSE(chosen[0].downloaded);
+}
+
+TEST_F(MapChargeDownloadListTest, VersionsThatCannotNameAFolderAreNotChosen) {
+  ASSERT_TRUE(
+      Serve("00,02,01,9.0/../../x,2011,1,0,0,0,0,,\r\n"
+            "00,02,01,9.0\\..,2011,1,0,0,0,0,,\r\n"
+            "00,02,01,9.0:s,2011,1,0,0,0,0,,\r\n"
+            "00,02,01,,2011,1,0,0,0,0,,\r\n"
+            "00,02,01,9.000001,2011,1,0,0,0,0,,\r\n"));
+  ASSERT_TRUE(charge._GetDownloadList(path));
+  charge._AnalyzeDownloadList();
+  ASSERT_EQ(charge.GetChosenList().GetCount(), 1u);
+  EXPECT_EQ(charge.GetChosenList().GetRecords()[0].version, "9.000001");
+  size_t refused = 0;
+  for (const std::string& line : log.Errors())
+    refused += line.find("不正なデータバージョン") != std::string::npos;
+  EXPECT_EQ(refused, 4u);
 }
 
 TEST_F(MapChargeDownloadListTest, NothingNewerAndNothingAtAll) {

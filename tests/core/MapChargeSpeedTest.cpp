@@ -1,18 +1,17 @@
 // The map charge's line-speed test against the stand-in: the two
 // measurements, the report and the threshold, the replies the servers may
 // give, the arithmetic of the speed, and a run that is aborted mid-file.
-#include "map/MapCharge.h"
-
-#include "ChargeKind.h"
-#include "CoreMessages.h"
-#include "CoreTestSupport.h"
-#include "MapChargeTestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "ChargeKind.h"
+#include "CoreMessages.h"
+#include "CoreTestSupport.h"
+#include "MapChargeTestSupport.h"
+#include "map/MapCharge.h"
 
 namespace {
 
@@ -47,6 +46,8 @@ TEST_F(MapChargeSpeedTest, MeasuresTwiceReportsSavesAndPasses) {
   EXPECT_EQ(Paths(), (std::vector<std::string>{kAddress, kFile, kAddress, kFile, kReport, kLimit}));
   const std::vector<ovtest::StandInRequest> requests = standin.Requests();
   EXPECT_EQ(requests[0].form.at("circuit_type"), "0");
+  // The card's program record: year 2011, version 2.000001.
+  EXPECT_EQ(requests[0].Header("User-Agent"), "11VuqTRNO/2.000001");
   EXPECT_EQ(requests[1].method, "POST");
   EXPECT_EQ(requests[1].body, "");
   // The second address request carries the first measurement.
@@ -174,8 +175,7 @@ TEST_P(MapChargeSpeedArithmeticTest, Measures) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MapChargeSpeedArithmeticTest,
     ::testing::Values(SpeedCase{"ZeroMsCountsAsOne", 1000, 0, 8000000},
-                      SpeedCase{"OneMs", 1000, 1, 8000000},
-                      SpeedCase{"TwoMs", 1000, 2, 4000000},
+                      SpeedCase{"OneMs", 1000, 1, 8000000}, SpeedCase{"TwoMs", 1000, 2, 4000000},
                       // 300000 x 8000 wraps 32 bits; the speed stays at its ceiling.
                       SpeedCase{"FastLineIsClamped", 300000, 0, 0x7FFFFFFF},
                       SpeedCase{"BeyondThirtyTwoBits", 600000, 1, 0x7FFFFFFF},

@@ -1,12 +1,12 @@
 // The map charge's test helpers; see MapChargeTestSupport.h.
 #include "MapChargeTestSupport.h"
 
+#include <atomic>
+
 #include "Charge.h"
 #include "Log.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
-
-#include <atomic>
 
 namespace maptest {
 namespace {

@@ -3,15 +3,15 @@
 // steps, and the saved line speed.
 #pragma once
 
-#include "OvWindows.h"
-#include "CardMaker.h"
-#include "StandIn.h"
-#include "TestSupport.h"
-#include "map/MapCharge.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "CardMaker.h"
+#include "OvWindows.h"
+#include "StandIn.h"
+#include "TestSupport.h"
+#include "map/MapCharge.h"
 
 namespace maptest {
 

@@ -1,16 +1,15 @@
 // Packed multi-file images: the entry layout, what is written and listed,
 // hostile entry names, and images that end too early.
-#include "map/RNW_PackedFile.h"
-
-#include "ConfImageBuilder.h"
-#include "RetryTestSupport.h"
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "ConfImageBuilder.h"
+#include "RetryTestSupport.h"
+#include "TestSupport.h"
+#include "map/RNW_PackedFile.h"
 
 namespace {
 
@@ -43,8 +42,19 @@ Extracted Extract(const ovtest::CTempDir& dir, const std::string& image,
 TEST(PackedFile, EntriesArePaddedFromTheFileStart) {
   // Count 2; the first entry holds 3 bytes under "x": 2 + 4 + 2 + 3 = 11,
   // so the second entry starts at 12.
-  const std::string image = std::string("\x00\x02" "\x00\x00\x00\x03" "x\0" "abc" "\0", 12) +
-                            std::string("\x00\x00\x00\x02" "yy\0" "zz" "\0\0\0", 12);
+  const std::string image = std::string(
+                                "\x00\x02"
+                                "\x00\x00\x00\x03"
+                                "x\0"
+                                "abc"
+                                "\0",
+                                12) +
+                            std::string(
+                                "\x00\x00\x00\x02"
+                                "yy\0"
+                                "zz"
+                                "\0\0\0",
+                                12);
   EXPECT_EQ(ovtest::BuildPackedImage({{"x", "abc"}, {"yy", "zz"}}), image);
 
   ovtest::CPauseRecorder pauses;
@@ -73,13 +83,12 @@ TEST(PackedFile, HostileNamesAreNotWritten) {
   ovtest::CPauseRecorder pauses;
   ovtest::CLogCapture log;
   ovtest::CTempDir dir;
-  const Extracted out = Extract(
-      dir, ovtest::BuildPackedImage({{"..\\evil1", "x"},
-                                     {"C:\\evil2", "x"},
-                                     {"ok.bin", "fine"},
-                                     {"CON", "x"},
-                                     {"/evil3", "x"},
-                                     {"", "x"}}));
+  const Extracted out = Extract(dir, ovtest::BuildPackedImage({{"..\\evil1", "x"},
+                                                               {"C:\\evil2", "x"},
+                                                               {"ok.bin", "fine"},
+                                                               {"CON", "x"},
+                                                               {"/evil3", "x"},
+                                                               {"", "x"}}));
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_INVALID_NAME));
   EXPECT_EQ(out.listed, (std::vector<std::string>{"ok.bin:4"}));
@@ -116,7 +125,8 @@ TEST(PackedFile, AnEntryThatRunsPastTheBytesEndsTheExpansion) {
   };
   const std::string good = ovtest::BuildPackedImage({{"a", "1"}});
   const std::vector<Case> cases = {
-      {"DataTooLong", ovtest::BuildPackedImage({{"a", "1"}, {"b", "22222"}}).substr(0, 8 + 4 + 2 + 3),
+      {"DataTooLong",
+       ovtest::BuildPackedImage({{"a", "1"}, {"b", "22222"}}).substr(0, 8 + 4 + 2 + 3),
        {"a:1"}},
       {"CountTooLarge", std::string("\x00\x05", 2) + good.substr(2), {"a:1"}},
       {"LongestName", ovtest::BuildPackedImage({{name127, "z"}}), {name127 + ":1"}},

@@ -1,14 +1,13 @@
 // The gate for server names: what may be joined to a local folder and how
 // it comes out, and the hostile names that are refused.
-#include "map/ServerPath.h"
-
-#include "RetryTestSupport.h"
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
+
+#include "RetryTestSupport.h"
+#include "TestSupport.h"
+#include "map/ServerPath.h"
 
 struct ServerNameCase {
   const char* name;
@@ -57,8 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         ServerNameCase{"TwoDigitComPort", "COM10", true, "COM10"},
         // 表 and ソ end in 0x5C: part of the character, not a separator.
         ServerNameCase{"DoubleByteTrailIsNoSeparator", "表\\ソ", true, "表\\ソ"},
-        ServerNameCase{"Empty", "", false, ""},
-        ServerNameCase{"OnlyDot", ".", false, ""},
+        ServerNameCase{"Empty", "", false, ""}, ServerNameCase{"OnlyDot", ".", false, ""},
         ServerNameCase{"OnlySeparatorsAndDots", "./", false, ""},
         ServerNameCase{"RootedSlash", "/etc/x", false, ""},
         ServerNameCase{"RootedBackslash", "\\x", false, ""},
@@ -66,8 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         ServerNameCase{"DevicePath", "\\\\?\\C:\\x", false, ""},
         ServerNameCase{"DriveLetter", "C:\\x", false, ""},
         ServerNameCase{"DriveRelative", "C:x", false, ""},
-        ServerNameCase{"Stream", "a:b", false, ""},
-        ServerNameCase{"Parent", "..", false, ""},
+        ServerNameCase{"Stream", "a:b", false, ""}, ServerNameCase{"Parent", "..", false, ""},
         ServerNameCase{"ParentInside", "a/../../x", false, ""},
         ServerNameCase{"ParentBackslash", "a\\..\\b", false, ""},
         ServerNameCase{"ThreeDots", "...", false, ""},
@@ -82,11 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         ServerNameCase{"PrinterPort", "lpt9.log", false, ""},
         ServerNameCase{"ConsoleInput", "CONIN$", false, ""},
         ServerNameCase{"DeviceInAFolder", "a/NUL/b", false, ""},
-        ServerNameCase{"Wildcard", "a*b", false, ""},
-        ServerNameCase{"Question", "a?b", false, ""},
-        ServerNameCase{"ControlByte", "a\x01" "b", false, ""},
-        ServerNameCase{"Pipe", "a|b", false, ""},
-        ServerNameCase{"Angles", "<x>", false, ""},
+        ServerNameCase{"Wildcard", "a*b", false, ""}, ServerNameCase{"Question", "a?b", false, ""},
+        ServerNameCase{"ControlByte",
+                       "a\x01"
+                       "b",
+                       false, ""},
+        ServerNameCase{"Pipe", "a|b", false, ""}, ServerNameCase{"Angles", "<x>", false, ""},
         ServerNameCase{"Quote", "\"q\"", false, ""},
         ServerNameCase{"CutDoubleByte", "a\x95", false, ""}),
     ovtest::CaseName());

@@ -1,15 +1,14 @@
 // The XML subset of configuration images: tokens, documents that load or
 // fail, queries on the tree, the nesting bound, and broken input.
-#include "map/RNW_XmlDocument.h"
-#include "map/RNW_XmlLexer.h"
-
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "TestSupport.h"
+#include "map/RNW_XmlDocument.h"
+#include "map/RNW_XmlLexer.h"
 
 namespace {
 
@@ -66,15 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
         LexerCase{"BlanksOnly", " \t\r\n", {kXmlTokenEnd}, {}},
         LexerCase{"StartTag", "<a x='1'>", {2, 6, 6, 5, 4, 3, 1}, {"a", "x", "1"}},
         LexerCase{"EitherQuoteCloses", "'1\"", {4, 1}, {"1"}},
-        LexerCase{"SpacesInsideTags", "<  /  a >< ? x ?>", {8, 6, 3, 9, 6, 6, 3, 1}, {"a", "x", "?"}},
-        LexerCase{"EmptyClose", "/ \n>", {7, 1}, {}},
-        LexerCase{"SlashWithoutClose", "/x", {0}, {}},
+        LexerCase{
+            "SpacesInsideTags", "<  /  a >< ? x ?>", {8, 6, 3, 9, 6, 6, 3, 1}, {"a", "x", "?"}},
+        LexerCase{"EmptyClose", "/ \n>", {7, 1}, {}}, LexerCase{"SlashWithoutClose", "/x", {0}, {}},
         LexerCase{"SlashStaysInName", "<a/>", {2, 6, 3, 1}, {"a/"}},
         LexerCase{"NameEndsAtEquals", "k=\"v w\"", {6, 5, 4, 1}, {"k", "v w"}},
-        LexerCase{"AngleInValue", "'a<b'", {0}, {}},
-        LexerCase{"CloseInValue", "\"a>b\"", {0}, {}},
-        LexerCase{"ValueCutShort", "'abc", {0}, {}},
-        LexerCase{"LoneOpenAtEnd", "<", {2, 1}, {}},
+        LexerCase{"AngleInValue", "'a<b'", {0}, {}}, LexerCase{"CloseInValue", "\"a>b\"", {0}, {}},
+        LexerCase{"ValueCutShort", "'abc", {0}, {}}, LexerCase{"LoneOpenAtEnd", "<", {2, 1}, {}},
         // 表 is 95 5C, ソ is 83 5C: bytes of names, nothing more.
         LexerCase{"DoubleByteName", "<表ソ>", {2, 6, 3, 1}, {"表ソ"}}),
     ovtest::CaseName());
@@ -131,8 +128,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(XmlDocument, TreeAttributesAndQueries) {
   RNW_XmlDocument doc;
-  ASSERT_EQ(Load(doc, "<?xml version='1.0'?>\r\n<root id=\"7\" kind='map'>\n"
-                      "  <item n='1'>first</item><other /><item n='2'><sub /></item>\n</root>"),
+  ASSERT_EQ(Load(doc,
+                 "<?xml version='1.0'?>\r\n<root id=\"7\" kind='map'>\n"
+                 "  <item n='1'>first</item><other /><item n='2'><sub /></item>\n</root>"),
             1);
   EXPECT_EQ(Text(doc.GetNodeName()), "#document");
   RNW_Element* root = doc.GetDocumentElement();
