@@ -3,6 +3,7 @@
 
 #include "Folders.h"
 #include "Handle.h"
+#include "Log.h"
 #include "StringUtil.h"
 
 #include <cstring>
@@ -13,8 +14,97 @@ namespace {
 
 volatile LONG g_temp_counter = 0;
 
+struct FindChangeTraits {
+  using Type = HANDLE;
+  static Type Empty() { return INVALID_HANDLE_VALUE; }
+  static void Destroy(Type h) { ::FindCloseChangeNotification(h); }
+};
+
+// The host path of a Windows path, through Wine's own export.
+std::string HostPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!to_unix) return std::string();
+  char* unix_path = to_unix(ToWide(path).c_str());
+  if (!unix_path) return std::string();
+  std::string result(unix_path);
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
+// Waits until the path exists (or is gone), woken by changes of its folder.
+bool WaitForPath(const std::string& path, bool present, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  CScopedHandle<FindChangeTraits> change(
+      FindFirstChangeNotificationA(GetParentFolder(path).c_str(), FALSE,
+                                   FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME));
+  for (;;) {
+    if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+    const DWORD spent = GetTickCount() - start;
+    if (!change || spent >= timeout_ms) return false;
+    WaitForSingleObject(change.Get(), timeout_ms - spent);
+    FindNextChangeNotification(change.Get());
+  }
+}
+
+// Wine starts a host program without a handle to wait on: the effect is
+// waited for instead.
+bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
+    return false;
+  }
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  return WaitForPath(path, present, 30000);
+}
+
+// Wine cannot remove a host link itself (it removes an empty target
+// instead), so the host's own program does it.
+bool RemoveHostLinkImpl(const std::string& link) {
+  std::string link_path = link;
+  RemoveTrailingBackslash(link_path);
+  const std::string host = HostPath(link_path);
+  if (host.empty()) return false;
+  return RunHostCommand(FormatString("/bin/rm -f \"%s\"", host.c_str()), link_path, false);
+}
+
+// Wide and link-aware: names code page 932 cannot hold go too, and a folder
+// link is removed as a link, never followed.
+void RemoveFolderContents(std::wstring folder, bool keep_drive_files) {
+  AppendBackslashW(folder);
+  WIN32_FIND_DATAW fd;
+  CFindHandle find(FindFirstFileW((folder + L"*").c_str(), &fd));
+  if (!find) return;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (keep_drive_files && name.compare(0, 9, L".windows-") == 0) continue;
+    const std::wstring path = folder + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      RemoveHostLinkImpl(ToMultiByte(path));
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveFolderContents(path, false);
+      RemoveDirectoryW(path.c_str());
+    } else {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+  } while (FindNextFileW(find.Get(), &fd));
+}
+
 void RemoveTree(const std::string& folder) {
-  if (PathIsDirectory(folder)) DeleteFolderTree(folder, true);
+  if (!PathIsDirectory(folder)) return;
+  RemoveFolderContents(ToWide(folder), false);
+  std::string path = folder;
+  RemoveTrailingBackslash(path);
+  RemoveDirectoryA(path.c_str());
 }
 
 }  // namespace
@@ -47,6 +137,17 @@ CScopedDataRoot::~CScopedDataRoot() {
   folderstest::ResetDataRoot();
 }
 
+CLogCapture::CLogCapture() : _path(_dir.File("test.log")) {
+  logtest::Reset();
+  CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 4096);
+}
+
+CLogCapture::~CLogCapture() { logtest::Reset(); }
+
+std::string CLogCapture::Text() const { return ReadFileOrEmpty(_path); }
+
+void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
+
 std::string RemovableDriveLetters() {
   std::string letters;
   for (char c = 'D'; c <= 'Z'; ++c) {
@@ -64,9 +165,8 @@ CTestCard::CTestCard() {
     mutexes.push_back(CreateMutexA(nullptr, FALSE, FormatString("OvTestCard_%c", c).c_str()));
   }
   // Any free letter will do: wait for the first mutex that comes free.
-  const DWORD count = static_cast<DWORD>(mutexes.size() > MAXIMUM_WAIT_OBJECTS
-                                             ? MAXIMUM_WAIT_OBJECTS
-                                             : mutexes.size());
+  const DWORD count = static_cast<DWORD>(
+      mutexes.size() > MAXIMUM_WAIT_OBJECTS ? MAXIMUM_WAIT_OBJECTS : mutexes.size());
   const DWORD wait = WaitForMultipleObjects(count, mutexes.data(), FALSE, 600000);
   DWORD index = MAXDWORD;
   if (wait < WAIT_OBJECT_0 + count) index = wait - WAIT_OBJECT_0;
@@ -92,27 +192,13 @@ CTestCard::~CTestCard() {
 
 std::string CTestCard::Root() const { return std::string(1, _letter) + ":\\"; }
 
-void CTestCard::Empty() {
-  const std::string root = Root();
-  WIN32_FIND_DATAA fd;
-  CFindHandle find(FindFirstFileA((root + "*").c_str(), &fd));
-  if (!find) return;
-  do {
-    const std::string name = fd.cFileName;
-    if (name == "." || name == ".." || name.rfind(".windows-", 0) == 0) continue;
-    const std::string path = root + name;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteFolderTree(path, true);
-    } else {
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(find.Get(), &fd));
-}
+void CTestCard::Empty() { RemoveFolderContents(ToWide(Root()), true); }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Shared for reading: a card search of another test process may be reading
+  // this card's files at the same moment.
+  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
   return bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
@@ -160,6 +246,19 @@ ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   }
   return result;
 }
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  std::string link_path = link;
+  RemoveTrailingBackslash(link_path);
+  const std::string host_link = HostPath(link_path);
+  const std::string host_target = HostPath(target);
+  if (host_link.empty() || host_target.empty()) return false;
+  return RunHostCommand(
+      FormatString("/bin/ln -s \"%s\" \"%s\"", host_target.c_str(), host_link.c_str()), link_path,
+      true);
+}
+
+bool RemoveFolderLink(const std::string& link) { return RemoveHostLinkImpl(link); }
 
 std::string ExecutableFolder() { return GetModuleFolder(); }
 

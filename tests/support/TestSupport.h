@@ -52,6 +52,26 @@ class CScopedDataRoot final {
   CTempDir _dir;
 };
 
+// Sends this process's log to a file of the test's own for the life of the
+// object, so a test can look for the lines a failure must leave.
+class CLogCapture final {
+ public:
+  CLogCapture();
+  ~CLogCapture();
+  CLogCapture(const CLogCapture&) = delete;
+  CLogCapture& operator=(const CLogCapture&) = delete;
+
+  std::string Text() const;
+  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
+  // Forgets what was logged so far.
+  void Clear();
+  const std::string& Path() const { return _path; }
+
+ private:
+  CTempDir _dir;
+  std::string _path;
+};
+
 // A removable drive of the prefix (set up by tools/test), held by this
 // process alone and emptied on acquisition. Several tests can run in
 // parallel; each gets its own letter, waiting when all are taken.
@@ -89,6 +109,13 @@ struct ProcessResult {
 };
 // Starts a program and waits up to timeout_ms for it to end.
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms);
+
+// Makes `link` a folder link (a host symbolic link) to `target`, as a
+// card's file system can hold one. False when not running under Wine.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Removes such a link (not its target). Call it while the target still
+// exists: Wine neither lists nor reaches a dangling link.
+bool RemoveFolderLink(const std::string& link);
 
 // The folder of the running test executable, ending in a backslash.
 std::string ExecutableFolder();
