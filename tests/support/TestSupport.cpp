@@ -146,6 +146,28 @@ CLogCapture::~CLogCapture() { logtest::Reset(); }
 
 std::string CLogCapture::Text() const { return ReadFileOrEmpty(_path); }
 
+std::vector<std::string> CLogCapture::Messages(const std::string& mark) const {
+  std::vector<std::string> out;
+  const std::string text = Text();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    // time, mark, source, line, thread, message
+    std::vector<std::string> fields;
+    size_t pos = start;
+    for (int i = 0; i < 5 && pos < end; ++i) {
+      const size_t tab = text.find('\t', pos);
+      if (tab == std::string::npos || tab > end) break;
+      fields.push_back(text.substr(pos, tab - pos));
+      pos = tab + 1;
+    }
+    if (fields.size() == 5 && fields[1] == mark) out.push_back(text.substr(pos, end - pos));
+    start = end + 2;
+  }
+  return out;
+}
+
 void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
 
 std::string RemovableDriveLetters() {

@@ -63,6 +63,9 @@ class CLogCapture final {
 
   std::string Text() const;
   bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
+  // The messages of the lines of one kind mark ("!!" errors, ".." info).
+  std::vector<std::string> Messages(const std::string& mark) const;
+  std::vector<std::string> Errors() const { return Messages("!!"); }
   // Forgets what was logged so far.
   void Clear();
   const std::string& Path() const { return _path; }
