@@ -9,6 +9,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <psapi.h>
+#include <mmsystem.h>
+#include <mmreg.h>
 
 // The shell's path helpers are called by their full A/W names; the generic
 // names belong to our own helpers (see Folders.h).

@@ -1,0 +1,38 @@
+// Helpers of the libmusic tests: the music files made at build time, files
+// written into a per-test folder, and the log of the test process.
+#pragma once
+
+#include "TestSupport.h"
+
+#include <string>
+
+namespace musictest {
+
+// Bytes of a file made by make_media.sh ("cbr128.mp3").
+std::string GeneratedMedia(const std::string& name);
+
+// Writes bytes under the folder; answers the file's wide path.
+std::wstring WriteMedia(const ovtest::CTempDir& dir, const std::string& name,
+                        const std::string& bytes);
+
+// The same with a wide file name (names outside code page 932).
+std::wstring WriteMediaW(const ovtest::CTempDir& dir, const std::wstring& name,
+                         const std::string& bytes);
+
+// Points this process's log at a file of its own for the life of the object.
+class CLogCapture final {
+ public:
+  CLogCapture();
+  ~CLogCapture();
+  CLogCapture(const CLogCapture&) = delete;
+  CLogCapture& operator=(const CLogCapture&) = delete;
+
+  std::string Text() const;
+  bool Contains(const std::string& line) const { return Text().find(line) != std::string::npos; }
+
+ private:
+  ovtest::CTempDir _dir;
+  std::string _path;
+};
+
+}  // namespace musictest
