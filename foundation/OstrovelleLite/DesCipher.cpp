@@ -3,6 +3,8 @@
 // lookup tables at compile time, so no table is typed out by hand twice.
 #include "OstrovelleLite/DesCipher.h"
 
+#include "OstrovelleLite/RecordFields.h"
+
 #include <array>
 #include <cstring>
 
@@ -141,23 +143,12 @@ uint64_t Permute(uint64_t x, const ByteTables& tables) {
   return r;
 }
 
-uint32_t LoadLe32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void StoreLe32(uint32_t v, uint8_t* p) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 // The unit's byte order: each half is a little-endian word.
 uint64_t LoadUnit(const uint8_t* p) { return uint64_t{LoadLe32(p)} << 32 | LoadLe32(p + 4); }
 
 void StoreUnit(uint64_t v, uint8_t* p) {
-  StoreLe32(static_cast<uint32_t>(v >> 32), p);
-  StoreLe32(static_cast<uint32_t>(v), p + 4);
+  StoreLe32(p, static_cast<uint32_t>(v >> 32));
+  StoreLe32(p + 4, static_cast<uint32_t>(v));
 }
 
 uint32_t RotateLeft(uint32_t v, int n) {

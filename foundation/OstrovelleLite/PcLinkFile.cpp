@@ -46,18 +46,6 @@ class CScopedCipherKey final {
   uint8_t _key[16] = {};
 };
 
-std::string TextField(const uint8_t* p, size_t size) {
-  size_t n = 0;
-  while (n < size && p[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(p), n);
-}
-
-void SetTextField(uint8_t* p, size_t size, const std::string& text) {
-  memset(p, 0, size);
-  const size_t n = Cp932SafeLength(text.data(), text.size() < size ? text.size() : size - 1);
-  memcpy(p, text.data(), n);
-}
-
 // Whether `text` begins with `prefix` and the prefix ends on a character
 // boundary of `text`.
 bool StartsWithCp932(const std::string& text, const std::string& prefix) {
@@ -81,46 +69,31 @@ void FreshVector(uint8_t iv[8]) {
   // Without the cryptographic source the vector still has to change.
   LARGE_INTEGER counter;
   QueryPerformanceCounter(&counter);
-  PutU32(iv, static_cast<uint32_t>(counter.LowPart) ^ GetTickCount());
-  PutU32(iv + 4, static_cast<uint32_t>(counter.HighPart) ^ GetCurrentProcessId() ^
-                     (GetCurrentThreadId() << 16));
+  StoreLe32(iv, static_cast<uint32_t>(counter.LowPart) ^ GetTickCount());
+  StoreLe32(iv + 4, static_cast<uint32_t>(counter.HighPart) ^ GetCurrentProcessId() ^
+                        (GetCurrentThreadId() << 16));
 }
 
 }  // namespace
-
-namespace pclink {
-
-uint32_t GetU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void PutU32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void PutU16(uint8_t* p, uint16_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-}
-
-}  // namespace pclink
 
 bool CPcLinkRecord::HasMagic() const { return memcmp(bytes, kMagic, kMagicCompare) == 0; }
 
 void CPcLinkRecord::SetMagic() { memcpy(bytes, kMagic, sizeof(kMagic)); }
 
-std::string CPcLinkRecord::SrcPath() const { return TextField(bytes + kSrcPathOffset, kPathSize); }
+std::string CPcLinkRecord::SrcPath() const {
+  return LoadFixedText(bytes + kSrcPathOffset, kPathSize);
+}
 
-std::string CPcLinkRecord::DstPath() const { return TextField(bytes + kDstPathOffset, kPathSize); }
+std::string CPcLinkRecord::DstPath() const {
+  return LoadFixedText(bytes + kDstPathOffset, kPathSize);
+}
 
 void CPcLinkRecord::SetSrcPath(const std::string& path) {
-  SetTextField(bytes + kSrcPathOffset, kPathSize, path);
+  StoreFixedText(bytes + kSrcPathOffset, kPathSize, path);
 }
 
 void CPcLinkRecord::SetDstPath(const std::string& path) {
-  SetTextField(bytes + kDstPathOffset, kPathSize, path);
+  StoreFixedText(bytes + kDstPathOffset, kPathSize, path);
 }
 
 CPcLinkFile::CPcLinkFile(int kind, char drive) : _kind(kind), _drive(drive) {
@@ -196,15 +169,15 @@ bool CPcLinkFile::Decode(const std::string& bytes) {
            static_cast<unsigned>(ERROR_HANDLE_EOF));
     return false;
   }
-  _file_kind = GetU32(_file_header + kFormatVersionOffset) < 0x02000000 ? 1 : 2;
+  _file_kind = LoadLe32(_file_header + kFormatVersionOffset) < 0x02000000 ? 1 : 2;
   return true;
 }
 
 std::string CPcLinkFile::Encode(const uint8_t iv[8]) {
   memcpy(_file_header + kIvOffset, iv, 8);
-  PutU16(_file_header + kFileHeaderCrcOffset, NPCrcCalc::Of(_file_header, kFileHeaderCrcOffset));
-  PutU32(_data_header + kRecordCountOffset, static_cast<uint32_t>(_records.size()));
-  PutU16(_data_header + kDataHeaderCrcOffset, NPCrcCalc::Of(_data_header, kDataHeaderCrcOffset));
+  StoreLe16(_file_header + kFileHeaderCrcOffset, NPCrcCalc::Of(_file_header, kFileHeaderCrcOffset));
+  StoreLe32(_data_header + kRecordCountOffset, static_cast<uint32_t>(_records.size()));
+  StoreLe16(_data_header + kDataHeaderCrcOffset, NPCrcCalc::Of(_data_header, kDataHeaderCrcOffset));
 
   const CScopedCipherKey key;
   std::string out(reinterpret_cast<const char*>(_file_header), kFileHeaderSize);
@@ -213,8 +186,8 @@ std::string CPcLinkFile::Encode(const uint8_t iv[8]) {
   DesCbc(header, key.Get(), iv, kDataHeaderBlocks, kDesEncrypt);
   out.append(reinterpret_cast<const char*>(header), sizeof(header));
   for (CPcLinkRecord& record : _records) {
-    PutU16(record.bytes + CPcLinkRecord::kCrcOffset,
-           NPCrcCalc::Of(record.bytes, CPcLinkRecord::kCrcOffset));
+    StoreLe16(record.bytes + CPcLinkRecord::kCrcOffset,
+              NPCrcCalc::Of(record.bytes, CPcLinkRecord::kCrcOffset));
     CPcLinkRecord copy = record;
     DesCbc(copy.bytes, key.Get(), iv, kRecordBlocks, kDesEncrypt);
     out.append(reinterpret_cast<const char*>(copy.bytes), kRecordSize);
@@ -279,27 +252,27 @@ int CPcLinkFile::GetFileKind() const { return _loaded ? _file_kind : 1; }
 
 std::string CPcLinkFile::GetDeviceNo() const {
   if (!_loaded) return std::string();
-  return TextField(_data_header + kDeviceNoOffset, kDeviceNoSize);
+  return LoadFixedText(_data_header + kDeviceNoOffset, kDeviceNoSize);
 }
 
 uint32_t CPcLinkFile::GetPairingId() const {
-  return _loaded ? GetU32(_data_header + kPairingOffset) : 0;
+  return _loaded ? LoadLe32(_data_header + kPairingOffset) : 0;
 }
 
 bool CPcLinkFile::SetPairingId(uint32_t value) {
   if (!_loaded) return false;
-  PutU32(_data_header + kPairingOffset, value);
+  StoreLe32(_data_header + kPairingOffset, value);
   return Write();
 }
 
 uint32_t CPcLinkFile::GetCcidHead() const {
-  return _loaded ? GetU32(_data_header + kCcidHeadOffset) : 0;
+  return _loaded ? LoadLe32(_data_header + kCcidHeadOffset) : 0;
 }
 
 uint8_t CPcLinkFile::GetModel() const { return _loaded ? _data_header[kModelOffset] : 0; }
 
 uint32_t CPcLinkFile::GetFormatVersion() const {
-  return _loaded ? GetU32(_file_header + kFormatVersionOffset) : 0;
+  return _loaded ? LoadLe32(_file_header + kFormatVersionOffset) : 0;
 }
 
 const std::vector<CPcLinkRecord>& CPcLinkFile::GetRecords() const {

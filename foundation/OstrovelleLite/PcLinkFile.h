@@ -8,6 +8,8 @@
 // programs (a writer re-reads just before it changes a file).
 #pragma once
 
+#include "OstrovelleLite/RecordFields.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,11 +40,6 @@ constexpr size_t kCcidHeadOffset = 44;
 constexpr size_t kModelOffset = 48;
 constexpr size_t kDataHeaderCrcOffset = 60;
 
-uint32_t GetU32(const uint8_t* p);
-uint16_t GetU16(const uint8_t* p);
-void PutU32(uint8_t* p, uint32_t value);
-void PutU16(uint8_t* p, uint16_t value);
-
 }  // namespace pclink
 
 // One plain 168-byte data record; bytes the PC does not interpret pass
@@ -57,24 +54,24 @@ struct CPcLinkRecord {
 
   bool HasMagic() const;
   void SetMagic();
-  uint32_t DataId() const { return pclink::GetU32(bytes + 8); }
-  uint32_t Version() const { return pclink::GetU32(bytes + 12); }
-  uint16_t Year() const { return pclink::GetU16(bytes + 16); }  // binary-coded decimal
-  uint16_t Status() const { return pclink::GetU16(bytes + 18); }
+  uint32_t DataId() const { return LoadLe32(bytes + 8); }
+  uint32_t Version() const { return LoadLe32(bytes + 12); }
+  uint16_t Year() const { return LoadLe16(bytes + 16); }  // binary-coded decimal
+  uint16_t Status() const { return LoadLe16(bytes + 18); }
   std::string SrcPath() const;
   std::string DstPath() const;
-  uint32_t UnitWord() const { return pclink::GetU32(bytes + 148); }
+  uint32_t UnitWord() const { return LoadLe32(bytes + 148); }
   uint8_t UnitByte() const { return bytes[152]; }
-  uint16_t Crc() const { return pclink::GetU16(bytes + kCrcOffset); }
+  uint16_t Crc() const { return LoadLe16(bytes + kCrcOffset); }
 
-  void SetDataId(uint32_t v) { pclink::PutU32(bytes + 8, v); }
-  void SetVersion(uint32_t v) { pclink::PutU32(bytes + 12, v); }
-  void SetYear(uint16_t bcd) { pclink::PutU16(bytes + 16, bcd); }
-  void SetStatus(uint16_t v) { pclink::PutU16(bytes + 18, v); }
+  void SetDataId(uint32_t v) { StoreLe32(bytes + 8, v); }
+  void SetVersion(uint32_t v) { StoreLe32(bytes + 12, v); }
+  void SetYear(uint16_t bcd) { StoreLe16(bytes + 16, bcd); }
+  void SetStatus(uint16_t v) { StoreLe16(bytes + 18, v); }
   // Cut to 63 bytes at a character boundary, so the NUL always fits.
   void SetSrcPath(const std::string& path);
   void SetDstPath(const std::string& path);
-  void SetUnitWord(uint32_t v) { pclink::PutU32(bytes + 148, v); }
+  void SetUnitWord(uint32_t v) { StoreLe32(bytes + 148, v); }
   void SetUnitByte(uint8_t v) { bytes[152] = v; }
 };
 

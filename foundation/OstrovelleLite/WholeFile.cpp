@@ -5,6 +5,9 @@
 
 namespace {
 
+constexpr int kReplaceAttempts = 10;
+constexpr DWORD kReplacePauseMs = 50;
+
 void RemoveFile(const std::wstring& path) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
@@ -58,12 +61,21 @@ bool CReplaceFileWriter::Commit() {
   if (!_file) return Fail(ERROR_INVALID_HANDLE);
   if (!FlushFileBuffers(_file.Get())) return Fail(GetLastError());
   _file.Reset();
-  if (!MoveFileExW(_temp.c_str(), _path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return Fail(GetLastError());
+  // An open file cannot be replaced; our readers hold these files only for
+  // the moment of a read, so try again a few times before giving up.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(_temp.c_str(), _path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      _committed = true;
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (attempt >= kReplaceAttempts ||
+        (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+      return Fail(error);
+    }
+    Sleep(kReplacePauseMs);
   }
-  _committed = true;
-  return true;
 }
 
 bool WriteFileReplacing(const std::wstring& path, const std::string& bytes, DWORD attributes,

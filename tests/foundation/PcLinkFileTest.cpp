@@ -70,7 +70,7 @@ PlainFile Decipher(const std::string& bytes) {
 }
 
 uint16_t StoredCrc(const std::string& part, size_t offset) {
-  return pclink::GetU16(reinterpret_cast<const uint8_t*>(part.data() + offset));
+  return LoadLe16(reinterpret_cast<const uint8_t*>(part.data() + offset));
 }
 
 uint16_t CrcOf(const std::string& part, size_t size) { return NPCrcCalc::Of(part.data(), size); }
@@ -149,7 +149,7 @@ TEST_F(PcLinkFileTest, WriteKeepsEveryFieldAndPassesUnknownBytesThrough) {
 
   EXPECT_EQ(CrcOf(after.file_header, 28), StoredCrc(after.file_header, 28));
   EXPECT_EQ(CrcOf(after.data_header, 60), StoredCrc(after.data_header, 60));
-  EXPECT_EQ(3u, pclink::GetU32(reinterpret_cast<const uint8_t*>(after.data_header.data() + 8)));
+  EXPECT_EQ(3u, LoadLe32(reinterpret_cast<const uint8_t*>(after.data_header.data() + 8)));
   for (const std::string& record : after.records) {
     EXPECT_EQ(CrcOf(record, 160), StoredCrc(record, 160));
   }
@@ -231,15 +231,23 @@ TEST_F(PcLinkFileTest, UnloadedObjectAnswersAsEmptyAndRefusesToWrite) {
   EXPECT_EQ(std::string(kHeaders, 'x'), ovtest::ReadFileOrEmpty(LinkPath()));
 }
 
+// The link file first: while the card holds no unit information file, no
+// card search of another test process copies one over it.
+constexpr int kBothKinds[] = {CPcLinkFile::kLinkFile, CPcLinkFile::kUnitInfoFile};
+
 TEST_F(PcLinkFileTest, EveryTruncationIsRejectedUnlessItEndsOnARecord) {
   const std::string whole = FullUnit().Bytes();
-  for (size_t length = 0; length < whole.size(); ++length) {
-    ASSERT_TRUE(ovtest::WriteFileBytes(LinkPath(), whole.substr(0, length)));
-    const CPcLinkFile link(CPcLinkFile::kLinkFile, Letter());
-    const bool on_record = length >= kHeaders && (length - kHeaders) % pclink::kRecordSize == 0;
-    EXPECT_EQ(on_record, link.IsLoaded()) << "length " << length;
-    if (on_record) {
-      EXPECT_EQ((length - kHeaders) / pclink::kRecordSize, link.GetRecords().size());
+  ASSERT_TRUE(CreateDirectoryA(_card.Path("PC").c_str(), nullptr));
+  for (const int kind : kBothKinds) {
+    const std::string path = kind == CPcLinkFile::kLinkFile ? LinkPath() : UnitPath();
+    for (size_t length = 0; length < whole.size(); ++length) {
+      ASSERT_TRUE(ovtest::WriteFileBytes(path, whole.substr(0, length)));
+      const CPcLinkFile file(kind, Letter());
+      const bool on_record = length >= kHeaders && (length - kHeaders) % pclink::kRecordSize == 0;
+      EXPECT_EQ(on_record, file.IsLoaded()) << "kind " << kind << " length " << length;
+      if (on_record) {
+        EXPECT_EQ((length - kHeaders) / pclink::kRecordSize, file.GetRecords().size());
+      }
     }
   }
   EXPECT_TRUE(_log.Contains("お出かけ管理ファイルファイルヘッダ読込失敗 0x00000026"));
@@ -251,26 +259,29 @@ TEST_F(PcLinkFileTest, FlippedByteInEachPartIsReadAsTheFormatSays) {
   CCardMaker maker = FullUnit();
   const std::string whole = maker.Bytes();
   ASSERT_TRUE(CreateDirectoryA(_card.Path("PC").c_str(), nullptr));
-  for (size_t offset = 0; offset < whole.size(); ++offset) {
-    std::string bytes = whole;
-    bytes[offset] = static_cast<char>(bytes[offset] ^ 0x40);
-    ASSERT_TRUE(ovtest::WriteFileBytes(UnitPath(), bytes));
-    const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, Letter());
-    // The vector's last byte only touches the NUL behind the seven letters
-    // of the magic, which are all that is compared.
-    const bool in_vector = offset >= pclink::kIvOffset && offset < pclink::kIvOffset + 7;
-    const bool in_magic_block = offset >= pclink::kFileHeaderSize && offset < 40;
-    SCOPED_TRACE(offset);
-    if (in_vector || in_magic_block) {
-      EXPECT_FALSE(unit.IsLoaded());
-      continue;
-    }
-    ASSERT_TRUE(unit.IsLoaded());
-    ASSERT_EQ(3u, unit.GetRecords().size());
-    for (size_t r = 0; r < 3; ++r) {
-      const size_t first = kHeaders + r * pclink::kRecordSize;
-      const bool broken_magic = offset >= first && offset < first + 8;
-      EXPECT_EQ(!broken_magic, unit.GetRecords()[r].HasMagic()) << "record " << r;
+  for (const int kind : kBothKinds) {
+    const std::string path = kind == CPcLinkFile::kLinkFile ? LinkPath() : UnitPath();
+    for (size_t offset = 0; offset < whole.size(); ++offset) {
+      std::string bytes = whole;
+      bytes[offset] = static_cast<char>(bytes[offset] ^ 0x40);
+      ASSERT_TRUE(ovtest::WriteFileBytes(path, bytes));
+      const CPcLinkFile file(kind, Letter());
+      // The vector's last byte only touches the NUL behind the seven letters
+      // of the magic, which are all that is compared.
+      const bool in_vector = offset >= pclink::kIvOffset && offset < pclink::kIvOffset + 7;
+      const bool in_magic_block = offset >= pclink::kFileHeaderSize && offset < 40;
+      SCOPED_TRACE(FormatString("kind %d offset %u", kind, static_cast<unsigned>(offset)));
+      if (in_vector || in_magic_block) {
+        EXPECT_FALSE(file.IsLoaded());
+        continue;
+      }
+      ASSERT_TRUE(file.IsLoaded());
+      ASSERT_EQ(3u, file.GetRecords().size());
+      for (size_t r = 0; r < 3; ++r) {
+        const size_t first = kHeaders + r * pclink::kRecordSize;
+        const bool broken_magic = offset >= first && offset < first + 8;
+        EXPECT_EQ(!broken_magic, file.GetRecords()[r].HasMagic()) << "record " << r;
+      }
     }
   }
 }

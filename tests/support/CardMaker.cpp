@@ -25,12 +25,12 @@ CCardMaker& CCardMaker::DeviceNo(const std::string& text) {
 }
 
 CCardMaker& CCardMaker::Pairing(uint32_t value) {
-  pclink::PutU32(_data_header + pclink::kPairingOffset, value);
+  StoreLe32(_data_header + pclink::kPairingOffset, value);
   return *this;
 }
 
 CCardMaker& CCardMaker::CcidHead(uint32_t value) {
-  pclink::PutU32(_data_header + pclink::kCcidHeadOffset, value);
+  StoreLe32(_data_header + pclink::kCcidHeadOffset, value);
   return *this;
 }
 
@@ -40,7 +40,7 @@ CCardMaker& CCardMaker::Model(uint8_t value) {
 }
 
 CCardMaker& CCardMaker::FormatVersion(uint32_t value) {
-  pclink::PutU32(_file_header + pclink::kFormatVersionOffset, value);
+  StoreLe32(_file_header + pclink::kFormatVersionOffset, value);
   return *this;
 }
 
@@ -69,8 +69,8 @@ CCardMaker& CCardMaker::AddRawRecord(const CPcLinkRecord& record) {
 
 std::string CCardMaker::Bytes(uint64_t iv) {
   uint8_t vector[8];
-  pclink::PutU32(vector, static_cast<uint32_t>(iv >> 32));
-  pclink::PutU32(vector + 4, static_cast<uint32_t>(iv));
+  StoreLe32(vector, static_cast<uint32_t>(iv >> 32));
+  StoreLe32(vector + 4, static_cast<uint32_t>(iv));
   return Encode(vector);
 }
 

@@ -7,6 +7,7 @@
 #include "StringUtil.h"
 
 #include <cstring>
+#include <utility>
 
 namespace ovtest {
 
@@ -50,16 +51,18 @@ bool WaitForPath(const std::string& path, bool present, DWORD timeout_ms) {
 
 // Wine starts a host program without a handle to wait on: the effect is
 // waited for instead.
-bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* pi) {
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> line(command.begin(), command.end());
+  std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    return false;
-  }
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        pi) != FALSE;
+}
+
+bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+  PROCESS_INFORMATION pi = {};
+  if (!StartProcess(command, &pi)) return false;
   if (pi.hProcess) CloseHandle(pi.hProcess);
   if (pi.hThread) CloseHandle(pi.hThread);
   return WaitForPath(path, present, 30000);
@@ -201,7 +204,10 @@ CTestCard::CTestCard() {
       CloseHandle(mutexes[i]);
     }
   }
-  if (_letter) Empty();
+  if (!_letter) return;
+  ReadFileBytes(Path(".windows-label"), &_label);
+  ReadFileBytes(Path(".windows-serial"), &_serial);
+  Empty();
 }
 
 CTestCard::~CTestCard() {
@@ -214,7 +220,15 @@ CTestCard::~CTestCard() {
 
 std::string CTestCard::Root() const { return std::string(1, _letter) + ":\\"; }
 
-void CTestCard::Empty() { RemoveFolderContents(ToWide(Root()), true); }
+void CTestCard::Empty() {
+  RemoveFolderContents(ToWide(Root()), true);
+  const std::pair<const char*, const std::string*> files[] = {{".windows-label", &_label},
+                                                              {".windows-serial", &_serial}};
+  for (const auto& file : files) {
+    const std::string path = Path(file.first);
+    if (!file.second->empty() && !PathFileExists(path)) WriteFileBytes(path, *file.second);
+  }
+}
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   // Shared for reading: a card search of another test process may be reading
@@ -248,15 +262,8 @@ std::string ReadFileOrEmpty(const std::string& path) {
 
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   ProcessResult result;
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  std::vector<char> line(command_line.begin(), command_line.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    return result;
-  }
+  if (!StartProcess(command_line, &pi)) return result;
   result.started = true;
   CHandle process(pi.hProcess);
   CHandle thread(pi.hThread);

@@ -90,12 +90,15 @@ class CTestCard final {
   // "E:\"
   std::string Root() const;
   std::string Path(const std::string& relative) const { return Root() + relative; }
-  // Removes everything on the card but the label and serial files.
+  // Removes everything on the card but the label and serial files, and
+  // puts those back when a test (a card clear) has removed them.
   void Empty();
 
  private:
   char _letter = 0;
   HANDLE _mutex = nullptr;
+  std::string _label;  // the volume files of the drive as taken
+  std::string _serial;
 };
 
 // Letters of the prefix's removable drives.

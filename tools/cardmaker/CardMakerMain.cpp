@@ -26,8 +26,8 @@ bool ParseHex(const std::string& text, uint32_t* value) {
   return true;
 }
 
-bool AddRecord(ovtest::CCardMaker& maker, const std::string& spec) {
-  const std::vector<std::string> parts = SplitString(spec, ":", 6);
+bool AddRecord(ovtest::CCardMaker& maker, const std::string& text) {
+  const std::vector<std::string> parts = SplitString(text, ":", 6);
   if (parts.size() < 4) return false;
   uint32_t values[4];
   for (int i = 0; i < 4; ++i) {
