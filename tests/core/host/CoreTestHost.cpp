@@ -2,7 +2,9 @@
 // tests steer from their own process. Each charge reports its start with
 // progress 0, then waits for the named event
 // "OvCoreHost_<OV_TEST_TAG>_release_<kind>" (it then reports the code in
-// OV_TEST_RESULT_<kind>, hexadecimal, 0 when unset) or for its abort.
+// OV_TEST_RESULT_<kind>, hexadecimal, 0 when unset) or for its abort. With
+// OV_TEST_STUBBORN_<kind> set it ignores the abort and waits for the event
+// alone.
 #include "ChargeKind.h"
 #include "CoreStartup.h"
 #include "Handle.h"
@@ -29,7 +31,8 @@ class CHostCharge final : public CCharge {
                                           Environment("OV_TEST_TAG").c_str(), GetKind());
     CHandle release(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
     const HANDLE waits[] = {release.Get(), _GetAbortEvent()};
-    const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, 60000);
+    const bool stubborn = !Environment(FormatString("OV_TEST_STUBBORN_%u", GetKind())).empty();
+    const DWORD wait = WaitForMultipleObjects(stubborn ? 1 : 2, waits, FALSE, 60000);
     if (wait != WAIT_OBJECT_0) {
       _NotifyError(CHARGE_RESULT_ABORT, 0);
       return CHARGE_RESULT_ABORT;
