@@ -418,6 +418,22 @@ TEST_F(WinHttpWrapperTest, SecretsInUrlsNeverReachTheLog) {
   EXPECT_FALSE(_log.Contains("Hush123"));
 }
 
+TEST_F(WinHttpWrapperTest, EveryConnectionReachesItsStandInRoute) {
+  ASSERT_TRUE(ovtest::WriteFileBytes(_dir.File("Connection.info"),
+                                     _standin.ConnectionInfo(ovtest::kStandInHttps)));
+  CConnectionFile connections(_dir.File("Connection.info"));
+  for (int id = 0; id <= 30; ++id) {
+    const std::string url = connections.GetUrl(id);
+    ASSERT_EQ(0u, url.find("https://localhost:")) << id;
+    CWinHttpWrapper http;
+    // The weather files are behind digest authentication.
+    const bool weather = id == 11 || id == 26;
+    const DWORD result = weather ? Get(http, url + "all.man", L"rodiduvaveru4", L"Kv37dpwR")
+                                 : Post(http, url, "a=1");
+    EXPECT_EQ(0u, result) << id << " " << url;
+  }
+}
+
 TEST_F(WinHttpWrapperTest, ProxyIsLookedUpWhenNoneIsGiven) {
   CWinHttpWrapper http;
   ASSERT_TRUE(http.SetRequest(_standin.Url("/echo").c_str(), 0, nullptr, true));

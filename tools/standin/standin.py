@@ -18,6 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import certs  # noqa: E402
 import routes  # noqa: E402
 import service  # noqa: E402
+from routes import connections  # noqa: E402
 
 
 def tls_context(folder, name):
@@ -54,6 +55,12 @@ def main():
     }
     for server in servers.values():
         threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    # For tools/run: the programs reach the stand-in through this file (see
+    # OV_CONNECTION_INFO); the tests write their own.
+    with open(os.path.join(args.state, "Connection.info"), "w", newline="") as out:
+        out.write(connections.connection_info(servers["OV_STANDIN_HTTP"].server_address[1],
+                                              servers["OV_STANDIN_HTTPS"].server_address[1]))
 
     temporary = args.ports_file + ".tmp"
     with open(temporary, "w") as out:
