@@ -423,11 +423,26 @@ bool IsDiruSDCard(char drive) {
   return CPcLinkFile(CPcLinkFile::kUnitInfoFile, drive).IsLoaded();
 }
 
+namespace {
+
+// The drives to look at: D to Z, or the letters of OV_CARD_DRIVES when it is
+// set, so that test programs running side by side each see their own card.
+std::string CardDriveLetters() {
+  char buffer[32] = {};
+  const DWORD n = GetEnvironmentVariableA("OV_CARD_DRIVES", buffer, sizeof(buffer));
+  if (n > 0 && n < sizeof(buffer)) return ToUpper(std::string(buffer, n));
+  std::string all;
+  for (char drive = 'D'; drive <= 'Z'; ++drive) all += drive;
+  return all;
+}
+
+}  // namespace
+
 int FindDiruSDCards(std::vector<char>& letters) {
   letters.clear();
   const UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  for (char drive = 'D'; drive <= 'Z'; ++drive) {
-    if (!IsDiruSDCard(drive)) continue;
+  for (const char drive : CardDriveLetters()) {
+    if (drive < 'D' || drive > 'Z' || !IsDiruSDCard(drive)) continue;
     letters.push_back(drive);
     CopyOutingFile(drive, false);
   }

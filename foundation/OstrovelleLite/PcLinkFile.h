@@ -154,5 +154,6 @@ bool CopyOutingFile(char drive, bool force);
 bool IsDiruSDCard(char drive);
 
 // Empties `letters`, fills it with the unit's cards among D to Z (creating
-// a missing link file on each) and returns their number.
+// a missing link file on each) and returns their number. The environment
+// variable OV_CARD_DRIVES ("EF"), when set, narrows the search to its letters.
 int FindDiruSDCards(std::vector<char>& letters);

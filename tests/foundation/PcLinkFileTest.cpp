@@ -393,6 +393,17 @@ TEST_F(PcLinkFileTest, FindDiruSDCardsFindsThisCardAndCreatesItsLinkFile) {
   EXPECT_EQ(ovtest::ReadFileOrEmpty(UnitPath()), ovtest::ReadFileOrEmpty(LinkPath()));
 }
 
+TEST_F(PcLinkFileTest, FindDiruSDCardsLooksOnlyAtTheNamedDrives) {
+  ASSERT_TRUE(FullUnit().WriteCard(Letter()));
+  std::vector<char> letters;
+  SetEnvironmentVariableA("OV_CARD_DRIVES", "Z");
+  EXPECT_EQ(0, FindDiruSDCards(letters));
+  EXPECT_FALSE(PathFileExistsA(LinkPath().c_str()));
+  SetEnvironmentVariableA("OV_CARD_DRIVES", std::string(1, Letter()).c_str());
+  EXPECT_EQ(1, FindDiruSDCards(letters)) << "the test card alone is searched";
+  EXPECT_TRUE(PathFileExistsA(LinkPath().c_str()));
+}
+
 TEST_F(PcLinkFileTest, FindDiruSDCardsPassesOverACardWhoseUnitFileDoesNotLoad) {
   ASSERT_TRUE(CreateDirectoryA(_card.Path("PC").c_str(), nullptr));
   ASSERT_TRUE(ovtest::WriteFileBytes(UnitPath(), std::string(200, '\x5A')));

@@ -1,6 +1,7 @@
-// Test helpers for code that retries: the retry pauses recorded instead of
-// made (the log capture lives in TestSupport.h). One object at a time per
-// process (each test case runs in a process of its own).
+// Test helpers for code that retries and logs: the retry pauses recorded
+// instead of made, and the log of the test process captured in a file of
+// the test's own. One object of each at a time per process (each test case
+// runs in a process of its own).
 #pragma once
 
 #include "Log.h"
@@ -60,5 +61,6 @@ class CPauseRecorder final {
   std::vector<DWORD> _pauses;
   std::vector<HANDLE> _events;
 };
+
 
 }  // namespace ovtest

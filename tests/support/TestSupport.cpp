@@ -151,22 +151,10 @@ std::string CLogCapture::Text() const { return ReadFileOrEmpty(_path); }
 
 std::vector<std::string> CLogCapture::Messages(const std::string& mark) const {
   std::vector<std::string> out;
-  const std::string text = Text();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
+  for (const std::string& line : SplitString(Text(), "\r\n")) {
     // time, mark, source, line, thread, message
-    std::vector<std::string> fields;
-    size_t pos = start;
-    for (int i = 0; i < 5 && pos < end; ++i) {
-      const size_t tab = text.find('\t', pos);
-      if (tab == std::string::npos || tab > end) break;
-      fields.push_back(text.substr(pos, tab - pos));
-      pos = tab + 1;
-    }
-    if (fields.size() == 5 && fields[1] == mark) out.push_back(text.substr(pos, end - pos));
-    start = end + 2;
+    const std::vector<std::string> fields = SplitString(line, "\t", 6);
+    if (fields.size() == 6 && fields[1] == mark) out.push_back(fields[5]);
   }
   return out;
 }
@@ -215,13 +203,19 @@ CTestCard::CTestCard() {
     }
   }
   if (!_letter) return;
+  // The card search of this process and of the programs it starts sees this
+  // card alone: other test processes work on theirs meanwhile.
+  SetEnvironmentVariableA("OV_CARD_DRIVES", std::string(1, _letter).c_str());
   ReadFileBytes(Path(".windows-label"), &_label);
   ReadFileBytes(Path(".windows-serial"), &_serial);
   Empty();
 }
 
 CTestCard::~CTestCard() {
-  if (_letter) Empty();
+  if (_letter) {
+    Empty();
+    SetEnvironmentVariableA("OV_CARD_DRIVES", nullptr);
+  }
   if (_mutex) {
     ReleaseMutex(_mutex);
     CloseHandle(_mutex);

@@ -76,7 +76,9 @@ class CLogCapture final {
 };
 
 // A removable drive of the prefix (set up by tools/test), held by this
-// process alone and emptied on acquisition. Several tests can run in
+// process alone and emptied on acquisition. While it is held, the card
+// search of this process (and of programs it starts) looks at it alone
+// (OV_CARD_DRIVES). Several tests can run in
 // parallel; each gets its own letter, waiting when all are taken.
 class CTestCard final {
  public:
