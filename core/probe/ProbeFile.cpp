@@ -94,8 +94,12 @@ DWORD CProbeFile::ExtractPieces(const std::vector<uint8_t>& bytes, const std::st
   const size_t size = bytes.size();
   std::set<std::string> names;  // upper case: the file system ignores case
   size_t pos = kHeaderSize;
+  bool end_mark = false;
   while (pos < size && size - pos > kTailSize) {
-    if (std::memcmp(bytes.data() + pos, "EOF_", 4) == 0) break;
+    if (std::memcmp(bytes.data() + pos, "EOF_", 4) == 0) {
+      end_mark = true;
+      break;
+    }
     ProbeBlockHeader block;
     if (!ReadProbeBlockHeader(bytes.data(), size, pos, &block) || block.size_high != 0 ||
         block.size_low > size - pos - kProbeBlockHeaderSize) {
@@ -140,6 +144,14 @@ DWORD CProbeFile::ExtractPieces(const std::vector<uint8_t>& bytes, const std::st
       _model = kModelDh5;
     }
     _pieces.push_back(path);
+  }
+  // A short tail without the end mark is the unit's padding when pieces
+  // came before it; with none, the file was cut inside its first block and
+  // is kept as damaged rather than deleted as empty.
+  if (_pieces.empty() && !end_mark && pos < size) {
+    OV_LOG(kLogError, "プローブ実ファイルサイズ不正[Path=%s] POS:%u", _source_path.c_str(),
+           static_cast<unsigned>(pos));
+    return Fail(kProbeBadFrame, 0);
   }
   return 0;
 }
