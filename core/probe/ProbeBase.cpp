@@ -8,9 +8,9 @@
 CProbeBase::CProbeBase(char drive, DWORD unit_type, HANDLE abort_event) : _unit_type(unit_type) {
   try {
     if (unit_type == 1) {
-      m_pProbeFile = std::make_unique<CProbeFile>(drive, abort_event);
+      _reader = std::make_unique<CProbeFile>(drive, abort_event);
     } else {
-      m_pProbeZone = std::make_unique<CProbeZone>(drive, abort_event);
+      _reader = std::make_unique<CProbeZone>(drive, abort_event);
     }
   } catch (const std::bad_alloc&) {
     // Reported by each call through the missing reader.
@@ -19,25 +19,22 @@ CProbeBase::CProbeBase(char drive, DWORD unit_type, HANDLE abort_event) : _unit_
 
 CProbeBase::~CProbeBase() = default;
 
-const CProbeReader* CProbeBase::Reader(const char* caller) const {
-  if (_unit_type == 1) {
-    if (!m_pProbeFile) OV_LOG(kLogError, "CProbeBase::%s - m_pProbeFile is NULL", caller);
-    return m_pProbeFile.get();
+CProbeReader* CProbeBase::Reader(const char* caller) const {
+  if (!_reader) {
+    OV_LOG(kLogError, "CProbeBase::%s - %s is NULL", caller,
+           _unit_type == 1 ? "m_pProbeFile" : "m_pProbeZone");
   }
-  if (!m_pProbeZone) OV_LOG(kLogError, "CProbeBase::%s - m_pProbeZone is NULL", caller);
-  return m_pProbeZone.get();
+  return _reader.get();
 }
 
 DWORD CProbeBase::MakeSendFile(BYTE* skip, const char* send_path, const char* source_path) {
-  if (!Reader("MakeSendFile")) return kProbeBadPath;
-  if (m_pProbeFile) return m_pProbeFile->MakeSendFile(skip, send_path, source_path);
-  return m_pProbeZone->MakeSendFile(skip, send_path, source_path);
+  CProbeReader* reader = Reader("MakeSendFile");
+  return reader ? reader->MakeSendFile(skip, send_path, source_path) : kProbeBadPath;
 }
 
 ProbeDiscrimination CProbeBase::GetProbeDiscrimination() const {
-  if (!Reader("GetProbeDiscrimination")) return ProbeDiscrimination();
-  if (m_pProbeFile) return m_pProbeFile->GetProbeDiscrimination();
-  return m_pProbeZone->GetProbeDiscrimination();
+  const CProbeReader* reader = Reader("GetProbeDiscrimination");
+  return reader ? reader->GetProbeDiscrimination() : ProbeDiscrimination();
 }
 
 uint64_t CProbeBase::GetSrcFileSize() const {
@@ -46,9 +43,8 @@ uint64_t CProbeBase::GetSrcFileSize() const {
 }
 
 DWORD CProbeBase::_ClearTemporaryFile() {
-  if (!Reader("_ClearTemporaryFile")) return 0;
-  if (m_pProbeFile) return m_pProbeFile->ClearTemporaryFile();
-  return m_pProbeZone->ClearTemporaryFile();
+  CProbeReader* reader = Reader("_ClearTemporaryFile");
+  return reader ? reader->ClearTemporaryFile() : 0;
 }
 
 DWORD CProbeBase::GetLastError() const {

@@ -24,10 +24,9 @@ class CProbeBase final {
   DWORD GetLastError() const;
 
  private:
-  // The reader in use, or null (the missing one logged under `caller`).
-  const CProbeReader* Reader(const char* caller) const;
+  // The reader, or null (logged under `caller`).
+  CProbeReader* Reader(const char* caller) const;
 
   DWORD _unit_type;
-  std::unique_ptr<CProbeFile> m_pProbeFile;
-  std::unique_ptr<CProbeZone> m_pProbeZone;
+  std::unique_ptr<CProbeReader> _reader;  // a CProbeFile for type 1, else a CProbeZone
 };

@@ -42,25 +42,6 @@ CProbeFile::CProbeFile(char drive, HANDLE abort_event) : CProbeReader(drive, abo
 
 CProbeFile::~CProbeFile() = default;
 
-DWORD CProbeFile::MakeSendFile(BYTE* skip, const char* send_path, const char* source_path) {
-  _skip = 0;
-  if (skip) *skip = 0;
-  DWORD result = _CheckSrcFile(source_path);
-  if (result != 0) return result;
-  if (!send_path || !*send_path) {
-    OV_LOG(kLogError, "送信データファイルパスがない");
-    return Fail(kProbeBadPath, ERROR_INVALID_PARAMETER);
-  }
-  _source_path = source_path;
-  _send_path = send_path;
-  result = _ReadFile();
-  if (skip) *skip = _skip;
-  if (result != 0 || _skip) return result;
-  result = _CombineDrvHiRecFile();
-  if (result != 0) return result;
-  return MakeSendFile();
-}
-
 DWORD CProbeFile::_ReadFile() {
   std::vector<uint8_t> bytes;
   DWORD result = ReadSource(kHeaderSize, &bytes);
@@ -131,7 +112,9 @@ DWORD CProbeFile::ExtractPieces(const std::vector<uint8_t>& bytes, const std::st
              name.c_str());
       return Fail(kProbeBadFrame, 0);
     }
-    const DWORD result = WritePiece(path, data, block.size_low);
+    // A piece that cannot be written out fails the whole file: sending the
+    // trip without it would lose it once the folder is deleted.
+    const DWORD result = WriteOutFile(path, data, block.size_low, kProbeWriteFailed);
     if (result != 0) return result;
     if (dh3) {
       if (_model == 0 || _model == kModelDh3) {
@@ -152,27 +135,6 @@ DWORD CProbeFile::ExtractPieces(const std::vector<uint8_t>& bytes, const std::st
     OV_LOG(kLogError, "プローブ実ファイルサイズ不正[Path=%s] POS:%u", _source_path.c_str(),
            static_cast<unsigned>(pos));
     return Fail(kProbeBadFrame, 0);
-  }
-  return 0;
-}
-
-DWORD CProbeFile::WritePiece(const std::string& path, const uint8_t* data, size_t size) {
-  // A piece that cannot be written out fails the whole file: sending the
-  // trip without it would lose it once the folder is deleted.
-  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (!file) {
-    const DWORD error = _fs.LastError();
-    OV_LOG(kLogError, "プローブ実ファイル作成失敗 ERR:0x%08X", Hex(error));
-    OV_LOG(kLogError, "プローブパス %s", path.c_str());
-    return Fail(kProbeOpenFailed, error);
-  }
-  DWORD error = 0;
-  if (!WriteAll(_fs, file.Get(), data, size, &error)) {
-    OV_LOG(kLogError, "プローブ実ファイル書込み失敗 ERR:0x%08X", Hex(error));
-    OV_LOG(kLogError, "プローブパス %s", path.c_str());
-    file.Reset();
-    _fs.DeleteFile_Recover(path.c_str());
-    return Fail(kProbeWriteFailed, error);
   }
   return 0;
 }
@@ -247,31 +209,8 @@ DWORD CProbeFile::_CombineDrvHiRecFile() {
 }
 
 DWORD CProbeFile::ReadExpandedPiece(const std::string& path, std::vector<uint8_t>* piece) {
-  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-  if (!file) {
-    const DWORD error = _fs.LastError();
-    OV_LOG(kLogError, "走行履歴分割ファイルオープン失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeOpenFailed, error);
-  }
-  LARGE_INTEGER size = {};
-  if (GetFileSizeEx(file.Get(), &size) && (size.QuadPart >> 32) != 0) {
-    OV_LOG(kLogError, "走行履歴ファイルサイズ大 0x%X%08X byte",
-           static_cast<unsigned>(size.QuadPart >> 32), static_cast<unsigned>(size.QuadPart));
-  }
-  const ProbeFileResult read = ReadOpenFile(_fs, file.Get(), piece);
-  if (read == kProbeFileNoMemory) {
-    const DWORD error = ::GetLastError();
-    OV_LOG(kLogError, "走行履歴結合時のメモリ確保失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeBadPath, error);
-  }
-  if (read != kProbeFileOk) {
-    const DWORD error =
-        read == kProbeFileShort ? static_cast<DWORD>(ERROR_HANDLE_EOF) : _fs.LastError();
-    OV_LOG(kLogError, "走行履歴結合時のファイル読込失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeReadFailed, error);
-  }
-  file.Reset();
-  _fs.DeleteFile_Recover(path.c_str());
+  const DWORD result = ReadExpandedFile(path, "走行履歴分割ファイルオープン失敗", piece);
+  if (result != 0) return result;
   // The value and block count come first; a piece without them is damaged.
   if (piece->size() < 8) {
     OV_LOG(kLogError, "走行履歴分割ファイルサイズ不正 SIZE:%d PATH:%s",
@@ -320,19 +259,15 @@ DWORD CProbeFile::DeleteExpandedFiles() {
   return error;
 }
 
-DWORD CProbeFile::MakeSendFile() { return WriteSendFile(_model == kModelDh5 ? kDh5 : kDh3); }
+const char* CProbeFile::JoinedName() const { return _model == kModelDh5 ? kDh5 : kDh3; }
 
 DWORD CProbeFile::ClearTemporaryFile() {
-  DWORD error = DeleteJoinedFiles();
+  std::vector<std::string> paths = _joined;
   for (const std::string& piece : _pieces) {
-    for (const std::string& path : {piece, piece + kExpanded}) {
-      if (_fs.DeleteFile_Recover(path.c_str())) continue;
-      error = _fs.LastError();
-      OV_LOG(kLogError, "一時データクリア失敗 ERR:0x%08X", Hex(error));
-      OV_LOG(kLogError, "\tPath:%s", path.c_str());
-    }
+    paths.push_back(piece);
+    paths.push_back(piece + kExpanded);
   }
-  return error;
+  return DeleteTemporaryFiles(paths);
 }
 
 ProbeDiscrimination CProbeFile::GetProbeDiscrimination() const {

@@ -13,15 +13,8 @@ class CProbeFile final : public CProbeReader {
   explicit CProbeFile(char drive, HANDLE abort_event = nullptr);
   ~CProbeFile() override;
 
-  // Builds the send-data file at send_path from the trip file at
-  // source_path. 0 with *skip set: the folder held nothing to send and was
-  // removed from the card; 0 with *skip clear: the send-data file is
-  // written; else a ProbeReaderCode, the folder left as it is.
-  DWORD MakeSendFile(BYTE* skip, const char* send_path, const char* source_path);
-  // Deletes every file this reader left in the temporary folder; 0 or the
-  // last platform error.
-  DWORD ClearTemporaryFile();
-  ProbeDiscrimination GetProbeDiscrimination() const;
+  DWORD ClearTemporaryFile() override;
+  ProbeDiscrimination GetProbeDiscrimination() const override;
 
   // 0 none yet, 9 "DRVHISREC.DH3" pieces, 10 "DRVHISREC.DH5" pieces.
   DWORD Model() const { return _model; }
@@ -30,12 +23,14 @@ class CProbeFile final : public CProbeReader {
   DWORD _ReadFile();
   DWORD _CombineDrvHiRecFile();
 
+ protected:
+  DWORD ReadStep() override { return _ReadFile(); }
+  DWORD CombineStep() override { return _CombineDrvHiRecFile(); }
+  const char* JoinedName() const override;
+
  private:
-  // The send-file writer.
-  DWORD MakeSendFile();
   // Walks the deciphered file's blocks and writes out the pieces.
   DWORD ExtractPieces(const std::vector<uint8_t>& bytes, const std::string& folder);
-  DWORD WritePiece(const std::string& path, const uint8_t* data, size_t size);
   // Reads an expanded piece whole and deletes it.
   DWORD ReadExpandedPiece(const std::string& path, std::vector<uint8_t>* piece);
   // Adds a later piece's block count to the joined file's header and its

@@ -126,6 +126,25 @@ DWORD CProbeReader::_CheckSrcFile(const char* path) {
   return 0;
 }
 
+DWORD CProbeReader::MakeSendFile(BYTE* skip, const char* send_path, const char* source_path) {
+  _skip = 0;
+  if (skip) *skip = 0;
+  DWORD result = _CheckSrcFile(source_path);
+  if (result != 0) return result;
+  if (!send_path || !*send_path) {
+    OV_LOG(kLogError, "送信データファイルパスがない");
+    return Fail(kProbeBadPath, ERROR_INVALID_PARAMETER);
+  }
+  _source_path = source_path;
+  _send_path = send_path;
+  result = ReadStep();
+  if (skip) *skip = _skip;
+  if (result != 0 || _skip) return result;
+  result = CombineStep();
+  if (result != 0) return result;
+  return WriteSendFile(JoinedName());
+}
+
 DWORD CProbeReader::ReadSource(size_t min_size, std::vector<uint8_t>* bytes) {
   // A source that merely cannot be opened or read now (held by another
   // program, a card being pulled) keeps its folder: the next run sends it.
@@ -259,14 +278,63 @@ DWORD CProbeReader::WriteSendBlock(HANDLE send, const std::string& joined,
   return 0;
 }
 
-DWORD CProbeReader::DeleteJoinedFiles() {
+DWORD CProbeReader::DeleteTemporaryFiles(const std::vector<std::string>& paths) {
   DWORD error = 0;
-  for (const std::string& path : _joined) {
-    if (!_fs.DeleteFile_Recover(path.c_str())) {
-      error = _fs.LastError();
-      OV_LOG(kLogError, "一時データクリア失敗 ERR:0x%08X", Hex(error));
-      OV_LOG(kLogError, "\tPath:%s", path.c_str());
-    }
+  for (const std::string& path : paths) {
+    if (_fs.DeleteFile_Recover(path.c_str())) continue;
+    error = _fs.LastError();
+    OV_LOG(kLogError, "一時データクリア失敗 ERR:0x%08X", Hex(error));
+    OV_LOG(kLogError, "\tPath:%s", path.c_str());
   }
   return error;
+}
+
+DWORD CProbeReader::WriteOutFile(const std::string& path, const uint8_t* data, size_t size,
+                                 DWORD write_code) {
+  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (!file) {
+    const DWORD error = _fs.LastError();
+    OV_LOG(kLogError, "プローブ実ファイル作成失敗 ERR:0x%08X", Hex(error));
+    OV_LOG(kLogError, "プローブパス %s", path.c_str());
+    return Fail(kProbeOpenFailed, error);
+  }
+  DWORD error = 0;
+  if (!WriteAll(_fs, file.Get(), data, size, &error)) {
+    OV_LOG(kLogError, "プローブ実ファイル書込み失敗 ERR:0x%08X", Hex(error));
+    OV_LOG(kLogError, "プローブパス %s", path.c_str());
+    file.Reset();
+    _fs.DeleteFile_Recover(path.c_str());
+    return Fail(write_code, error);
+  }
+  return 0;
+}
+
+DWORD CProbeReader::ReadExpandedFile(const std::string& path, const char* open_message,
+                                     std::vector<uint8_t>* bytes) {
+  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  if (!file) {
+    const DWORD error = _fs.LastError();
+    OV_LOG(kLogError, "%s ERR:0x%08X", open_message, Hex(error));
+    return Fail(kProbeOpenFailed, error);
+  }
+  LARGE_INTEGER size = {};
+  if (GetFileSizeEx(file.Get(), &size) && (size.QuadPart >> 32) != 0) {
+    OV_LOG(kLogError, "走行履歴ファイルサイズ大 0x%X%08X byte",
+           static_cast<unsigned>(size.QuadPart >> 32), static_cast<unsigned>(size.QuadPart));
+  }
+  const ProbeFileResult read = ReadOpenFile(_fs, file.Get(), bytes);
+  const DWORD read_error = read == kProbeFileShort      ? static_cast<DWORD>(ERROR_HANDLE_EOF)
+                           : read == kProbeFileNoMemory ? ::GetLastError()
+                                                        : _fs.LastError();
+  file.Reset();
+  _fs.DeleteFile_Recover(path.c_str());
+  if (read == kProbeFileNoMemory) {
+    OV_LOG(kLogError, "走行履歴結合時のメモリ確保失敗 ERR:0x%08X", Hex(read_error));
+    return Fail(kProbeBadPath, read_error);
+  }
+  if (read != kProbeFileOk) {
+    OV_LOG(kLogError, "走行履歴結合時のファイル読込失敗 ERR:0x%08X", Hex(read_error));
+    return Fail(kProbeReadFailed, read_error);
+  }
+  return 0;
 }

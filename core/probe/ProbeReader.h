@@ -75,10 +75,25 @@ class CProbeReader {
   uint64_t GetSrcFileSize() const { return _source_size; }
   const std::vector<std::string>& JoinedFiles() const { return _joined; }
 
+  // Builds the send-data file at send_path from the trip's probe file at
+  // source_path. 0 with *skip set: the folder held nothing to send and was
+  // removed from the card; 0 with *skip clear: the send-data file is
+  // written; else a ProbeReaderCode, the folder left as it is.
+  DWORD MakeSendFile(BYTE* skip, const char* send_path, const char* source_path);
+  // Deletes every file this reader left in the temporary folder.
+  virtual DWORD ClearTemporaryFile() = 0;
+  virtual ProbeDiscrimination GetProbeDiscrimination() const = 0;
+
   DWORD _CheckSrcFile(const char* path);
 
  protected:
   CProbeReader(char drive, HANDLE abort_event);
+
+  // The reader's own steps: the source read into pieces or an archive, and
+  // their joining; the joined file's name in the send-data file.
+  virtual DWORD ReadStep() = 0;
+  virtual DWORD CombineStep() = 0;
+  virtual const char* JoinedName() const = 0;
 
   // Reads the whole source into `bytes`; 0, or the code of the failure
   // (logged). `min_size` is the smallest size the format can hold.
@@ -88,7 +103,18 @@ class CProbeReader {
   // `joined_name`; deletes the joined files. 0 or the code (logged).
   DWORD WriteSendFile(const char* joined_name);
   // Deletes the joined files; 0, or the last platform error.
-  DWORD DeleteJoinedFiles();
+  DWORD DeleteJoinedFiles() { return DeleteTemporaryFiles(_joined); }
+  // Deletes files of ours (a missing one is no error), logging each
+  // failure; 0, or the last platform error.
+  DWORD DeleteTemporaryFiles(const std::vector<std::string>& paths);
+  // Writes a file of ours in the temporary folder whole; 0, or 259 when it
+  // cannot be created and `write_code` when it cannot be written (logged,
+  // the half-written file removed).
+  DWORD WriteOutFile(const std::string& path, const uint8_t* data, size_t size, DWORD write_code);
+  // Reads an expanded file of ours whole and deletes it; 0 or the code
+  // (logged; `open_message` names the file in the open failure's line).
+  DWORD ReadExpandedFile(const std::string& path, const char* open_message,
+                         std::vector<uint8_t>* bytes);
   // The folder of the send-data file, created when missing.
   DWORD MakeOutputFolder(std::string* folder);
   DWORD Fail(DWORD code, DWORD error) {

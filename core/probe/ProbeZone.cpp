@@ -67,25 +67,6 @@ void CProbeZone::_Decrypt(uint8_t* buffer, size_t length, const uint8_t iv[8]) {
   DecipherProbeData(buffer, length, iv);
 }
 
-DWORD CProbeZone::MakeSendFile(BYTE* skip, const char* send_path, const char* source_path) {
-  _skip = 0;
-  if (skip) *skip = 0;
-  DWORD result = _CheckSrcFile(source_path);
-  if (result != 0) return result;
-  if (!send_path || !*send_path) {
-    OV_LOG(kLogError, "送信データファイルパスがない");
-    return Fail(kProbeBadPath, ERROR_INVALID_PARAMETER);
-  }
-  _source_path = source_path;
-  _send_path = send_path;
-  result = _ReadArchive();
-  if (skip) *skip = _skip;
-  if (result != 0 || _skip) return result;
-  result = _CombineDrvHiRecFile();
-  if (result != 0) return result;
-  return MakeSendFile();
-}
-
 DWORD CProbeZone::_ReadArchive() {
   std::vector<uint8_t> bytes;
   DWORD result = ReadSource(8, &bytes);
@@ -171,21 +152,8 @@ DWORD CProbeZone::WriteArchive(const uint8_t* data, size_t size) {
   if (result != 0) return result;
   std::string path;
   SafePathJoin(folder, kArchiveName, &path, sizeof(kExpanded));
-  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (!file) {
-    const DWORD error = _fs.LastError();
-    OV_LOG(kLogError, "プローブ実ファイル作成失敗 ERR:0x%08X", Hex(error));
-    OV_LOG(kLogError, "プローブパス %s", path.c_str());
-    return Fail(kProbeOpenFailed, error);
-  }
-  DWORD error = 0;
-  if (!WriteAll(_fs, file.Get(), data, size, &error)) {
-    OV_LOG(kLogError, "プローブ実ファイル書込み失敗 ERR:0x%08X", Hex(error));
-    OV_LOG(kLogError, "プローブパス %s", path.c_str());
-    file.Reset();
-    _fs.DeleteFile_Recover(path.c_str());
-    return Fail(kProbeOpenFailed, error);
-  }
+  result = WriteOutFile(path, data, size, kProbeOpenFailed);
+  if (result != 0) return result;
   _archive_path = path;
   return 0;
 }
@@ -203,7 +171,7 @@ DWORD CProbeZone::_CombineDrvHiRecFile() {
   }
   _fs.DeleteFile_Recover(_archive_path.c_str());
   std::vector<uint8_t> bytes;
-  DWORD result = ReadExpandedArchive(expanded, &bytes);
+  DWORD result = ReadExpandedFile(expanded, "走行履歴ファイルオープン失敗", &bytes);
   if (result != 0) return result;
   std::vector<uint8_t> joined;
   result = JoinEntries(bytes, &joined);
@@ -213,35 +181,6 @@ DWORD CProbeZone::_CombineDrvHiRecFile() {
   result = WriteJoinedFile(path, joined);
   if (result != 0) DeleteJoinedFiles();
   return result;
-}
-
-DWORD CProbeZone::ReadExpandedArchive(const std::string& path, std::vector<uint8_t>* bytes) {
-  CFileHandle file = OpenProbeFile(_fs, path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-  if (!file) {
-    const DWORD error = _fs.LastError();
-    OV_LOG(kLogError, "走行履歴ファイルオープン失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeOpenFailed, error);
-  }
-  LARGE_INTEGER size = {};
-  if (GetFileSizeEx(file.Get(), &size) && (size.QuadPart >> 32) != 0) {
-    OV_LOG(kLogError, "走行履歴ファイルサイズ大 0x%X%08X byte",
-           static_cast<unsigned>(size.QuadPart >> 32), static_cast<unsigned>(size.QuadPart));
-  }
-  const ProbeFileResult read = ReadOpenFile(_fs, file.Get(), bytes);
-  file.Reset();
-  _fs.DeleteFile_Recover(path.c_str());
-  if (read == kProbeFileNoMemory) {
-    const DWORD error = ::GetLastError();
-    OV_LOG(kLogError, "走行履歴結合時のメモリ確保失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeBadPath, error);
-  }
-  if (read != kProbeFileOk) {
-    const DWORD error =
-        read == kProbeFileShort ? static_cast<DWORD>(ERROR_HANDLE_EOF) : _fs.LastError();
-    OV_LOG(kLogError, "走行履歴結合時のファイル読込失敗 ERR:0x%08X", Hex(error));
-    return Fail(kProbeReadFailed, error);
-  }
-  return 0;
 }
 
 DWORD CProbeZone::JoinEntries(const std::vector<uint8_t>& expanded, std::vector<uint8_t>* joined) {
@@ -327,17 +266,15 @@ DWORD CProbeZone::WriteJoinedFile(const std::string& path, const std::vector<uin
   return 0;
 }
 
-DWORD CProbeZone::MakeSendFile() { return WriteSendFile(kJoinedName); }
+const char* CProbeZone::JoinedName() const { return kJoinedName; }
 
 DWORD CProbeZone::ClearTemporaryFile() {
-  DeleteJoinedFiles();
+  std::vector<std::string> paths = _joined;
   if (!_archive_path.empty()) {
-    for (const std::string& path : {_archive_path, _archive_path + kExpanded}) {
-      if (_fs.DeleteFile_Recover(path.c_str())) continue;
-      OV_LOG(kLogError, "一時データクリア失敗 ERR:0x%08X", Hex(_fs.LastError()));
-      OV_LOG(kLogError, "\tPath:%s", path.c_str());
-    }
+    paths.push_back(_archive_path);
+    paths.push_back(_archive_path + kExpanded);
   }
+  DeleteTemporaryFiles(paths);
   return 0;
 }
 

@@ -14,22 +14,23 @@ class CProbeZone final : public CProbeReader {
   explicit CProbeZone(char drive, HANDLE abort_event = nullptr);
   ~CProbeZone() override;
 
-  // As CProbeFile::MakeSendFile; an archive is never skipped.
-  DWORD MakeSendFile(BYTE* skip, const char* send_path, const char* source_path);
-  DWORD ClearTemporaryFile();
-  ProbeDiscrimination GetProbeDiscrimination() const;
+  // An archive is never skipped: MakeSendFile leaves *skip clear.
+  DWORD ClearTemporaryFile() override;
+  ProbeDiscrimination GetProbeDiscrimination() const override;
 
   DWORD _ReadArchive();
   DWORD _CombineDrvHiRecFile();
   // Deciphers a part of the archive in place.
   static void _Decrypt(uint8_t* buffer, size_t length, const uint8_t iv[8]);
 
+ protected:
+  DWORD ReadStep() override { return _ReadArchive(); }
+  DWORD CombineStep() override { return _CombineDrvHiRecFile(); }
+  const char* JoinedName() const override;
+
  private:
-  // The send-file writer.
-  DWORD MakeSendFile();
   DWORD TakeHeadPart(const std::vector<uint8_t>& bytes, uint64_t head_size);
   DWORD WriteArchive(const uint8_t* data, size_t size);
-  DWORD ReadExpandedArchive(const std::string& path, std::vector<uint8_t>* bytes);
   // Builds the joined file's bytes from the expanded archive.
   DWORD JoinEntries(const std::vector<uint8_t>& expanded, std::vector<uint8_t>* joined);
   DWORD WriteJoinedFile(const std::string& path, const std::vector<uint8_t>& joined);

@@ -3,6 +3,7 @@
 // from the card refused, and damaged files rejected without a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,13 +38,8 @@ struct Sent {
 
 class ProbeFileTest : public ::testing::Test {
  protected:
-  // Writes a trip file to PROBE\<trip>\ProbeData.dat of the test's "card".
   std::string Trip(const std::string& trip, const std::string& bytes) {
-    const std::string folder = _dir.Path() + "PROBE\\" + trip;
-    CreateFolderTree(folder);
-    const std::string path = folder + "\\ProbeData.dat";
-    EXPECT_TRUE(WriteFileBytes(path, bytes));
-    return path;
+    return WriteTrip(_dir.Path(), trip, bytes);
   }
   std::string Trip(const TripFile& trip) { return Trip(kTrip, BuildTripFile(trip)); }
   std::string SendPath() const { return _dir.Path() + "Temp\\PROBE.DAT"; }
@@ -69,14 +65,8 @@ class ProbeFileTest : public ::testing::Test {
 
   // What is left in the temporary folder besides the send-data file.
   std::vector<std::string> TempLeftovers() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    CFindHandle find(FindFirstFileA((_dir.Path() + "Temp\\*").c_str(), &data));
-    if (!find) return names;
-    do {
-      const std::string name = data.cFileName;
-      if (name != "." && name != ".." && name != "PROBE.DAT") names.push_back(name);
-    } while (FindNextFileA(find.Get(), &data));
+    std::vector<std::string> names = FolderEntries(_dir.Path() + "Temp");
+    names.erase(std::remove(names.begin(), names.end(), "PROBE.DAT"), names.end());
     return names;
   }
 
@@ -261,12 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{"NotDigits", "2023AB05", "20230005000000/DRVHISREC.DH3"}),
     ovtest::CaseName());
 
-struct RefusedCase {
-  const char* name;
-  DWORD result;
-  std::string bytes;
-};
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
 TripFile OnePiece() {
   TripFile trip;
@@ -274,8 +258,8 @@ TripFile OnePiece() {
   return trip;
 }
 
-std::vector<RefusedCase> RefusedFiles() {
-  std::vector<RefusedCase> cases;
+std::vector<RefusedFile> RefusedFiles() {
+  std::vector<RefusedFile> cases;
   cases.push_back({"Empty", kProbeTooShort, ""});
   cases.push_back({"SevenBytes", kProbeTooShort, "1234567"});
   cases.push_back(
@@ -304,7 +288,7 @@ std::vector<RefusedCase> RefusedFiles() {
   return cases;
 }
 
-class ProbeRefusedTest : public ProbeFileTest, public ::testing::WithParamInterface<RefusedCase> {};
+class ProbeRefusedTest : public ProbeFileTest, public ::testing::WithParamInterface<RefusedFile> {};
 
 TEST_P(ProbeRefusedTest, KeepsTheFolderAndLeavesNothingBehind) {
   const std::string source = Trip(kTrip, GetParam().bytes);

@@ -5,7 +5,10 @@
 
 #include <cstring>
 
+#include "Folders.h"
+#include "Handle.h"
 #include "OstrovelleLite/DesCipher.h"
+#include "TestSupport.h"
 #include "probe/ProbeKey.h"
 
 namespace probetest {
@@ -150,6 +153,26 @@ std::string BuildZoneArchive(const ZoneArchive& a) {
          Le32(a.data_size_field ? a.data_size_field : static_cast<uint32_t>(data.size())) +
          Le32(0) + Field(a.data_iv, 8) + data;
   return out;
+}
+
+std::string WriteTrip(const std::string& root, const std::string& trip, const std::string& bytes) {
+  const std::string folder = root + "PROBE\\" + trip;
+  CreateFolderTree(folder);
+  const std::string path = folder + "\\ProbeData.dat";
+  ovtest::WriteFileBytes(path, bytes);
+  return path;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  CFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find.Get(), &data));
+  return names;
 }
 
 bool ParseSendFile(const std::string& bytes, SendFile* out) {

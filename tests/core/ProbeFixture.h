@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,20 @@ struct ZoneArchive {
   uint64_t packed_size_field = 0;
 };
 std::string BuildZoneArchive(const ZoneArchive& archive);
+
+// Writes a trip's probe file as "<root>PROBE\<trip>\ProbeData.dat" and
+// returns its path; `root` ends in a backslash.
+std::string WriteTrip(const std::string& root, const std::string& trip, const std::string& bytes);
+// The names in a folder ("." and ".." left out); empty when it cannot be listed.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// A damaged probe file and the code a reader must refuse it with.
+struct RefusedFile {
+  const char* name;
+  uint32_t result;
+  std::string bytes;
+};
+inline void PrintTo(const RefusedFile& c, std::ostream* os) { *os << c.name; }
 
 // A send-data file taken apart.
 struct SendBlock {

@@ -115,10 +115,7 @@ class ProbeChargeTest : public ::testing::Test {
   }
   std::string TripFolder(const std::string& name) const { return _card.Path("PROBE\\" + name); }
   std::string AddTrip(const std::string& name, const std::string& bytes) {
-    CreateFolderTree(TripFolder(name));
-    const std::string path = TripFolder(name) + "\\ProbeData.dat";
-    EXPECT_TRUE(ovtest::WriteFileBytes(path, bytes));
-    return path;
+    return WriteTrip(_card.Root(), name, bytes);
   }
   bool TripExists(const std::string& name) const { return PathFileExists(TripFolder(name)); }
 

@@ -35,11 +35,7 @@ ZoneEntry Entry(const std::string& name, uint32_t v1, uint32_t v2, uint32_t coun
 class ProbeZoneTest : public ::testing::Test {
  protected:
   std::string Trip(const std::string& bytes, const std::string& trip = "20240102030405") {
-    const std::string folder = _dir.Path() + "PROBE\\" + trip;
-    CreateFolderTree(folder);
-    const std::string path = folder + "\\ProbeData.dat";
-    EXPECT_TRUE(WriteFileBytes(path, bytes));
-    return path;
+    return WriteTrip(_dir.Path(), trip, bytes);
   }
   std::string SendPath() const { return _dir.Path() + "Temp\\PROBE.DAT"; }
   DWORD Make(const std::string& source, CProbeZone& reader) {
@@ -49,16 +45,7 @@ class ProbeZoneTest : public ::testing::Test {
     return result;
   }
   DWORD Make(const std::string& source) { return Make(source, _reader); }
-  bool TempIsEmpty() const {
-    WIN32_FIND_DATAA data;
-    CFindHandle find(FindFirstFileA((_dir.Path() + "Temp\\*").c_str(), &data));
-    if (!find) return true;
-    do {
-      const std::string name = data.cFileName;
-      if (name != "." && name != "..") return false;
-    } while (FindNextFileA(find.Get(), &data));
-    return true;
-  }
+  bool TempIsEmpty() const { return FolderEntries(_dir.Path() + "Temp").empty(); }
 
   CTempDir _dir;
   CLogCapture _log;
@@ -128,12 +115,6 @@ TEST_F(ProbeZoneTest, RecordTotalOverTheLimitIsLoggedAndStillJoined) {
   EXPECT_TRUE(_log.Contains("ブロック数規定値超え"));
 }
 
-struct ZoneCase {
-  const char* name;
-  DWORD result;
-  std::string bytes;
-};
-void PrintTo(const ZoneCase& c, std::ostream* os) { *os << c.name; }
 
 ZoneArchive GoodArchive() {
   ZoneArchive archive;
@@ -141,8 +122,8 @@ ZoneArchive GoodArchive() {
   return archive;
 }
 
-std::vector<ZoneCase> RefusedArchives() {
-  std::vector<ZoneCase> cases;
+std::vector<RefusedFile> RefusedArchives() {
+  std::vector<RefusedFile> cases;
   const std::string good = BuildZoneArchive(GoodArchive());
   cases.push_back({"SevenBytes", kProbeTooShort, good.substr(0, 7)});
   cases.push_back({"NoHeadTag", kProbeBadFrame, good.substr(0, 10)});
@@ -190,7 +171,7 @@ std::vector<ZoneCase> RefusedArchives() {
 }
 
 class ProbeZoneRefusedTest : public ProbeZoneTest,
-                             public ::testing::WithParamInterface<ZoneCase> {};
+                             public ::testing::WithParamInterface<RefusedFile> {};
 
 TEST_P(ProbeZoneRefusedTest, KeepsTheArchiveAndLeavesNothingBehind) {
   const std::string source = Trip(GetParam().bytes);
