@@ -38,6 +38,11 @@ bool IsNotRegistered(uint32_t word) {
 
 uint32_t KindOf(const ChargeReserve& entry) { return entry.charge->GetKind(); }
 
+std::list<ChargeReserve>::iterator FindKind(std::list<ChargeReserve>& list, uint32_t kind) {
+  return std::find_if(list.begin(), list.end(),
+                      [kind](const ChargeReserve& e) { return KindOf(e) == kind; });
+}
+
 void LogEntries(int mark, const std::list<ChargeReserve>& list) {
   for (const ChargeReserve& entry : list) {
     OV_LOG(mark, "│ Act:%s Pri:0x%08X Typ:0x%02X Ptr:%p  │", entry.active ? "○" : "－",
@@ -169,11 +174,9 @@ void CCoreManager::AddCharge(uint32_t kind) {
   for (ChargeReserve& entry : _repeats) {
     if (KindOf(entry) == kind) entry.last_tick = now;
   }
-  for (const ChargeReserve& entry : _reserves) {
-    if (KindOf(entry) == kind) {
-      OV_LOG(kLogError, "CCoreManager::AddCharge 重複登録");
-      return;
-    }
+  if (FindKind(_reserves, kind) != _reserves.end()) {
+    OV_LOG(kLogError, "CCoreManager::AddCharge 重複登録");
+    return;
   }
   ChargeReserve entry;
   entry.last_tick = now;
@@ -187,11 +190,9 @@ void CCoreManager::AddCharge(uint32_t kind) {
 
 void CCoreManager::AddRepeatCharge(uint32_t kind) {
   OV_LOG(kLogInfo, "CCoreManager::AddRepeatCharge type[0x%08X]", U(kind));
-  for (const ChargeReserve& entry : _repeats) {
-    if (KindOf(entry) == kind) {
-      OV_LOG(kLogError, "CCoreManager::AddRepeatCharge 重複登録");
-      return;
-    }
+  if (FindKind(_repeats, kind) != _repeats.end()) {
+    OV_LOG(kLogError, "CCoreManager::AddRepeatCharge 重複登録");
+    return;
   }
   ChargeReserve entry;
   entry.last_tick = Now();
@@ -207,8 +208,7 @@ void CCoreManager::AddRepeatCharge(uint32_t kind) {
 
 void CCoreManager::DelCharge(uint32_t kind) {
   OV_LOG(kLogInfo, "CCoreManager::DelCharge type[0x%08X]", U(kind));
-  const auto it = std::find_if(_reserves.begin(), _reserves.end(),
-                               [kind](const ChargeReserve& e) { return KindOf(e) == kind; });
+  const auto it = FindKind(_reserves, kind);
   if (it == _reserves.end()) {
     OV_LOG(kLogError, "CCoreManager::DelCharge 削除対象なし");
     return;
@@ -219,8 +219,7 @@ void CCoreManager::DelCharge(uint32_t kind) {
 
 void CCoreManager::DelRepeatCharge(uint32_t kind) {
   OV_LOG(kLogInfo, "CCoreManager::DelRepeatCharge type[0x%08X]", U(kind));
-  const auto it = std::find_if(_repeats.begin(), _repeats.end(),
-                               [kind](const ChargeReserve& e) { return KindOf(e) == kind; });
+  const auto it = FindKind(_repeats, kind);
   if (it == _repeats.end()) {
     OV_LOG(kLogError, "CCoreManager::DelRepeatCharge 削除対象なし");
   } else {
@@ -391,15 +390,16 @@ void CCoreManager::OnNotifyFinish(WPARAM wparam, LPARAM lparam) {
   const uint32_t kind = static_cast<uint32_t>(lparam);
   ChargeReserve* finished = FindActive(kind);
   if (!finished) {
-    // Not the running charge's finish: a stray or forged message must not
-    // remove a waiting reservation.
+    // Not the running charge's finish: a stray or forged message must
+    // neither remove a waiting reservation nor close the core under a
+    // running charge.
     OV_LOG(kLogError, "CCoreManager::OnNotifyFinish 実行中でない種別の終了通知");
-  } else {
-    // The handle in wParam may have been closed by an abort already; only
-    // the handle the charge still holds is safe to wait on.
-    if (finished->charge->GetThreadHandle()) WaitForWorker(finished->charge->GetThreadHandle());
-    DecideAfterFinish(kind);
+    return;
   }
+  // The handle in wParam may have been closed by an abort already; only the
+  // handle the charge still holds is safe to wait on.
+  if (finished->charge->GetThreadHandle()) WaitForWorker(finished->charge->GetThreadHandle());
+  DecideAfterFinish(kind);
   if (_end_requested) {
     OV_LOG(kLogInfo, "CCoreManager::OnNotifyFinish 親ウィンドウに終了要求");
     PostClose();

@@ -104,6 +104,13 @@ class CoreProcessTest : public ::testing::Test {
     if (_locked) ReleaseMutex(_lock.Get());
   }
 
+  // Starts a program that is expected to end by itself (a second start).
+  static DWORD RunToEnd(const std::string& command_line) {
+    CProgram program(command_line);
+    DWORD code = 0xFFFFFFFF;
+    program.WaitExit(&code);
+    return code;
+  }
   bool WaitForCore() {
     return PumpUntil([] { return FindCore() != nullptr; }, kTimeoutMs);
   }
@@ -172,15 +179,13 @@ TEST_F(CoreProcessTest, ASecondStartHandsOverAndTheFirstEndsWhenAsked) {
   EXPECT_EQ(0u, Reconfirm(core));
 
   CRecorderWindow second_notify;
-  CProgram second(CoreExe() + CoreArguments('F', second_notify.Get(), "map"));
-  DWORD code = 1;
-  ASSERT_TRUE(second.WaitExit(&code));
-  EXPECT_EQ(0u, code);
+  EXPECT_EQ(0u, RunToEnd(CoreExe() + CoreArguments('F', second_notify.Get(), "map")));
   EXPECT_EQ(core, FindCore());
   // The product has no charges yet: the request is refused, nothing waits.
   EXPECT_EQ(0u, Reconfirm(core));
 
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
+  DWORD code = 1;
   ASSERT_TRUE(first.WaitExit(&code));
   EXPECT_EQ(0u, code);
   const std::string log = Log("Ostrovelle_Core");
@@ -198,12 +203,7 @@ TEST_F(CoreProcessTest, ChargesRunInOrderReportToTheNewWindowAndStopOnAbortAndEn
   EXPECT_EQ(0x12u, Reconfirm(core));
 
   CRecorderWindow second_notify;
-  {
-    CProgram second(HostExe() + CoreArguments('C', second_notify.Get(), "wl"));
-    DWORD code = 1;
-    ASSERT_TRUE(second.WaitExit(&code));
-    EXPECT_EQ(0u, code);
-  }
+  EXPECT_EQ(0u, RunToEnd(HostExe() + CoreArguments('C', second_notify.Get(), "wl")));
   EXPECT_EQ(0x1Au, Reconfirm(core));
 
   // Weather comes before music; the reports now go to the second window.
@@ -248,11 +248,7 @@ TEST_F(CoreProcessTest, ARequestToACoreThatIsEndingWithdrawsTheEnd) {
   ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP}));
   const HWND core = FindCore();
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
-  {
-    CProgram b(HostExe() + CoreArguments('C', notify.Get(), "wl"));
-    DWORD code = 1;
-    ASSERT_TRUE(b.WaitExit(&code));
-  }
+  EXPECT_EQ(0u, RunToEnd(HostExe() + CoreArguments('C', notify.Get(), "wl")));
   Release(CHARGE_KIND_MAP);
   ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP, CHARGE_KIND_WEATHER}))
       << Log("core_test_host");
@@ -293,13 +289,17 @@ TEST_F(CoreProcessTest, TheVersionBoxKeepsTheChargesGoingAndTheMenuWorks) {
   ASSERT_TRUE(WaitForCore());
   const HWND core = FindCore();
   PostMessageA(core, WM_COMMAND, 104, 0);
+  // Found once it is shown, its controls made.
   HWND box = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (box = FindWindowA("#32770", "バージョン情報")) != nullptr; },
-                        kTimeoutMs));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        box = FindWindowA("#32770", "バージョン情報");
+        return box && IsWindowVisible(box);
+      },
+      kTimeoutMs));
   EXPECT_EQ(core, GetWindow(box, GW_OWNER));
+  EXPECT_NE(nullptr, FindWindowExA(box, nullptr, "Static", "OstrovelleEVCore Version 1.0"));
   char text[64] = {};
-  HWND label = FindWindowExA(box, nullptr, "Static", "OstrovelleEVCore Version 1.0");
-  EXPECT_NE(nullptr, label);
   GetWindowTextA(GetDlgItem(box, IDOK), text, sizeof(text));
   EXPECT_STREQ("OK", text);
 
