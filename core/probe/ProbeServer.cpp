@@ -8,7 +8,7 @@
 #include "ConnectionFile.h"
 #include "CoreConnectionParameterData.h"
 #include "Log.h"
-#include "OstrovelleLite/PcLinkFile.h"
+#include "OstrovelleLite/UserAgent.h"
 #include "ProbeUpload.h"
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
@@ -38,21 +38,6 @@ int FunctionCode(int api) {
     default:
       return 0;
   }
-}
-
-// The user agent of the card's unit: the program record's year (two
-// digits) and version under the model code.
-std::wstring CardUserAgent(char drive) {
-  const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, drive);
-  if (!unit.IsLoaded()) return std::wstring();
-  if (unit.GetModel() != 9) {
-    OV_LOG(kLogError, "UserAgent生成時のモデル不正 %d", static_cast<int>(unit.GetModel()));
-    return std::wstring();
-  }
-  const uint32_t version = unit.GetVersion(pclink::kDataIdProgram);
-  return ToWide(FormatString("%02XVuqTRNO/%X.%06X", unit.GetYear(pclink::kDataIdProgram) & 0xFF,
-                             static_cast<unsigned>(version >> 24),
-                             static_cast<unsigned>(version & 0xFFFFFF)));
 }
 
 // The reply word for the log: up to the line's end, printable only.
@@ -202,7 +187,7 @@ std::string CProbeUpload::SendRequest(int api, const ProbeSendIdentity* identity
     *transport_error = kProbeHttpSetup;
     return std::string();
   }
-  if (!http.OpenRequest(kHttpPost, CardUserAgent(GetDriveLetter()), nullptr)) {
+  if (!http.OpenRequest(kHttpPost, GetUserAgent(GetDriveLetter()).GetUserAgentW(), nullptr)) {
     OV_LOG(kLogError, "Connect失敗 ERR:0x%08X", Hex(GetLastError()));
     *transport_error = kProbeHttpSetup;
     return std::string();
