@@ -2,10 +2,13 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "probe/ProbeUpload.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
   // The charges join here as they are built.
   switch (kind) {
+    case CHARGE_KIND_PROBE:
+      return ChargePtr(new CProbeUpload());
     default:
       return ChargePtr();
   }
