@@ -161,6 +161,16 @@ std::vector<std::string> CLogCapture::Messages(const std::string& mark) const {
 
 void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
 
+CScopedTestLog::CScopedTestLog() {
+  logtest::Reset();
+  CBroxLogWrapper(__FILE__, __LINE__).Open(_dir.File("test.log").c_str(), 4096);
+  logtest::SetTraceEnabled(true);
+}
+
+CScopedTestLog::~CScopedTestLog() { logtest::Reset(); }
+
+std::string CScopedTestLog::Text() const { return ReadFileOrEmpty(_dir.File("test.log")); }
+
 std::string RemovableDriveLetters() {
   std::string letters;
   for (char c = 'D'; c <= 'Z'; ++c) {

@@ -103,6 +103,23 @@ class CTestCard final {
   std::string _serial;
 };
 
+// Sends this process's log to a file of the test's own, trace lines
+// included, for the life of the object.
+class CScopedTestLog final {
+ public:
+  CScopedTestLog();
+  ~CScopedTestLog();
+  CScopedTestLog(const CScopedTestLog&) = delete;
+  CScopedTestLog& operator=(const CScopedTestLog&) = delete;
+
+  // The log so far (code page 932 bytes).
+  std::string Text() const;
+  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
+
+ private:
+  CTempDir _dir;
+};
+
 // Letters of the prefix's removable drives.
 std::string RemovableDriveLetters();
 
