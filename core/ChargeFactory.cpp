@@ -2,10 +2,16 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "info/InfoChargeTidewheel.h"
+#include "info/InfoChargeWeather.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
   // The charges join here as they are built.
   switch (kind) {
+    case CHARGE_KIND_TIDEWHEEL:
+      return ChargePtr(new CInfoChargeTidewheel());
+    case CHARGE_KIND_WEATHER:
+      return ChargePtr(new CInfoChargeWeather());
     default:
       return ChargePtr();
   }
