@@ -390,15 +390,16 @@ void CCoreManager::OnNotifyFinish(WPARAM wparam, LPARAM lparam) {
   const uint32_t kind = static_cast<uint32_t>(lparam);
   ChargeReserve* finished = FindActive(kind);
   if (!finished) {
-    // Not the running charge's finish: a stray or forged message must not
-    // remove a waiting reservation.
+    // Not the running charge's finish: a stray or forged message must
+    // neither remove a waiting reservation nor close the core under a
+    // running charge.
     OV_LOG(kLogError, "CCoreManager::OnNotifyFinish 実行中でない種別の終了通知");
-  } else {
-    // The handle in wParam may have been closed by an abort already; only
-    // the handle the charge still holds is safe to wait on.
-    if (finished->charge->GetThreadHandle()) WaitForWorker(finished->charge->GetThreadHandle());
-    DecideAfterFinish(kind);
+    return;
   }
+  // The handle in wParam may have been closed by an abort already; only the
+  // handle the charge still holds is safe to wait on.
+  if (finished->charge->GetThreadHandle()) WaitForWorker(finished->charge->GetThreadHandle());
+  DecideAfterFinish(kind);
   if (_end_requested) {
     OV_LOG(kLogInfo, "CCoreManager::OnNotifyFinish 親ウィンドウに終了要求");
     PostClose();

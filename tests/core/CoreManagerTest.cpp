@@ -15,7 +15,6 @@ namespace {
 
 using coretest::CChargeScript;
 using coretest::CRecorderWindow;
-using coretest::CScopedTestLog;
 using coretest::Msg;
 using Kinds = std::vector<uint32_t>;
 
@@ -71,7 +70,7 @@ class CoreManagerTest : public ::testing::Test {
     return words;
   }
 
-  CScopedTestLog log;
+  ovtest::CLogCapture log;
   CRecorderWindow own;
   CRecorderWindow notify;
   CChargeScript script;
@@ -340,13 +339,23 @@ TEST_F(CoreManagerTest, AFinishAfterAnAbortWaitsOnNoStaleHandle) {
   if (!reused) GTEST_SKIP() << "the handle value was not reused";
 }
 
-TEST_F(CoreManagerTest, AFinishOfAKindThatIsNotRunningRemovesNothing) {
+TEST_F(CoreManagerTest, AFinishOfAKindThatIsNotRunningChangesNothing) {
+  script.SetStubborn(CHARGE_KIND_MAP);
   Request(CHARGE_KIND_MAP);
   Request(CHARGE_KIND_MUSIC);
   ASSERT_TRUE(WaitStarted({CHARGE_KIND_MAP}));
   Post(kMsgNotifyFinish, CHARGE_KIND_MUSIC);
   ASSERT_TRUE(Pump([&] { return own.Count(Msg(kMsgNotifyFinish)) == 1; }));
   EXPECT_EQ(Kinds({CHARGE_KIND_MAP, CHARGE_KIND_MUSIC}), manager->ReservedKinds());
+  // Nor does it close the core under the charge that is still running.
+  manager->EndCharge();
+  Post(kMsgNotifyFinish, CHARGE_KIND_MUSIC);
+  ASSERT_TRUE(Pump([&] { return own.Count(Msg(kMsgNotifyFinish)) == 2; }));
+  MSG pending;
+  EXPECT_FALSE(PeekMessageA(&pending, own.Get(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
+  script.Release(CHARGE_KIND_MAP);
+  ASSERT_TRUE(Pump([&] { return Closes() == 1; }));
+  EXPECT_TRUE(Idle());
 }
 
 TEST_F(CoreManagerTest, ReportsArePassedOnUnchanged) {

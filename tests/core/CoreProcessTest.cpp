@@ -289,13 +289,17 @@ TEST_F(CoreProcessTest, TheVersionBoxKeepsTheChargesGoingAndTheMenuWorks) {
   ASSERT_TRUE(WaitForCore());
   const HWND core = FindCore();
   PostMessageA(core, WM_COMMAND, 104, 0);
+  // Found once it is shown, its controls made.
   HWND box = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (box = FindWindowA("#32770", "バージョン情報")) != nullptr; },
-                        kTimeoutMs));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        box = FindWindowA("#32770", "バージョン情報");
+        return box && IsWindowVisible(box);
+      },
+      kTimeoutMs));
   EXPECT_EQ(core, GetWindow(box, GW_OWNER));
+  EXPECT_NE(nullptr, FindWindowExA(box, nullptr, "Static", "OstrovelleEVCore Version 1.0"));
   char text[64] = {};
-  HWND label = FindWindowExA(box, nullptr, "Static", "OstrovelleEVCore Version 1.0");
-  EXPECT_NE(nullptr, label);
   GetWindowTextA(GetDlgItem(box, IDOK), text, sizeof(text));
   EXPECT_STREQ("OK", text);
 

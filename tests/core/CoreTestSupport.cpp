@@ -3,7 +3,6 @@
 
 #include "ChargeKind.h"
 #include "Folders.h"
-#include "Log.h"
 #include "StringUtil.h"
 
 namespace coretest {
@@ -32,8 +31,14 @@ void RegisterRecorderClass(WNDPROC proc) {
 // A charge of the script: see CChargeScript.
 class CScriptCharge final : public CCharge {
  public:
-  CScriptCharge(uint32_t kind, HANDLE gate, uint32_t code, bool silent, bool start_fails)
-      : CCharge(kind), _gate(gate), _code(code), _silent(silent), _start_fails(start_fails) {}
+  CScriptCharge(uint32_t kind, HANDLE gate, uint32_t code, bool silent, bool start_fails,
+                bool stubborn)
+      : CCharge(kind),
+        _gate(gate),
+        _code(code),
+        _silent(silent),
+        _start_fails(start_fails),
+        _stubborn(stubborn) {}
 
   bool Start() override { return _start_fails ? false : CCharge::Start(); }
 
@@ -41,7 +46,7 @@ class CScriptCharge final : public CCharge {
   uint32_t _Proc() override {
     _NotifyProgress(0);
     const HANDLE waits[] = {_gate, _GetAbortEvent()};
-    const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, 30000);
+    const DWORD wait = WaitForMultipleObjects(_stubborn ? 1 : 2, waits, FALSE, 30000);
     if (wait == WAIT_OBJECT_0 + 1) {
       _NotifyError(CHARGE_RESULT_ABORT, 0);
       return CHARGE_RESULT_ABORT;
@@ -55,6 +60,7 @@ class CScriptCharge final : public CCharge {
   uint32_t _code;
   bool _silent;
   bool _start_fails;
+  bool _stubborn;
 };
 
 }  // namespace
@@ -155,25 +161,16 @@ std::function<ChargePtr(uint32_t)> CChargeScript::Factory() {
   return [this](uint32_t kind) {
     if (_missing[kind]) return ChargePtr();
     ++_created[kind];
-    return ChargePtr(new CScriptCharge(kind, Gate(kind), _codes[kind], _silent[kind],
-                                       _start_fails[kind]));
+    ChargePtr charge(new CScriptCharge(kind, Gate(kind), _codes[kind], _silent[kind],
+                                       _start_fails[kind], _stubborn[kind]));
+    charge->SetStore(&_store);
+    return charge;
   };
 }
 
 int CChargeScript::Created(uint32_t kind) const {
   const auto it = _created.find(kind);
   return it == _created.end() ? 0 : it->second;
-}
-
-CScopedTestLog::CScopedTestLog() {
-  logtest::Reset();
-  CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
-}
-
-CScopedTestLog::~CScopedTestLog() { logtest::Reset(); }
-
-std::string CScopedTestLog::Text() const {
-  return ovtest::ReadFileOrEmpty(logtest::MainLogPath());
 }
 
 char MissingDriveLetter() {

@@ -1,7 +1,7 @@
 // Helpers of the core's tests: a window that records what reaches it, a
 // message pump that lets a charge manager see each message first, charges
-// whose work the test steers, a store that records instead of writing files,
-// and the log of the test process.
+// whose work the test steers, and a store that records instead of writing
+// files.
 #pragma once
 
 #include "Charge.h"
@@ -106,6 +106,8 @@ class CChargeScript final {
   void Release(uint32_t kind) { SetEvent(Gate(kind)); }
   void SetCode(uint32_t kind, uint32_t code) { _codes[kind] = code; }
   void SetSilent(uint32_t kind) { _silent[kind] = true; }
+  // The charge ignores its abort and waits for its release alone.
+  void SetStubborn(uint32_t kind) { _stubborn[kind] = true; }
   // Start() of this kind returns false without doing anything.
   void SetStartFails(uint32_t kind) { _start_fails[kind] = true; }
   // Kinds of which no charge can be made.
@@ -120,25 +122,10 @@ class CChargeScript final {
   std::map<uint32_t, uint32_t> _codes;
   std::map<uint32_t, bool> _silent;
   std::map<uint32_t, bool> _start_fails;
+  std::map<uint32_t, bool> _stubborn;
   std::map<uint32_t, bool> _missing;
   std::map<uint32_t, int> _created;
-};
-
-// Points the data root at a folder of the test's own and opens this
-// process's log there.
-class CScopedTestLog final {
- public:
-  CScopedTestLog();
-  ~CScopedTestLog();
-  CScopedTestLog(const CScopedTestLog&) = delete;
-  CScopedTestLog& operator=(const CScopedTestLog&) = delete;
-
-  std::string Text() const;
-  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
-  const std::string& Root() const { return _root.Root(); }
-
- private:
-  ovtest::CScopedDataRoot _root;
+  CFakeStore _store;  // nothing switched off, nothing written
 };
 
 // A drive letter with no root folder, for "no card" cases.
