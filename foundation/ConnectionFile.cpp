@@ -9,6 +9,7 @@
 #include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
+#include "OstrovelleLite/WholeFile.h"
 #include "StringUtil.h"
 #include "xString.h"
 
@@ -82,38 +83,9 @@ bool ParseId(const std::string& text, int* id) {
   return true;
 }
 
-enum ReadResult { kReadOk, kReadOpenFailed, kReadFailed };
-
-ReadResult ReadWholeFile(const std::string& path, std::string* bytes, DWORD* error) {
-  CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    *error = GetLastError();
-    return kReadOpenFailed;
-  }
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.Get(), &size)) {
-    *error = GetLastError();
-    return kReadFailed;
-  }
-  if (size.QuadPart > 0x7FFFFFFF) {
-    *error = ERROR_FILE_TOO_LARGE;
-    return kReadFailed;
-  }
-  std::string data(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!data.empty() &&
-      !ReadFile(file.Get(), &data[0], static_cast<DWORD>(data.size()), &read, nullptr)) {
-    *error = GetLastError();
-    return kReadFailed;
-  }
-  if (read != data.size()) {
-    *error = ERROR_HANDLE_EOF;
-    return kReadFailed;
-  }
-  *bytes = std::move(data);
-  return kReadOk;
-}
+// Connection.info and an uploaded log file are small; anything larger is
+// not what it claims to be.
+constexpr size_t kMaxFileSize = 64 * 1024 * 1024;
 
 bool IsSecretKey(const std::string& key) { return key == "pass" || key == "otp"; }
 
@@ -180,13 +152,13 @@ bool CConnectionFile::Read() {
 
   std::string bytes;
   DWORD error = 0;
-  const ReadResult read = ReadWholeFile(_info_path, &bytes, &error);
-  if (read == kReadOpenFailed) {
+  const int read = ReadWholeFile(_info_path, kMaxFileSize, &bytes, &error);
+  if (read == kWholeFileNotOpened) {
     OV_LOG(kLogError, "Connection.infoファイルオープン失敗(ERR:0x%lX).%s", error,
            _info_path.c_str());
     return false;
   }
-  if (read == kReadFailed) {
+  if (read != kWholeFileRead) {
     OV_LOG(kLogError, "Connection.infoファイル読み込み失敗(ERR:0x%lX).サイズ:%d", error,
            static_cast<int>(bytes.size()));
     return false;
@@ -307,12 +279,12 @@ bool CConnectionFile::AppendMultipartPart(int parameter, std::string& body) {
     const std::string path = _parameters.GetValue(parameter);
     if (!path.empty()) {
       DWORD error = 0;
-      const ReadResult read = ReadWholeFile(path, &content, &error);
-      if (read == kReadOpenFailed) {
+      const int read = ReadWholeFile(path, kMaxFileSize, &content, &error);
+      if (read == kWholeFileNotOpened) {
         OV_LOG(kLogError, "送信データ作成失敗:ファイルオープン失敗 PATH:%s", path.c_str());
         return false;
       }
-      if (read == kReadFailed) {
+      if (read != kWholeFileRead) {
         OV_LOG(kLogError, "送信データ作成失敗:ファイル読込み失敗 PATH:%s ERR:0x%08lX", path.c_str(),
                error);
         return false;

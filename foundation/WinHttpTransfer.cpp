@@ -5,6 +5,7 @@
 
 #include "DigestAuth.h"
 #include "Log.h"
+#include "OstrovelleLite/WholeFile.h"
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
 
@@ -350,38 +351,15 @@ DWORD CWinHttpWrapper::SaveReplyToFile() {
            _file_name.c_str());
     return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
   }
-  const std::string temporary = _file_name + ".ovpart";
-  DWORD error = 0;
-  {
-    CFileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                                 nullptr));
-    if (!file) {
-      error = GetLastError();
-      OV_LOG(kLogError, "ダウンロードデータ書込み時のファイルオープン失敗[ERR:0x%08lX].%s", error,
-             _file_name.c_str());
-      return error;
-    }
-    size_t done = 0;
-    while (done < _reply.size() && error == 0) {
-      const DWORD want =
-          static_cast<DWORD>(_reply.size() - done < kChunkSize ? _reply.size() - done : kChunkSize);
-      DWORD written = 0;
-      if (!WriteFile(file.Get(), _reply.data() + done, want, &written, nullptr) ||
-          written != want) {
-        error = GetLastError();
-        if (error == 0) error = ERROR_WRITE_FAULT;
-      }
-      done += written;
-    }
+  CReplaceFileWriter writer(_file_name, FILE_ATTRIBUTE_NORMAL);
+  if (!writer.Open()) {
+    OV_LOG(kLogError, "ダウンロードデータ書込み時のファイルオープン失敗[ERR:0x%08lX].%s",
+           writer.Error(), _file_name.c_str());
+    return writer.Error();
   }
-  if (error == 0 && !MoveFileExA(temporary.c_str(), _file_name.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = GetLastError();
+  if (!writer.Write(_reply.data(), _reply.size()) || !writer.Commit()) {
+    OV_LOG(kLogError, "ダウンロードデータ書込み失敗[ERR:0x%08lX", writer.Error());
+    return writer.Error();
   }
-  if (error != 0) {
-    OV_LOG(kLogError, "ダウンロードデータ書込み失敗[ERR:0x%08lX", error);
-    DeleteFileA(temporary.c_str());
-  }
-  return error;
+  return 0;
 }

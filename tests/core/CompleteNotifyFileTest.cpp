@@ -36,7 +36,7 @@ class CompleteNotifyFileTest : public ::testing::Test {
 
   ovtest::CScopedDataRoot _root;
   ovtest::CTempDir _dir;
-  ovtest::CScopedTestLog _log;
+  ovtest::CLogCapture _log{true};
   CCompleteNotifyFile _file;
 };
 

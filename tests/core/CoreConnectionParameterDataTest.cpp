@@ -172,7 +172,7 @@ TEST(CoreConnectionParameterData, MapYearThatIsNotDecimalIsRefusedByTheBody) {
   ASSERT_TRUE(data.SetTrafficRequestParameter(Traffic(), 0x20AB));
   EXPECT_FALSE(data.HasValue(43));
   ovtest::CTempDir dir;
-  ovtest::CScopedTestLog log;
+  ovtest::CLogCapture log(true);
   CConnectionFile connections(dir.File("Connection.info"));
   connections.SetParameters(data);
   std::string body;

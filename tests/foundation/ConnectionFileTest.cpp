@@ -16,7 +16,7 @@ class ConnectionFileTest : public ::testing::Test {
   }
 
   ovtest::CTempDir _dir;
-  ovtest::CScopedTestLog _log;
+  ovtest::CLogCapture _log{true};
   CConnectionFile _connections{_dir.File("Connection.info")};
 };
 

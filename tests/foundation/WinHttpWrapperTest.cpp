@@ -109,7 +109,7 @@ class WinHttpWrapperTest : public ::testing::Test {
 
   CStandIn _standin;
   ovtest::CTempDir _dir;
-  ovtest::CScopedTestLog _log;
+  ovtest::CLogCapture _log{true};
 };
 
 class WinHttpWrapperSchemeTest : public WinHttpWrapperTest,
@@ -211,7 +211,7 @@ TEST_F(WinHttpWrapperTest, FailedSaveIsReportedAndLeavesTheOldFile) {
   const std::string file = _dir.File("image.bin");
   ASSERT_TRUE(ovtest::WriteFileBytes(file, "old"));
   // A folder by the temporary file's name makes the save fail.
-  ASSERT_TRUE(CreateDirectoryA((file + ".ovpart").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((file + ".new").c_str(), nullptr));
   CWinHttpWrapper http;
   EXPECT_NE(0u, Get(http, _standin.Url("/text?body=fresh"), nullptr, nullptr, file.c_str(), true));
   EXPECT_EQ("old", ovtest::ReadFileOrEmpty(file));

@@ -8,19 +8,13 @@
 #include "ConnectionFile.h"
 #include "Handle.h"
 #include "StringUtil.h"
+#include "WinHttpWrapper.h"
 
 namespace ovtest {
 
 namespace {
 
 volatile LONG g_namespace_counter = 0;
-
-struct InternetHandleTraits {
-  using Type = HINTERNET;
-  static Type Empty() { return nullptr; }
-  static void Destroy(Type h) { WinHttpCloseHandle(h); }
-};
-using CInternet = CScopedHandle<InternetHandleTraits>;
 
 int PortFromEnvironment(const char* name) {
   char value[32] = {};
@@ -30,15 +24,15 @@ int PortFromEnvironment(const char* name) {
 
 // A plain GET to the stand-in's HTTP listener; false unless the status is 200.
 bool HttpGet(int port, const std::string& path, std::string* body) {
-  CInternet session(WinHttpOpen(L"ovtest-control", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  CWinHttpHandle session(WinHttpOpen(L"ovtest-control", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return false;
   WinHttpSetTimeouts(session.Get(), 10000, 10000, 10000, 120000);
-  CInternet connection(
+  CWinHttpHandle connection(
       WinHttpConnect(session.Get(), L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0));
   if (!connection) return false;
-  CInternet request(WinHttpOpenRequest(connection.Get(), L"GET", ToWide(path).c_str(), nullptr,
-                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+  CWinHttpHandle request(WinHttpOpenRequest(connection.Get(), L"GET", ToWide(path).c_str(), nullptr,
+                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
   if (!request ||
       !WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.Get(), nullptr)) {

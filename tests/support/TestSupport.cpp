@@ -140,9 +140,10 @@ CScopedDataRoot::~CScopedDataRoot() {
   folderstest::ResetDataRoot();
 }
 
-CLogCapture::CLogCapture() : _path(_dir.File("test.log")) {
+CLogCapture::CLogCapture(bool with_trace) : _path(_dir.File("test.log")) {
   logtest::Reset();
   CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 4096);
+  if (with_trace) logtest::SetTraceEnabled(true);
 }
 
 CLogCapture::~CLogCapture() { logtest::Reset(); }
@@ -160,16 +161,6 @@ std::vector<std::string> CLogCapture::Messages(const std::string& mark) const {
 }
 
 void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
-
-CScopedTestLog::CScopedTestLog() {
-  logtest::Reset();
-  CBroxLogWrapper(__FILE__, __LINE__).Open(_dir.File("test.log").c_str(), 4096);
-  logtest::SetTraceEnabled(true);
-}
-
-CScopedTestLog::~CScopedTestLog() { logtest::Reset(); }
-
-std::string CScopedTestLog::Text() const { return ReadFileOrEmpty(_dir.File("test.log")); }
 
 std::string RemovableDriveLetters() {
   std::string letters;

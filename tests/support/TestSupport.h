@@ -56,7 +56,8 @@ class CScopedDataRoot final {
 // object, so a test can look for the lines a failure must leave.
 class CLogCapture final {
  public:
-  CLogCapture();
+  // with_trace: trace lines too, as OVLOG.ini [Log] Recover would have them.
+  explicit CLogCapture(bool with_trace = false);
   ~CLogCapture();
   CLogCapture(const CLogCapture&) = delete;
   CLogCapture& operator=(const CLogCapture&) = delete;
@@ -101,23 +102,6 @@ class CTestCard final {
   HANDLE _mutex = nullptr;
   std::string _label;  // the volume files of the drive as taken
   std::string _serial;
-};
-
-// Sends this process's log to a file of the test's own, trace lines
-// included, for the life of the object.
-class CScopedTestLog final {
- public:
-  CScopedTestLog();
-  ~CScopedTestLog();
-  CScopedTestLog(const CScopedTestLog&) = delete;
-  CScopedTestLog& operator=(const CScopedTestLog&) = delete;
-
-  // The log so far (code page 932 bytes).
-  std::string Text() const;
-  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
-
- private:
-  CTempDir _dir;
 };
 
 // Letters of the prefix's removable drives.
