@@ -10,6 +10,7 @@
 #include "OstrovelleLite/RecordFields.h"
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
+#include "files/CardFileText.h"
 #include "info/CardFileWrite.h"
 #include "info/DataManager.h"
 #include "info/InfoTransfer.h"
@@ -300,7 +301,7 @@ uint32_t CInfoChargeTidewheel::TidewheelRequest() {
   core::ConnectionParameterData parameters;
   const bool set =
       link_year ? parameters.SetTrafficRequestLinkYearParameter(
-                      request, static_cast<int32_t>(BcdToDecimal(unit.GetVicsLinkYear())))
+                      request, static_cast<int32_t>(BcdToInt16(unit.GetVicsLinkYear())))
                 : parameters.SetTrafficRequestParameter(request, unit.GetYear(kDataIdTrafficMap));
   CConnectionFile& connections = CConnectionFile::GetInstance();
   std::string body;

@@ -3,6 +3,7 @@
 
 #include "ChargeKind.h"
 #include "Log.h"
+#include "OstrovelleLite/UserAgent.h"
 #include "WinHttpWrapper.h"
 
 namespace {
@@ -30,7 +31,7 @@ HANDLE StartTransfer(CWinHttpWrapper& http, const InfoTransfer& transfer) {
 
 }  // namespace
 
-std::wstring InfoUserAgent(char) { return std::wstring(); }
+std::wstring InfoUserAgent(char drive) { return GetUserAgent(drive).GetUserAgentW(); }
 
 uint32_t RunInfoTransfer(const InfoTransfer& transfer, std::vector<char>* reply,
                          DWORD* http_result) {

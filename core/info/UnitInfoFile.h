@@ -29,10 +29,6 @@ class CUnitInfoFile final : public CPcLinkFile {
   const CPcLinkRecord* GetRecord(uint32_t data_id) const { return FindRecord(data_id); }
 };
 
-// A binary-coded decimal read as the decimal number it shows (0x2012 gives
-// 2012); a digit above 9 ends the number.
-uint32_t BcdToDecimal(uint32_t bcd);
-
 // Raises the link file's record of an information data set after new data
 // went onto the card: the unit information file's record of that data id
 // with its version plus one, status 4 when the unit marked it 0xFFF (else 2),

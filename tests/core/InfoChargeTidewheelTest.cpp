@@ -84,6 +84,8 @@ TEST_F(TidewheelChargeTest, FirstRunFetchesCredentialsWritesTheCardAndRaisesTheR
   EXPECT_EQ("DIRU0000000001", password.form.at("deviceNo"));
   EXPECT_EQ("00520012", password.form.at("halfCcid"));  // "%04d%04X" of low and high words
   EXPECT_EQ(0u, password.Header("Content-Type").find("application/x-www-form-urlencoded"));
+  // The unit's program record names the unit to the servers.
+  EXPECT_EQ("11VuqTRNO/1.000203", password.Header("User-Agent"));
 
   const ovtest::StandInRequest& traffic = requests[1];
   EXPECT_EQ(kQztPath, traffic.path);
@@ -299,6 +301,17 @@ TEST_F(TidewheelChargeTest, MissingRecordIsReportedAndRecordedWithItsCode) {
   EXPECT_EQ(4u, store.card_history[0].stage);
   EXPECT_EQ(0x0430FF03u, store.card_history[0].result);
   EXPECT_TRUE(log.Contains("お出かけ管理ファイル 更新データ取得失敗"));
+}
+
+TEST_F(TidewheelChargeTest, RecordMissingFromTheLinkFileIsNoSuccess) {
+  CardSpec without;
+  without.traffic_version = 0;
+  MakeLinkFile(without);
+  const RunReport report = RunCharge();
+  EXPECT_EQ(0x0430FF03u, report.Last());
+  EXPECT_TRUE(log.Contains("お出かけ管理ファイル 更新処理失敗[ERR:0x00000490]"));
+  CPcLinkRecord record;
+  EXPECT_FALSE(LinkRecord(pclink::kDataIdTraffic, &record));
 }
 
 TEST_F(TidewheelChargeTest, DataFileThatCannotBeCreatedKeepsTheTimeFileAndTheDetail) {

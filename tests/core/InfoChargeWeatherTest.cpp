@@ -77,6 +77,7 @@ TEST_F(WeatherChargeTest, FetchesBothFilesWritesThemAndRaisesTheRecord) {
   EXPECT_EQ(std::vector<std::string>({"/wlink/all.man", "/wlink/WT000001.DAT"}), answered);
   EXPECT_EQ(0u, requests.back().Header("Authorization").find("Digest "));
   EXPECT_NE(std::string::npos, requests.back().Header("Authorization").find("rodiduvaveru4"));
+  EXPECT_EQ("11VuqTRNO/1.000203", requests.back().Header("User-Agent"));
 
   EXPECT_EQ(ManagementFile(), CardFile(kInfoFile));
   EXPECT_EQ(FilledData(Pattern(29216)), CardFile(kDataFile));

@@ -21,9 +21,9 @@ void CInfoChargeTest::SetUp() {
   MakeCard(CardSpec());
 }
 
-void CInfoChargeTest::MakeCard(const CardSpec& spec) {
+ovtest::CCardMaker CInfoChargeTest::Maker(const CardSpec& spec) const {
   ovtest::CCardMaker maker;
-  maker.FormatVersion(spec.format_version).CcidHead(0x00120034);
+  maker.FormatVersion(spec.format_version).CcidHead(0x00120034).Model(9);
   uint8_t* header = maker.DataHeaderBytes();
   StoreLe16(header + CUnitInfoFile::kVicsLinkYearOffset, spec.vics_link_year);
   header[CUnitInfoFile::kSettingsOffset] = spec.probe_send ? 1 : 0;
@@ -39,7 +39,15 @@ void CInfoChargeTest::MakeCard(const CardSpec& spec) {
                     "\\PC\\WEATHER\\WT_DATA.DAT", "\\WEATHER", 0x11223344, 0x7F);
   }
   maker.AddRecord(0x30020001, spec.map_version, spec.map_year, 0, "\\MAP\\VICS");
-  ASSERT_TRUE(maker.WriteCard(card.Letter(), true));
+  return maker;
+}
+
+void CInfoChargeTest::MakeCard(const CardSpec& spec) {
+  ASSERT_TRUE(Maker(spec).WriteCard(card.Letter(), true));
+}
+
+void CInfoChargeTest::MakeLinkFile(const CardSpec& spec) {
+  ASSERT_TRUE(Maker(spec).WriteFile(card.Path("PCLINK.DAT")));
 }
 
 void CInfoChargeTest::Begin(CCharge& charge) {

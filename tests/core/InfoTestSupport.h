@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CardMaker.h"
 #include "Charge.h"
 #include "CoreTestSupport.h"
 #include "OstrovelleLite/PcLinkFile.h"
@@ -43,8 +44,12 @@ class CInfoChargeTest : public ::testing::Test {
  protected:
   void SetUp() override;
 
+  ovtest::CCardMaker Maker(const CardSpec& spec) const;
   // Writes the unit information file and the link file of the test card.
   void MakeCard(const CardSpec& spec);
+  // Writes the link file alone, as if the unit information file had changed
+  // since.
+  void MakeLinkFile(const CardSpec& spec);
   // Starts the charge on the test card and pumps until it has finished.
   RunReport Run(CCharge& charge, DWORD timeout_ms = 60000);
   // Starts the charge; Collect pumps until it has finished.
