@@ -115,6 +115,24 @@ bool TakeField(const std::string& reply, const char* key, size_t length, char* o
   return true;
 }
 
+// The reply as a log line may show it: one line, cut short, and without
+// the values of the credentials, which never reach the log.
+std::string ReplyForLog(const std::string& reply) {
+  std::string text = reply.substr(0, kLoggedReplyLength);
+  for (const char* key : {"CCID=", "PASS="}) {
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+      const size_t start = at + strlen(key);
+      size_t end = start;
+      while (end < text.size() && IsCredentialChar(text[end])) ++end;
+      text.replace(start, end - start, "****");
+    }
+  }
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return text;
+}
+
 uint32_t HistoryStage(uint32_t code) {
   return code == CHARGE_RESULT_ABORT ? kStageAborted : kStageFailed;
 }
@@ -253,8 +271,7 @@ uint32_t CInfoChargeTidewheel::TakeOneTimePasswordReply(const std::string& reply
       OV_LOG(kLogError, "OTP取得時のE99応答");
       return kPasswordE99;
     }
-    OV_LOG(kLogError, "正未定義のサーバー応答値 SVRRET:%s",
-           reply.substr(0, kLoggedReplyLength).c_str());
+    OV_LOG(kLogError, "正未定義のサーバー応答値 SVRRET:%s", ReplyForLog(reply).c_str());
     return kPasswordUndefined;
   }
 

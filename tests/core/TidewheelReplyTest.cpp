@@ -221,4 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
     ovtest::CaseName());
 #undef CREDS
 
+TEST(PasswordReplyLogTest, UnknownReplyIsLoggedWithoutItsCredentials) {
+  ovtest::CLogCapture log;
+  auto charge = MakeCharge();
+  ASSERT_EQ(0x2002FFu, charge->TakeOneTimePasswordReply(
+                           "RESULT=C09\r\nCCID=0123456789ABCDEF\r\nPASS=pw345678\r\n"));
+  EXPECT_TRUE(log.Contains("正未定義のサーバー応答値 SVRRET:RESULT=C09  CCID=****  PASS=****"));
+  EXPECT_FALSE(log.Contains("pw345678"));
+  EXPECT_FALSE(log.Contains("0123456789ABCDEF"));
+}
+
 }  // namespace
