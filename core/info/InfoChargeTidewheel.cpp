@@ -217,28 +217,13 @@ uint32_t CInfoChargeTidewheel::GetOneTimePassword() {
   OV_LOG(kLogTrace, "CInfoChargeTidewheel::GetOneTimePassword - Start");
   const CUnitInfoFile unit(GetDriveLetter());
   core::ConnectionParameterData parameters;
-  CConnectionFile& connections = CConnectionFile::GetInstance();
-  std::string body;
   const std::string device_no = unit.GetDeviceNo();
-  if (!parameters.SetOneTimePasswordParameter(device_no.c_str(), unit.GetCcidHead(),
-                                              kFunctionOneTimePassword) ||
-      (connections.SetParameters(parameters),
-       !connections.BuildFormData(kConnectionOneTimePassword, &body))) {
-    OV_LOG(kLogError, "ワンタイムパスワード取得時のPOSTデータ生成失敗[ERR:0x%08X]",
-           U(GetLastError()));
-    return kNoRequestBody;
-  }
-
-  InfoTransfer transfer;
-  transfer.url = connections.GetUrl(kConnectionOneTimePassword);
-  transfer.verb = kHttpPost;
-  transfer.form_body = body;
-  transfer.abort_event = _GetAbortEvent();
-  transfer.drive = GetDriveLetter();
-  transfer.texts = &kPasswordTexts;
+  const bool set = parameters.SetOneTimePasswordParameter(device_no.c_str(), unit.GetCcidHead(),
+                                                          kFunctionOneTimePassword);
   std::vector<char> reply;
-  DWORD http_result = 0;
-  uint32_t code = RunInfoTransfer(transfer, &reply, &http_result);
+  uint32_t code =
+      PostForm(kConnectionOneTimePassword, set ? &parameters : nullptr,
+               "ワンタイムパスワード取得時のPOSTデータ生成失敗", kPasswordTexts, &reply);
   if (code == 0 && reply.empty()) {
     OV_LOG(kLogError, "OTP取得時の応答サイズ０");
     code = kPasswordE99;
@@ -247,6 +232,26 @@ uint32_t CInfoChargeTidewheel::GetOneTimePassword() {
   }
   OV_LOG(kLogTrace, "CInfoChargeTidewheel::GetOneTimePassword - End:0x%08X", U(code));
   return code;
+}
+
+uint32_t CInfoChargeTidewheel::PostForm(int connection,
+                                        const core::ConnectionParameterData* parameters,
+                                        const char* no_body_text, const InfoTransferTexts& texts,
+                                        std::vector<char>* reply) {
+  CConnectionFile& connections = CConnectionFile::GetInstance();
+  InfoTransfer transfer;
+  if (parameters != nullptr) connections.SetParameters(*parameters);
+  if (parameters == nullptr || !connections.BuildFormData(connection, &transfer.form_body)) {
+    OV_LOG(kLogError, "%s[ERR:0x%08X]", no_body_text, U(GetLastError()));
+    return kNoRequestBody;
+  }
+  transfer.url = connections.GetUrl(connection);
+  transfer.verb = kHttpPost;
+  transfer.abort_event = _GetAbortEvent();
+  transfer.drive = GetDriveLetter();
+  transfer.texts = &texts;
+  DWORD http_result = 0;
+  return RunInfoTransfer(transfer, reply, &http_result);
 }
 
 uint32_t CInfoChargeTidewheel::TakeOneTimePasswordReply(const std::string& reply) {
@@ -320,25 +325,12 @@ uint32_t CInfoChargeTidewheel::TidewheelRequest() {
       link_year ? parameters.SetTrafficRequestLinkYearParameter(
                       request, static_cast<int32_t>(BcdToInt16(unit.GetVicsLinkYear())))
                 : parameters.SetTrafficRequestParameter(request, unit.GetYear(kDataIdTrafficMap));
-  CConnectionFile& connections = CConnectionFile::GetInstance();
-  std::string body;
-  if (!set ||
-      (connections.SetParameters(parameters), !connections.BuildFormData(connection, &body))) {
-    OV_LOG(kLogError, "QZTまたは、Tidewheel渋滞情報取得時のPOSTデータ生成失敗[ERR:0x%08X]",
-           U(GetLastError()));
-    return kNoRequestBody;
-  }
-
-  InfoTransfer transfer;
-  transfer.url = connections.GetUrl(connection);
-  transfer.verb = kHttpPost;
-  transfer.form_body = body;
-  transfer.abort_event = _GetAbortEvent();
-  transfer.drive = GetDriveLetter();
-  transfer.texts = &kTrafficTexts;
   std::vector<char> reply;
-  DWORD http_result = 0;
-  if (const uint32_t code = RunInfoTransfer(transfer, &reply, &http_result)) return code;
+  if (const uint32_t code = PostForm(connection, set ? &parameters : nullptr,
+                                     "QZTまたは、Tidewheel渋滞情報取得時のPOSTデータ生成失敗",
+                                     kTrafficTexts, &reply)) {
+    return code;
+  }
 
   uint8_t* bytes = reinterpret_cast<uint8_t*>(reply.data());
   const uint32_t size = static_cast<uint32_t>(reply.size());

@@ -13,8 +13,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Charge.h"
+#include "CoreConnectionParameterData.h"
+#include "info/InfoTransfer.h"
 
 class CInfoChargeTidewheel final : public CCharge {
  public:
@@ -54,6 +57,11 @@ class CInfoChargeTidewheel final : public CCharge {
 
  private:
   uint32_t Fail(uint32_t code, LPARAM detail);
+  // Builds the form of the connection from the parameters (none: they
+  // could not be set) and posts it.
+  uint32_t PostForm(int connection, const core::ConnectionParameterData* parameters,
+                    const char* no_body_text, const InfoTransferTexts& texts,
+                    std::vector<char>* reply);
   uint32_t WriteTrafficData(const uint8_t* data, uint32_t length);
   void ClearCredentials();
   SYSTEMTIME Now() const;

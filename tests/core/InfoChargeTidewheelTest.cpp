@@ -291,27 +291,36 @@ TEST_F(TidewheelChargeTest, SharedStatusMarkBecomesFour) {
   EXPECT_EQ(4, record.Status());
 }
 
+// A record missing from either file is a failure, recorded with its code:
+// without the record the unit would never see the new data.
 TEST_F(TidewheelChargeTest, MissingRecordIsReportedAndRecordedWithItsCode) {
-  CardSpec spec;
-  spec.traffic_version = 0;
-  MakeCard(spec);
-  const RunReport report = RunCharge();
-  EXPECT_EQ(0x0430FF03u, report.Last());
-  ASSERT_EQ(1u, store.card_history.size());
-  EXPECT_EQ(4u, store.card_history[0].stage);
-  EXPECT_EQ(0x0430FF03u, store.card_history[0].result);
-  EXPECT_TRUE(log.Contains("お出かけ管理ファイル 更新データ取得失敗"));
-}
-
-TEST_F(TidewheelChargeTest, RecordMissingFromTheLinkFileIsNoSuccess) {
   CardSpec without;
   without.traffic_version = 0;
-  MakeLinkFile(without);
-  const RunReport report = RunCharge();
-  EXPECT_EQ(0x0430FF03u, report.Last());
-  EXPECT_TRUE(log.Contains("お出かけ管理ファイル 更新処理失敗[ERR:0x00000490]"));
-  CPcLinkRecord record;
-  EXPECT_FALSE(LinkRecord(pclink::kDataIdTraffic, &record));
+  struct {
+    const char* name;
+    bool link_only;
+    const char* line;
+  } const cases[] = {
+      {"unit information file", false, "お出かけ管理ファイル 更新データ取得失敗"},
+      {"link file", true, "お出かけ管理ファイル 更新処理失敗[ERR:0x00000490]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeCard(CardSpec());
+    if (c.link_only) {
+      MakeLinkFile(without);
+    } else {
+      MakeCard(without);
+    }
+    store.card_history.clear();
+    EXPECT_EQ(0x0430FF03u, RunCharge().Last());
+    ASSERT_EQ(1u, store.card_history.size());
+    EXPECT_EQ(4u, store.card_history[0].stage);
+    EXPECT_EQ(0x0430FF03u, store.card_history[0].result);
+    EXPECT_TRUE(log.Contains(c.line));
+    CPcLinkRecord record;
+    EXPECT_FALSE(LinkRecord(pclink::kDataIdTraffic, &record));
+  }
 }
 
 TEST_F(TidewheelChargeTest, DataFileThatCannotBeCreatedKeepsTheTimeFileAndTheDetail) {
