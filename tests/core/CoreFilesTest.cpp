@@ -2,6 +2,7 @@
 // record setter, the card information file, the probe log, the
 // download-management file and the two settings the core saves.
 #include "CardMaker.h"
+#include "CoreTestSupport.h"
 #include "Folders.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
@@ -17,6 +18,15 @@
 namespace {
 
 using ovtest::CCardMaker;
+
+SYSTEMTIME Date(WORD second) {
+  SYSTEMTIME t = {};
+  t.wYear = 2012;
+  t.wMonth = 3;
+  t.wDay = 4;
+  t.wSecond = second;
+  return t;
+}
 
 class CoreLinkFileTest : public ::testing::Test {
  protected:
@@ -169,15 +179,6 @@ class CoreSDInfoTest : public ::testing::Test {
     ASSERT_TRUE(card.IsValid());
     CreateDirectoryA(card.Path("PC").c_str(), nullptr);
   }
-  static SYSTEMTIME Date(WORD second) {
-    SYSTEMTIME t = {};
-    t.wYear = 2012;
-    t.wMonth = 3;
-    t.wDay = 4;
-    t.wSecond = second;
-    return t;
-  }
-
   ovtest::CTestCard card;
   ovtest::CLogCapture log;
 };
@@ -228,11 +229,7 @@ TEST_F(CoreSDInfoTest, ADamagedFileIsLeftAlone) {
 
 TEST(CoreSDInfo, NoCardNoWrite) {
   ovtest::CLogCapture log;
-  char missing = 0;
-  for (char c = 'Z'; c >= 'D' && !missing; --c) {
-    const char root[4] = {c, ':', '\\', 0};
-    if (GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) missing = c;
-  }
+  const char missing = coretest::MissingDriveLetter();
   ASSERT_NE(0, missing);
   core::CSDInfoFile file(missing);
   EXPECT_FALSE(file.WriteHistory());
@@ -242,13 +239,6 @@ TEST(CoreSDInfo, NoCardNoWrite) {
 class CoreProbeLogTest : public ::testing::Test {
  protected:
   std::string Path() const { return GetDataFolder() + "ユーザー\\ProbeLog.dat"; }
-  static SYSTEMTIME Date(WORD second) {
-    SYSTEMTIME t = {};
-    t.wYear = 2012;
-    t.wSecond = second;
-    return t;
-  }
-
   ovtest::CScopedDataRoot root;
   ovtest::CLogCapture log;
 };
