@@ -2,6 +2,7 @@
 #include "info/CardFileWrite.h"
 
 #include "Handle.h"
+#include "Log.h"
 #include "util/CoreFileUtil.h"
 
 namespace {
@@ -11,10 +12,8 @@ std::string ParentFolder(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-}  // namespace
-
-uint32_t WriteCardFile(CWinFileSystemLib& files, const std::string& path, const void* data,
-                       size_t size, DWORD* error) {
+uint32_t WriteWhole(CWinFileSystemLib& files, const std::string& path, const void* data,
+                    size_t size, DWORD* error) {
   *error = 0;
   const std::string folder = ParentFolder(path);
   if (!folder.empty() && !PathCreateDirectory(folder)) {
@@ -50,4 +49,18 @@ uint32_t WriteCardFile(CWinFileSystemLib& files, const std::string& path, const 
   if (whole) *error = files.LastError();
   files.DeleteFile_Recover(temp.c_str());
   return kCardFileWriteFailed;
+}
+
+}  // namespace
+
+uint32_t WriteCardFile(CWinFileSystemLib& files, const std::string& path, const void* data,
+                       size_t size, const char* name, DWORD* error) {
+  const uint32_t code = WriteWhole(files, path, data, size, error);
+  if (code == kCardFileOpenFailed) {
+    OV_LOG(kLogError, "%s書込み時のファイルオープン失敗[ERR:0x%08X].%s", name,
+           static_cast<unsigned>(*error), path.c_str());
+  } else if (code != 0) {
+    OV_LOG(kLogError, "%s書込み失敗[ERR:0x%08X", name, static_cast<unsigned>(*error));
+  }
+  return code;
 }

@@ -357,14 +357,8 @@ uint32_t CInfoChargeTidewheel::WriteTrafficData(const uint8_t* data, uint32_t le
   const std::string path = CardPath(kDataFile);
   CWinFileSystemLib files(_GetAbortEvent());
   DWORD error = 0;
-  const uint32_t code = WriteCardFile(files, path, data, length, &error);
-  if (code == kCardFileOpenFailed) {
-    OV_LOG(kLogError,
-           "QZTまたは、Tidewheel渋滞情報データ書込み時のファイルオープン失敗[ERR:0x%08X].%s",
-           U(error), path.c_str());
-  } else if (code != 0) {
-    OV_LOG(kLogError, "QZTまたは、Tidewheel渋滞情報データ書込み失敗[ERR:0x%08X", U(error));
-  }
+  const uint32_t code =
+      WriteCardFile(files, path, data, length, "QZTまたは、Tidewheel渋滞情報データ", &error);
   if (code != 0) {
     _detail = error;
     return code;
@@ -466,14 +460,8 @@ uint32_t CInfoChargeTidewheel::AcquisitiondatePreservation() {
   const std::string path = CardPath(kTimeFile);
   CWinFileSystemLib files(_GetAbortEvent());
   DWORD error = 0;
-  const uint32_t code = WriteCardFile(files, path, bytes, sizeof(bytes), &error);
-  if (code == kCardFileOpenFailed) {
-    OV_LOG(kLogError,
-           "QZTまたは、Tidewheel渋滞情報の取得日時書込み時のファイルオープン失敗[ERR:0x%08X].%s",
-           U(error), path.c_str());
-  } else if (code != 0) {
-    OV_LOG(kLogError, "QZTまたは、Tidewheel渋滞情報の取得日時書込み失敗[ERR:0x%08X", U(error));
-  }
+  const uint32_t code = WriteCardFile(files, path, bytes, sizeof(bytes),
+                                      "QZTまたは、Tidewheel渋滞情報の取得日時", &error);
   if (code != 0) {
     _detail = error;
     return code;

@@ -36,8 +36,6 @@ const char kPassword[] = "Kv37dpwR";
 const char kInfoName[] = "all.man";
 const uint8_t kFillPattern[] = {0x80, 0xFF, 0x80, 0xFF};
 
-unsigned U(uint32_t value) { return static_cast<unsigned>(value); }
-
 const InfoTransferTexts kInfoTexts = {
     "天気予報管理ファイル 設定要求初期化時の失敗",
     "天気予報管理ファイル 設定要求接続時の失敗",
@@ -58,10 +56,12 @@ const InfoTransferTexts kDataTexts = {
 
 struct CardFile {
   const char* title;
+  const char* log_name;  // the title as the failure lines begin
   const char* path;
 };
-const CardFile kInfoFile = {"天気予報管理ファイル", ":\\PC\\WEATHER\\WT_INFO.DAT"};
-const CardFile kDataFile = {"天気予報データ", ":\\PC\\WEATHER\\WT_DATA.DAT"};
+const CardFile kInfoFile = {"天気予報管理ファイル", "天気予報管理ファイル ",
+                            ":\\PC\\WEATHER\\WT_INFO.DAT"};
+const CardFile kDataFile = {"天気予報データ", "天気予報データ ", ":\\PC\\WEATHER\\WT_DATA.DAT"};
 
 // The name goes into the URL as it is: only a plain name of printable
 // characters that cannot leave the service's folder or change the request.
@@ -230,13 +230,7 @@ uint32_t CInfoChargeWeather::WritingWeatherData(int which) {
   const size_t size = which == kWriteInfo ? sizeof(_info) : sizeof(_data);
   CWinFileSystemLib files(_GetAbortEvent());
   DWORD error = 0;
-  const uint32_t code = WriteCardFile(files, path, bytes, size, &error);
-  if (code == kCardFileOpenFailed) {
-    OV_LOG(kLogError, "%s 書込み時のファイルオープン失敗[ERR:0x%08X].%s", file.title, U(error),
-           path.c_str());
-  } else if (code != 0) {
-    OV_LOG(kLogError, "%s 書込み失敗[ERR:0x%08X", file.title, U(error));
-  }
+  const uint32_t code = WriteCardFile(files, path, bytes, size, file.log_name, &error);
   if (code != 0) {
     _detail = error;
     return code;
