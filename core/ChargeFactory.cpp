@@ -2,6 +2,8 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "info/InfoChargeTidewheel.h"
+#include "info/InfoChargeWeather.h"
 #include "probe/ProbeUpload.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
@@ -9,6 +11,10 @@ ChargePtr CreateChargeObject(uint32_t kind) {
   switch (kind) {
     case CHARGE_KIND_PROBE:
       return ChargePtr(new CProbeUpload());
+    case CHARGE_KIND_TIDEWHEEL:
+      return ChargePtr(new CInfoChargeTidewheel());
+    case CHARGE_KIND_WEATHER:
+      return ChargePtr(new CInfoChargeWeather());
     default:
       return ChargePtr();
   }

@@ -50,7 +50,11 @@ class Reply:
         else:
             self.body = str(body).encode("utf-8")
         self.content_type = content_type
-        self.headers = dict(headers or {})
+        # A dict, or (name, value) pairs when a name repeats.
+        if isinstance(headers, dict):
+            self.headers = list(headers.items())
+        else:
+            self.headers = list(headers or [])
 
 
 class Request:
@@ -85,6 +89,17 @@ def route(path, auth=None, default=False, prefix=False):
         return handler
 
     return register
+
+
+def scenario_of(req, *paths):
+    """The scenario fields a test set for these paths, later paths winning;
+    routes read their own options from them."""
+    space = namespace(req.ns)
+    merged = {}
+    with space.lock:
+        for path in paths:
+            merged.update(space.scenarios.get(path, {}))
+    return merged
 
 
 def find_route(path):
@@ -352,7 +367,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         no_length = scenario.get("no_length")
         self.send_response(reply.status)
         self.send_header("Content-Type", reply.content_type)
-        for name, value in reply.headers.items():
+        for name, value in reply.headers:
             self.send_header(name, value)
         if no_length:
             self.send_header("Connection", "close")

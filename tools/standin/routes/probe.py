@@ -1,4 +1,6 @@
-"""The probe server's one path, /probe/OFPB, dispatched by the form field fc:
+"""The probe server's one path, /probe/OFPB, dispatched by the form field fc.
+A module answers its function codes with @function(fc); other codes get
+"result=E99". This module answers the probe upload's codes:
 41/97 consent inquiry, 44/98 upload, 43/99 completion notice (the second
 number of each pair is the nickname form). An upload carries raw bytes after
 the first "&dat=": the "OFCD" container of send-data blocks, which is
@@ -18,6 +20,17 @@ import struct
 import urllib.parse
 
 from service import SHUTDOWN, Reply, namespace, route
+
+_functions = {}
+
+
+def function(fc):
+    """Registers the handler of one function code."""
+    def register(handler):
+        _functions[int(fc)] = handler
+        return handler
+
+    return register
 
 _USUAL = {41: "C00", 97: "C00", 44: "S00", 98: "S00", 43: "R00", 99: "R00"}
 _REQUIRED = {
@@ -112,14 +125,23 @@ def _next_word(req, fc):
 
 @route("/probe/OFPB")
 def probe(req):
+    # The form part ends where the upload's raw bytes begin.
+    fields = _form(req.body.partition(b"&dat=")[0])
+    text = fields.get("fc", b"").decode("latin-1") or req.query.get("fc", "")
+    try:
+        handler = _functions.get(int(text))
+    except ValueError:
+        handler = None
+    if handler is None:
+        return Reply(200, b"result=E99")
+    return handler(req)
+
+
+def _upload_function(req):
     form_text, has_data, data = req.body.partition(b"&dat=")
     fields = _form(form_text)
-    try:
-        fc = int(fields.get("fc", b"0"))
-    except ValueError:
-        fc = 0
-    if fc not in _USUAL or any(k not in fields or (k != "maker" and not fields[k])
-                               for k in _REQUIRED[fc]):
+    fc = int(fields.get("fc", b"0"))
+    if any(k not in fields or (k != "maker" and not fields[k]) for k in _REQUIRED[fc]):
         return Reply(200, b"result=E99")
     word = _next_word(req, fc)
     if fc in (44, 98) and not (has_data and container_ok(data)):
@@ -129,3 +151,7 @@ def probe(req):
     if word == "MISSING":
         return Reply(200, b"no word here")
     return Reply(200, ("result=%s" % word).encode("latin-1"))
+
+
+for _fc in _USUAL:
+    function(_fc)(_upload_function)
