@@ -94,6 +94,14 @@ ov_prepare_prefix() {
   touch "$WINEPREFIX/.ov-ready"
 }
 
+# The prefix has no disk checker: ours stands in (tools/chkdsk). Copied at
+# every start, so the prefix always holds the one just built.
+ov_install_checker() {
+  local built="$OV_BUILD/x86_64/tools/chkdsk/chkdsk.exe"
+  [ -f "$built" ] && cp -f "$built" "$WINEPREFIX/drive_c/windows/system32/chkdsk.exe"
+  return 0
+}
+
 # Z: maps the Linux root, so a Linux path is a Windows path behind "Z:".
 winepath_of() { echo "Z:$(echo "$1" | tr / '\\')"; }
 

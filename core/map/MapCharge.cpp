@@ -1,6 +1,6 @@
 // The map charge's state, its start of a run and the one way it talks to
-// the servers; see MapCharge.h. The steps live in MapChargeSpeedTest.cpp
-// and MapChargeDownloadList.cpp.
+// the servers; see MapCharge.h. The steps live in MapChargeSpeedTest.cpp,
+// MapChargeDownloadList.cpp and the MapCharge*.cpp files of the run.
 #include "map/MapCharge.h"
 
 #include "ChargeKind.h"
@@ -55,47 +55,8 @@ void CMapCharge::_Init() {
   _transfer_total = 0;
   _error_code = 0;
   _error_detail = 0;
+  _InitRun();
   OV_LOG(kLogTrace, "CMapCharge::_Init - End");
-}
-
-uint32_t CMapCharge::_Proc() {
-  OV_LOG(kLogTrace, "CMapCharge::_Proc - Start");
-  _Init();
-  const auto aborted = [this] {
-    OV_LOG(kLogInfo, "CMapCharge::_Proc - 処理中断");
-    _NotifyError(_error_code ? _error_code : CHARGE_RESULT_ABORT, _error_detail);
-    _SaveHistory(3, _error_code, 0, 0, 0);
-    return static_cast<uint32_t>(CHARGE_RESULT_ABORT);
-  };
-  const auto failed = [this] {
-    _NotifyError(_error_code, _error_detail);
-    _SaveHistory(4, _error_code, 0, 0, 0);
-    return _error_code;
-  };
-  if (_IsAbort()) return aborted();
-  if (!_SpeedTest()) return failed();
-  _NotifyProgress(3);
-  if (_IsAbort()) return aborted();
-  _dl_list_path = _GetDataFolder() + "DL.LST";
-  if (!_GetDownloadList(_dl_list_path)) {
-    OV_LOG(kLogError, "CMapCharge::_Proc - ダウンロードリスト取得失敗");
-    return failed();
-  }
-  _NotifyProgress(5);
-  if (_IsAbort()) {
-    _error_code = CHARGE_RESULT_ABORT;
-    return aborted();
-  }
-  _AnalyzeDownloadList();
-  if (_chosen_list.IsEmpty()) {
-    _NotifyError(CHARGE_RESULT_NODATA, _error_detail);
-    OV_LOG(kLogInfo, "CMapCharge::_Proc - End");
-    return CHARGE_RESULT_SUCCESS;
-  }
-  _NotifyProgress(8);
-  _NotifyError(CHARGE_RESULT_SUCCESS, 0);
-  OV_LOG(kLogTrace, "CMapCharge::_Proc - End");
-  return CHARGE_RESULT_SUCCESS;
 }
 
 void CMapCharge::_PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,

@@ -11,16 +11,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Charge.h"
+#include "CompleteNotifyFile.h"
+#include "CoreConnectionParameterData.h"
+#include "CoreShareMem.h"
+#include "Handle.h"
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
 
 class CWinFileSystemLib;
 class CWinHttpWrapper;
+namespace core {
+class CPcLinkFile;
+}  // namespace core
 
 // Modes of one server exchange of the line-speed test.
 enum SpeedExchangeMode : uint32_t {
@@ -98,9 +106,79 @@ class CMapCharge : public CCharge {
   using TickSource = DWORD(WINAPI*)();
   void SetTickSource(TickSource tick) { _tick = tick; }
 
+  // ---- The run, its questions to the main program and the card's upkeep
+  // (MapChargeRun.cpp, MapChargeQuestions.cpp, MapChargeCard.cpp,
+  // MapChargeNotice.cpp). ----
+
+  // The answers the main program gives by setting named events.
+  enum Question { kQuestionCardClear = 0, kQuestionDownload, kQuestionVerify, kQuestionProbe };
+  enum Answer { kAnswerYes = 0, kAnswerNo, kAnswerAbort, kAnswerWaitFailed };
+  // The yes event's name ("Global\EVOVMapDownload"); the no event's is this
+  // with "No" appended. Tests running side by side give a tag that is
+  // appended to every name.
+  static std::string QuestionEventName(Question question, bool yes);
+  static void SetQuestionEventTag(const std::string& tag);
+
+  // Phases of OVEVMapProgressStart / OVEVMapProgressEnd.
+  enum Phase { kPhaseDownload = 1, kPhaseTransfer = 2, kPhaseCardScan = 3 };
+  // Modes of the free-space check.
+  enum VolumeMode { kVolumeSingle = 0, kVolumeWhole = 1 };
+
+  // Runs the system's disk checker on the card; true when it ended with 0
+  // (no errors) or 1 (errors repaired).
+  bool _ScanSDCard();
+  // Removes from the card the data sets the unit has taken over and brings
+  // their link-file records in line with the unit's; always true.
+  bool _DeleteReflectedData(int auto_delete);
+  // Whether the card has room: mode kVolumeWhole for the whole transfer
+  // (record: the first one), kVolumeSingle for this record alone. May ask
+  // the main program whether to clear the card.
+  bool _ChkSDVolume(int mode, const CDownloadListData& record);
+  // Removes the card's map-charge folders and makes its link file anew.
+  bool _ClearMapChargedData();
+  // After a data set was copied: its link-file record from the unit's.
+  bool _UpDatePCLinkFile(const CDownloadListData& record, int topic_no);
+  // Sends the stored completion notices, per device; notices that fail go
+  // back to the file.
+  bool _EndNotify();
+  bool _EndNotify(uint32_t ccid, const std::string& device_no,
+                  const std::vector<CompleteNotifyRecord>& notices);
+  // A configuration image gave another size than the list: corrects the
+  // download total.
+  void ReplaceProgressDLFileSize(uint64_t old_size, uint64_t new_size);
+
+  // The download confirmation; false with the error code set when the run
+  // must end (0 when it may go on with what it has).
+  bool _NotifyDownload();
+  // 0 failed or aborted, 1 go on, 2 declined.
+  int _NoSendProbe();
+  // Unsent probe data lies on the card.
+  bool _IsNoSendProbe();
+  // The download list proper and its request parameters from the chosen
+  // list; records carrying the update mark only when include_marked.
+  bool _CreateDownloadParam(bool include_marked);
+  bool _StartDownloadData();
+  bool _StartTransmit();
+
+  bool IsMapUpdate() const { return _map_update; }
+  void SetMapUpdate(bool on) { _map_update = on; }
+  CDownloadList& GetDownloadList() { return _download_list; }
+  std::vector<core::ConnectionParameterData>& GetDownloadParameters() { return _parameters; }
+  uint64_t GetTransferTotal() const { return _transfer_total; }
+
+  // Seams for the tests: the disk checker's wait (180000 ms, taken twice),
+  // the card's space query, the size a record needs on the card and the
+  // pause that lets the main program show a finished phase.
+  using DiskSpaceSource = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  using TransferSizeSource = std::function<uint32_t(const CDownloadListData&, uint64_t*)>;
+  void SetCheckerTimeout(DWORD ms) { _checker_timeout_ms = ms; }
+  void SetDiskSpaceSource(DiskSpaceSource source) { _disk_space = source; }
+  void SetTransferSizeSource(TransferSizeSource source) { _transfer_size = std::move(source); }
+  void SetTransferTotal(uint64_t total) { _transfer_total = total; }
+  void SetPhasePause(DWORD ms) { _phase_pause_ms = ms; }
+
  protected:
-  // The first half of a run: the line-speed test, the list and its
-  // analysis, reported as the run reports them.
+  // The whole run, from the card scan to the transfer.
   uint32_t _Proc() override;
 
  private:
@@ -147,4 +225,54 @@ class CMapCharge : public CCharge {
   uint32_t _retry_interval = 5;
   uint32_t _retry_max = 6;
   TickSource _tick = &GetTickCount;
+
+  // ---- The run, its questions and the card's upkeep. ----
+  // Creates the answer events and the progress blocks; part of _Init.
+  void _InitRun();
+  void _PostToCore(const char* message, WPARAM wparam, LPARAM lparam) const;
+  // Resets both answers, posts the question, then waits for an answer.
+  Answer _Ask(Question question, const char* message, WPARAM wparam, LPARAM lparam,
+              DWORD* wait_error);
+  // Rewrites the progress block {phase, speed, 0, 0, 0, 0, total} under
+  // its mutex.
+  void _ResetProgressBlock(core::CBlockShareMem& block, uint32_t phase, uint32_t speed,
+                           uint64_t total);
+  // The run's part from the download confirmation on; see _Proc.
+  uint32_t _ProcDownloadAndTransfer();
+  bool _AgreeDownload();
+  // The bytes the record will write to the card; 0 or the code of the
+  // failed query (the transfer's error detail is set then).
+  uint32_t _TransferSizeOf(const CDownloadListData& record, uint64_t* size);
+  // The room the whole transfer needs: false with the error code set when
+  // the run cannot make it.
+  bool _MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed, uint64_t free_bytes);
+  bool _AskCardClear();
+  // One notice request; false when the server did not take it.
+  bool _SendNotices(uint32_t ccid, const std::string& device_no,
+                    const std::vector<CompleteNotifyRecord>& notices);
+  // Ends a run whose step failed: reports the code (never 0), records the
+  // failure (or the abort), and ends the phase when one is given.
+  uint32_t _EndFailedRun(uint32_t phase_to_end);
+  bool _WaitForChecker(HANDLE checker);
+  void _DeleteSearchFolders(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                            core::CPcLinkFile& link);
+  // False when the unit has not taken the data set over.
+  bool _DeleteTakenOverFolder(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                              core::CPcLinkFile& link, uint32_t data_id);
+  void _DeleteOldLocalData(uint32_t data_id, uint32_t version);
+  // The record's size on the card; false with the error code set (and the
+  // data set marked for a new download) when it cannot be had.
+  bool _RecordSizeOrFail(const CDownloadListData& record, uint64_t* size);
+  // Waits up to the phase pause, cut short by the abort event.
+  void _PhasePause() const;
+
+  CHandle _answers[4][2];  // [question][yes, no]
+  core::CBlockShareMem _dl_block;
+  core::CBlockShareMem _tr_block;
+  std::vector<core::ConnectionParameterData> _parameters;
+  bool _map_update = false;
+  DWORD _checker_timeout_ms = 180000;
+  DiskSpaceSource _disk_space = &GetDiskFreeSpaceExA;
+  TransferSizeSource _transfer_size;
+  DWORD _phase_pause_ms = 2000;
 };

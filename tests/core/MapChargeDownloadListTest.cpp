@@ -282,7 +282,8 @@ TEST_P(MapChargeRunTest, FirstStepsOfARun) {
   EXPECT_EQ(errors[0].wparam, (CHARGE_KIND_MAP << 24) | c.reported);
   std::vector<WPARAM> percents;
   for (const auto& m : window.Of(coretest::Msg(kMsgNotifyProgress))) percents.push_back(m.wparam);
-  EXPECT_EQ(percents.front(), 3u);
+  ASSERT_GE(percents.size(), 3u);
+  EXPECT_EQ(percents[2], 3u);
   EXPECT_EQ(store.card_history.size(), c.history);
   EXPECT_EQ(charge.GetDLListPath(), path);
 }

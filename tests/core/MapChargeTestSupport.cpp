@@ -56,6 +56,8 @@ void CMapChargeFixture::SetUp() {
   SetEnvironmentVariableA("OV_CONNECTION_INFO", info.c_str());
   // Charges of other test processes must not share this one's abort event.
   chargetest::SetAbortEventTag(standin.Namespace());
+  CMapCharge::SetQuestionEventTag(standin.Namespace());
+  charge.SetPhasePause(0);
   WriteCard(card.Letter(), DefaultCard());
   SetClockStep(0);
   // The steps' trace lines carry what the tests look for.

@@ -1,0 +1,454 @@
+// The map charge's upkeep of the card: the disk checker, the removal of
+// data sets the unit has taken over, the room for the transfer (with the
+// card-clear question) and the link-file record after each copied data
+// set. Runs on the charge's worker; see MapCharge.h.
+#include <cctype>
+
+#include "CardClear.h"
+#include "ChargeKind.h"
+#include "CoreMessages.h"
+#include "Folders.h"
+#include "Log.h"
+#include "OstrovelleLite/DownloadManageFile.h"
+#include "OstrovelleLite/PcLinkFile.h"
+#include "OstrovelleLite/WholeFile.h"
+#include "StringUtil.h"
+#include "WinFileSystemLib.h"
+#include "files/CardFileText.h"
+#include "files/CoreDownloadManage.h"
+#include "files/CoreLinkFile.h"
+#include "map/MapCharge.h"
+#include "map/ServerPath.h"
+#include "util/CoreFileUtil.h"
+
+namespace {
+
+constexpr uint32_t kDataIdMapSet = 0x30010001;
+constexpr uint32_t kDataIdSearch = 0x30010002;
+// In the order the upkeep walks them.
+constexpr uint32_t kReflectedDataIds[] = {0x10000001, 0x10000002, kDataIdMapSet, kDataIdSearch,
+                                          0x30020001};
+constexpr int kStatusTakenOver = 1;
+// Map data needs a card of at least 7,200,000,000 bytes.
+constexpr uint64_t kSmallestMapCard = 7200000000ull;
+
+constexpr uint32_t kCodeNoCard = 0x35FF06;
+constexpr uint32_t kCodeNoSpace = 0x35FFFF;
+constexpr uint32_t kCodeCardTooSmall = 0x35EEEE;
+constexpr uint32_t kCodeNoSize = 0x35010A;
+constexpr uint32_t kCodeNoRoom = 0x350109;
+constexpr uint32_t kCodeClearFailed = 0x350103;
+
+bool IsMapSetKind(uint8_t kind) { return kind == 0 || kind == 1; }
+
+// The first record of the id (and, for search records, whose SRCPATH
+// begins with the prefix); null when there is none. The prefixes are ASCII,
+// so a byte comparison cannot split a double-byte character.
+const CPcLinkRecord* FindRecordOf(const ::CPcLinkFile& file, uint32_t data_id,
+                                  const std::string& prefix) {
+  for (const CPcLinkRecord& record : file.GetRecords()) {
+    if (record.DataId() != data_id) continue;
+    if (prefix.empty() || record.SrcPath().compare(0, prefix.size(), prefix) == 0) return &record;
+  }
+  return nullptr;
+}
+
+// The unit's record as the link file's new record; the link file's own
+// unit values pass through.
+LinkRecordValues FromUnitRecord(const CPcLinkRecord& unit, uint32_t version,
+                                const core::CPcLinkFile& link, const std::string& match) {
+  LinkRecordValues values;
+  values.data_id = unit.DataId();
+  values.version = version;
+  values.year = BcdToInt16(unit.Year());
+  values.status = unit.Status();
+  values.src_path = unit.SrcPath();
+  values.dst_path = unit.DstPath();
+  values.match_path = match;
+  if (const CPcLinkRecord* old = FindRecordOf(link, unit.DataId(), match)) {
+    values.unit_word = old->UnitWord();
+    values.unit_value = old->UnitByte();
+  }
+  return values;
+}
+
+std::string SearchPath(const ::CPcLinkFile& unit, int number) {
+  return FormatString("%s%d", unit.GetFileKind() == 2 ? "SEARCH" : "SD\\PC\\SEARCH", number);
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Whether the folder (with its trailing backslash) holds one of the files
+// and folders every clear of the card keeps.
+bool HoldsKeptEntry(char drive, const std::string& folder) {
+  const std::string upper = UpperAscii(folder);
+  for (const std::string& row : GetCardKeepList()) {
+    const std::string kept = UpperAscii(FormatString("%c%s", drive, row.c_str()));
+    if (kept.compare(0, upper.size(), upper) == 0) return true;
+  }
+  return false;
+}
+
+// The folder a taken-over data set's SRCPATH names, strictly below `base`
+// and holding nothing the card must keep; false when the path is unfit.
+bool TakenOverFolder(char drive, const std::string& base, const std::string& path,
+                     std::string* folder) {
+  if (!JoinServerPath(base, path, folder)) return false;
+  AppendBackslash(*folder);
+  return !HoldsKeptEntry(drive, *folder);
+}
+
+bool RemoveCardFolder(CWinFileSystemLib& files, const std::string& folder) {
+  if (!PathIsDirectory(folder)) return true;
+  return files.RemoveDirectoryAll_RecoverA(folder.c_str(), TRUE) != FALSE;
+}
+
+bool WriteLinkRecord(core::CPcLinkFile& link, const LinkRecordValues& values) {
+  if (link.SetDataRecord(values)) return true;
+  OV_LOG(kLogError, "CMapCharge::_DeleteReflectedData - PCLINK.DAT更新失敗 DATAID:%X ERR:0x%08X",
+         static_cast<unsigned>(values.data_id), static_cast<unsigned>(GetLastError()));
+  return false;
+}
+
+// The minor categories DL.DAT holds for one major category.
+class CLocalDataKinds final : public ::CDownloadManageFile {
+ public:
+  using ::CDownloadManageFile::CDownloadManageFile;
+
+  std::vector<uint8_t> MinorsOf(uint8_t major) const {
+    std::string bytes;
+    unsigned long error = 0;
+    std::vector<uint8_t> minors;
+    if (ReadRaw(&bytes, &error) != kWholeFileRead) return minors;
+    for (const DLManageRecord& record : SplitRecords(bytes)) {
+      if (record.Major() != major) continue;
+      bool known = false;
+      for (const uint8_t minor : minors) known = known || minor == record.Minor();
+      if (!known) minors.push_back(record.Minor());
+    }
+    return minors;
+  }
+};
+
+}  // namespace
+
+bool CMapCharge::_ScanSDCard() {
+  OV_LOG(kLogInfo, "SDカードスキャン開始");
+  char windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  std::string line = FormatString("%s\\system32\\chkdsk.exe %c: /F /X", windows, GetDriveLetter());
+  const std::string folder = FormatString("%s\\system32", windows);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process = {};
+  bool result = false;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    OV_LOG(kLogError, "CHKDSK起動失敗 ERR:0x%08X", static_cast<unsigned>(GetLastError()));
+  } else {
+    CloseHandle(process.hThread);
+    const CHandle checker(process.hProcess);
+    result = _WaitForChecker(checker.Get());
+  }
+  OV_LOG(kLogInfo, "SDカードスキャン終了 0x%08X", result ? 1u : 0u);
+  return result;
+}
+
+bool CMapCharge::_WaitForChecker(HANDLE checker) {
+  const HANDLE handles[2] = {checker, _GetAbortEvent()};
+  const DWORD count = handles[1] ? 2 : 1;
+  // A checker that overruns both waits is left to finish on its own.
+  for (int round = 1;; ++round) {
+    const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, _checker_timeout_ms);
+    if (waited == WAIT_OBJECT_0) {
+      DWORD exit_code = 0;
+      GetExitCodeProcess(checker, &exit_code);
+      if (exit_code == 0) {
+        OV_LOG(kLogInfo, "CHKDSK エラーなし");
+        return true;
+      }
+      if (exit_code == 1) {
+        OV_LOG(kLogInfo, "CHKDSK エラーがあった為、修復");
+        return true;
+      }
+      OV_LOG(kLogError, "CHKDSKエラー EXTCODE:0x%08X ERR:0x%08X", static_cast<unsigned>(exit_code),
+             static_cast<unsigned>(GetLastError()));
+      return false;
+    }
+    if (count == 2 && waited == WAIT_OBJECT_0 + 1) {
+      OV_LOG(kLogError, "CHKDSK ユーザーキャンセル");
+      return false;
+    }
+    if (waited != WAIT_TIMEOUT) {
+      OV_LOG(kLogError, "CHKDSK待機失敗 ERR:0x%08X", static_cast<unsigned>(GetLastError()));
+      return false;
+    }
+    if (round == 2) {
+      OV_LOG(kLogError, "CHKDSKタイムアウト2回目");
+      return false;
+    }
+    OV_LOG(kLogError, "CHKDSKタイムアウト1回目");
+  }
+}
+
+bool CMapCharge::_DeleteReflectedData(int auto_delete) {
+  const char drive = GetDriveLetter();
+  const core::CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, drive);
+  core::CPcLinkFile link(CPcLinkFile::kLinkFile, drive);
+  // Without both files nothing tells what the unit has taken over.
+  if (!unit.IsLoaded() || !link.IsLoaded()) {
+    OV_LOG(kLogError,
+           "CMapCharge::_DeleteReflectedData - 管理ファイル読み込み失敗 NAVI:%d PCLINK:%d",
+           unit.IsLoaded() ? 1 : 0, link.IsLoaded() ? 1 : 0);
+    return true;
+  }
+  CWinFileSystemLib files(_GetAbortEvent());
+  for (const uint32_t data_id : kReflectedDataIds) {
+    if (data_id == kDataIdSearch) {
+      _DeleteSearchFolders(files, unit, link);
+    } else if (!_DeleteTakenOverFolder(files, unit, link, data_id)) {
+      continue;
+    }
+    if (auto_delete != 0) _DeleteOldLocalData(data_id, unit.GetVersion(data_id));
+  }
+  return true;
+}
+
+void CMapCharge::_DeleteSearchFolders(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                                      core::CPcLinkFile& link) {
+  const int folders = unit.GetFileKind() == 2 ? 12 : 5;
+  for (int n = 1; n <= folders; ++n) {
+    const std::string folder =
+        FormatString("%C%s", GetDriveLetter(), FormatString(":\\PC\\SEARCH%d\\", n).c_str());
+    RemoveCardFolder(files, folder);
+    const std::string path = SearchPath(unit, n);
+    const CPcLinkRecord* record = FindRecordOf(unit, kDataIdSearch, path);
+    if (record) WriteLinkRecord(link, FromUnitRecord(*record, record->Version(), link, path));
+  }
+}
+
+bool CMapCharge::_DeleteTakenOverFolder(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                                        core::CPcLinkFile& link, uint32_t data_id) {
+  const CPcLinkRecord* record = FindRecordOf(unit, data_id, std::string());
+  if (!record || record->Version() < link.GetVersion(data_id) ||
+      record->Status() != kStatusTakenOver) {
+    return false;
+  }
+  const char drive = GetDriveLetter();
+  std::string path = record->SrcPath();
+  std::string base = FormatString("%c:\\", drive);
+  if (unit.GetFileKind() == 2) {
+    if (data_id == kDataIdMapSet) {
+      const std::string model = FormatString("%C:\\%s\\", drive, "KOLTRA58");
+      OV_LOG(kLogInfo, "AllDataKOLFolder delete.: %s", model.c_str());
+      RemoveCardFolder(files, model);
+    } else {
+      base += "PC\\";
+    }
+  } else if (path.compare(0, 2, "SD") == 0 &&
+             (path.size() == 2 || path[2] == '\\' || path[2] == '/')) {
+    // "SD\PC\PROGRAM" names "\PC\PROGRAM" of the card.
+    path.erase(0, path.size() == 2 ? 2 : 3);
+  }
+  std::string folder;
+  // The unit's path decides what goes: never the card's root, its "\PC\"
+  // or anything holding the files a card keeps.
+  if (!TakenOverFolder(drive, base, path, &folder)) {
+    OV_LOG(kLogError, "CMapCharge::_DeleteReflectedData - 削除対象外のパス DATAID:%X PATH:%s",
+           static_cast<unsigned>(data_id), path.c_str());
+  } else {
+    OV_LOG(kLogInfo, "SDフォルダ削除:%s", folder.c_str());
+    RemoveCardFolder(files, folder);
+  }
+  WriteLinkRecord(link, FromUnitRecord(*record, record->Version(), link, std::string()));
+  return true;
+}
+
+// The records of the id come with the detail 0x99, which names no data set
+// of the server's; every detail kept on the PC for the kind is meant.
+void CMapCharge::_DeleteOldLocalData(uint32_t data_id, uint32_t version) {
+  CDownloadList kinds;
+  _AddDownloadListByDataID(data_id, &kinds);
+  const std::string folder = _GetDataFolder();
+  for (const CDownloadListData& record : kinds.GetRecords()) {
+    const CLocalDataKinds stored(folder);
+    core::CDownloadManageFile manage(folder);
+    for (const uint8_t detail : stored.MinorsOf(record.data_kind)) {
+      manage._DeleteLocalDataUnderVersion(record.data_kind, detail, version, folder);
+    }
+  }
+}
+
+bool CMapCharge::_ChkSDVolume(int mode, const CDownloadListData& record) {
+  OV_LOG(kLogTrace, "CMapCharge::_ChkSDVolume - Start");
+  if (!_IsExistSD()) {
+    _error_code = kCodeNoCard;
+    OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード未接続");
+    return false;
+  }
+  const std::string root = FormatString("%c:\\", GetDriveLetter());
+  ULARGE_INTEGER free_bytes = {};
+  ULARGE_INTEGER total_bytes = {};
+  ULARGE_INTEGER total_free = {};
+  if (!_disk_space(root.c_str(), &free_bytes, &total_bytes, &total_free)) {
+    _error_code = kCodeNoSpace;
+    OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード容量取得失敗");
+    return false;
+  }
+  if (IsMapSetKind(record.data_kind) && total_bytes.QuadPart < kSmallestMapCard) {
+    _error_code = kCodeCardTooSmall;
+    OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカードサイズ過小 %dKB",
+           static_cast<int>(total_bytes.QuadPart / 1024));
+    return false;
+  }
+  uint64_t needed = _transfer_total;
+  if (mode != kVolumeWhole && !_RecordSizeOrFail(record, &needed)) return false;
+  const uint64_t free_now = free_bytes.QuadPart;
+  if (needed < free_now) {
+    OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - End(%d)", 1);
+    return true;
+  }
+  OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - サイズオーバー CHARGE:%lld(%s) SD:%lld",
+         static_cast<long long>(needed), mode == kVolumeWhole ? "全" : "単",
+         static_cast<long long>(free_now));
+  if (mode != kVolumeWhole) {
+    OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - 容量が不足しています。転送を中断します。[ID:%02x]",
+           record.data_kind);
+    _error_code = kCodeNoRoom;
+    return false;
+  }
+  return _MakeRoomForTransfer(record, needed, free_now);
+}
+
+bool CMapCharge::_RecordSizeOrFail(const CDownloadListData& record, uint64_t* size) {
+  if (_TransferSizeOf(record, size) == 0) return true;
+  // The data set cannot be measured: the next run fetches it again.
+  core::CDownloadManageFile manage(_GetDataFolder());
+  if (manage.GetDLManage(record.data_kind, record.detail, record.version)) {
+    manage.SetDLManage(record.data_kind, record.detail, record.version, 0, 0,
+                       manage.DLManageData().LocalPath());
+  }
+  OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード容量確認時のエラー");
+  _error_code = kCodeNoSize;
+  return false;
+}
+
+bool CMapCharge::_MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed,
+                                      uint64_t free_bytes) {
+  if (!_IsExistSD()) {
+    _error_code = kCodeNoCard;
+    OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード未接続");
+    return false;
+  }
+  uint64_t charged = 0;
+  GetMapChargeFolderSize(GetDriveLetter(), charged);
+  if (needed < free_bytes + charged) {
+    OV_LOG(kLogTrace,
+           "CMapCharge::_ChkSDVolume - SD転送済みマップチャージサイズ比較で転送可能 - "
+           "転送済みデータ削除");
+    _ClearMapChargedData();
+    return true;
+  }
+  uint64_t one = 0;
+  if (!_RecordSizeOrFail(first, &one)) return false;
+  if (one < free_bytes) {
+    OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - マップチャージサイズ単品比較で転送可能");
+    return true;
+  }
+  if (one < free_bytes + charged) {
+    OV_LOG(kLogInfo,
+           "CMapCharge::_ChkSDVolume - SD転送済みマップチャージサイズ単品比較で転送可能 - "
+           "転送済みデータ削除");
+    _ClearMapChargedData();
+    return true;
+  }
+  return _AskCardClear();
+}
+
+bool CMapCharge::_AskCardClear() {
+  DWORD error = 0;
+  switch (_Ask(kQuestionCardClear, kMsgMapLicense, 239, 0, &error)) {
+    case kAnswerYes: {
+      const DWORD cleared = ClearSDCard(GetDriveLetter(), true, false);
+      if (cleared == 0) {
+        OV_LOG(kLogTrace, "CMapCharge::_ChkSDVolume - SDカード内データクリア");
+        return true;
+      }
+      _error_detail = cleared;
+      _error_code = kCodeClearFailed;
+      OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード内データクリア失敗");
+      return false;
+    }
+    case kAnswerNo:
+      OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - ユーザSDクリアキャンセル");
+      break;
+    case kAnswerAbort:
+      OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - ユーザキャンセル");
+      break;
+    case kAnswerWaitFailed:
+      OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカードクリア確認時の異常[ERR:0x%08X]",
+             static_cast<unsigned>(error));
+      break;
+  }
+  _error_code = CHARGE_RESULT_ABORT;
+  return false;
+}
+
+bool CMapCharge::_ClearMapChargedData() {
+  const DWORD folders = DeleteMapChargeFolder(GetDriveLetter());
+  const bool link = CopyOutingFile(GetDriveLetter(), true);
+  if (folders != 0 || !link) {
+    _error_detail = folders;
+    OV_LOG(kLogError, "CMapCharge::_ClearMapChargedData - ClearData:%08X PCLINK:%s",
+           static_cast<unsigned>(folders), link ? "成功" : "失敗");
+  }
+  OV_LOG(kLogInfo, "CMapCharge::_ClearMapChargedData - End(%d)", 1);
+  return true;
+}
+
+bool CMapCharge::_UpDatePCLinkFile(const CDownloadListData& record, int topic_no) {
+  OV_LOG(kLogTrace, "CMapCharge::_UpDatePCLinkFile - Start");
+  const char drive = GetDriveLetter();
+  const core::CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, drive);
+  core::CPcLinkFile link(CPcLinkFile::kLinkFile, drive);
+  const int64_t data_id =
+      IsMapSetKind(record.data_kind) ? kDataIdMapSet : DataIdOfKind(record.data_kind);
+  const uint32_t version = record.GetVersionNumber();
+  bool result = false;
+  const CPcLinkRecord* unit_record =
+      data_id < 0 ? nullptr : FindRecordOf(unit, static_cast<uint32_t>(data_id), std::string());
+  if (!unit_record) {
+    OV_LOG(kLogError, "CMapCharge::_UpDatePCLinkFile - お出かけ管理ファイル 更新データ取得失敗");
+  } else if (data_id != kDataIdSearch) {
+    result = link.SetDataRecord(FromUnitRecord(*unit_record, version, link, std::string()));
+  } else if (topic_no == 0) {
+    OV_LOG(kLogError, "CMapCharge::_UpDatePCLinkFile - パラメータ不正");
+  } else {
+    const std::string path = SearchPath(unit, topic_no);
+    const CPcLinkRecord* search = FindRecordOf(unit, kDataIdSearch, path);
+    if (!search) {
+      OV_LOG(kLogError, "CMapCharge::_UpDatePCLinkFile - お出かけ管理ファイル 更新データ取得失敗");
+    } else {
+      result = link.SetDataRecord(FromUnitRecord(*search, version, link, path));
+    }
+  }
+  OV_LOG(kLogInfo, "CMapCharge::_UpDatePCLinkFile - End(%d)", result ? 1 : 0);
+  return result;
+}
+
+void CMapCharge::ReplaceProgressDLFileSize(uint64_t old_size, uint64_t new_size) {
+  OV_LOG(kLogInfo, "CMapCharge::ReplaceProgressDLFileSize - OLD:TotalSize = %lld ",
+         static_cast<long long>(_download_total));
+  if (_download_total > old_size) {
+    _download_total = _download_total - old_size + new_size;
+  } else {
+    _download_total = new_size;
+  }
+  OV_LOG(kLogInfo, "CMapCharge::ReplaceProgressDLFileSize - NEW:TotalSize = %lld",
+         static_cast<long long>(_download_total));
+}

@@ -1,0 +1,140 @@
+// One run of the map charge, from the card scan to the transfer, with the
+// phases, percentages and the single result it reports. Runs on the
+// charge's worker; see MapCharge.h.
+#include "ChargeKind.h"
+#include "CoreMessages.h"
+#include "Log.h"
+#include "map/MapCharge.h"
+
+namespace {
+
+// What a step that failed without a code of its own reports.
+constexpr uint32_t kCodeUnexplained = 0xFFFF;
+
+bool IsAbortCode(uint32_t code) { return (code & 0xFFFF) == CHARGE_RESULT_ABORT; }
+
+}  // namespace
+
+void CMapCharge::_PhasePause() const {
+  const HANDLE abort = _GetAbortEvent();
+  if (_phase_pause_ms == 0) return;
+  if (abort) {
+    WaitForSingleObject(abort, _phase_pause_ms);
+  } else {
+    Sleep(_phase_pause_ms);
+  }
+}
+
+uint32_t CMapCharge::_EndFailedRun(uint32_t phase_to_end) {
+  if (_error_code == 0) _error_code = kCodeUnexplained;
+  _NotifyError(_error_code, _error_detail);
+  _SaveHistory(IsAbortCode(_error_code) ? 3 : 4, _error_code, 0, 0, 0);
+  if (phase_to_end != 0) _PostToCore(kMsgMapProgressEnd, phase_to_end, 0);
+  return _error_code;
+}
+
+uint32_t CMapCharge::_Proc() {
+  OV_LOG(kLogTrace, "CMapCharge::_Proc - Start");
+  _Init();
+  _NotifyProgress(0);
+  _PostToCore(kMsgMapProgressStart, kPhaseCardScan, 0);
+  _ScanSDCard();
+  _PostToCore(kMsgMapProgressEnd, kPhaseCardScan, 0);
+
+  _ResetProgressBlock(_dl_block, kPhaseDownload, 0, 0);
+  _PostToCore(kMsgMapProgressStart, kPhaseDownload, 0);
+  _NotifyProgress(0);
+  _DeleteReflectedData(_config.GetDataAutoDelete());
+  const auto aborted = [this] {
+    OV_LOG(kLogInfo, "CMapCharge::_Proc - 処理中断");
+    if (_error_code == 0) _error_code = CHARGE_RESULT_ABORT;
+    _EndFailedRun(kPhaseDownload);
+    return static_cast<uint32_t>(CHARGE_RESULT_ABORT);
+  };
+  if (_IsAbort()) return aborted();
+  if (!_SpeedTest()) return _EndFailedRun(kPhaseDownload);
+  _NotifyProgress(3);
+  if (_IsAbort()) return aborted();
+
+  _dl_list_path = _GetDataFolder() + "DL.LST";
+  if (!_GetDownloadList(_dl_list_path)) {
+    OV_LOG(kLogError, "CMapCharge::_Proc - ダウンロードリスト取得失敗");
+    return _EndFailedRun(kPhaseDownload);
+  }
+  _NotifyProgress(5);
+  // From here on an abort ends the run as such, whatever a step left.
+  _error_code = 0;
+  if (_IsAbort()) return aborted();
+  _AnalyzeDownloadList();
+  if (_chosen_list.IsEmpty()) {
+    _NotifyError(CHARGE_RESULT_NODATA, _error_detail);
+    OV_LOG(kLogInfo, "CMapCharge::_Proc - End");
+    _PostToCore(kMsgMapProgressEnd, kPhaseDownload, 0);
+    return CHARGE_RESULT_SUCCESS;
+  }
+  _NotifyProgress(8);
+  _error_code = 0;
+  if (_IsAbort()) return aborted();
+  return _ProcDownloadAndTransfer();
+}
+
+uint32_t CMapCharge::_ProcDownloadAndTransfer() {
+  if (!_AgreeDownload() && _error_code != 0) {
+    if (_error_code == CHARGE_RESULT_SKIP) {
+      _NotifyError(CHARGE_RESULT_SKIP, _error_detail);
+      _PostToCore(kMsgMapProgressEnd, kPhaseDownload, 0);
+      return CHARGE_RESULT_SKIP;
+    }
+    OV_LOG(kLogError, "CMapCharge::_Proc - パラメータ作成失敗");
+    return _EndFailedRun(kPhaseDownload);
+  }
+  if (_download_list.IsEmpty()) {
+    _NotifyError(CHARGE_RESULT_NODATA, _error_detail);
+    OV_LOG(kLogInfo, "CMapCharge::_Proc - End");
+    _PostToCore(kMsgMapProgressEnd, kPhaseDownload, 0);
+    return CHARGE_RESULT_SUCCESS;
+  }
+
+  _NotifyProgress(10);
+  _ResetProgressBlock(_dl_block, kPhaseDownload, _line_speed / 8, _download_total);
+  _PostToCore(kMsgMapProgressStart, kPhaseDownload, 0);
+  const bool downloaded = _StartDownloadData();
+  const uint32_t download_code = _error_code;
+  if (!_EndNotify()) {
+    OV_LOG(kLogError, "CMapCharge::_Proc - 完了通知失敗");
+    // A failed download keeps its own code; the notices' failure ends a
+    // run only when it left a code of its own.
+    if (downloaded && _error_code != 0) {
+      _PostToCore(kMsgMapProgressEnd, kPhaseDownload, 0);
+      _NotifyError(_error_code, _error_detail);
+      return _error_code;
+    }
+  }
+  _error_code = download_code;
+  _PhasePause();
+  _PostToCore(kMsgMapProgressEnd, kPhaseDownload, 0);
+  if (!downloaded) {
+    OV_LOG(kLogError, "CMapCharge::_Proc - データダウンロード失敗");
+    return _EndFailedRun(0);
+  }
+
+  _NotifyProgress(55);
+  _ResetProgressBlock(_tr_block, kPhaseTransfer, 0, 0);
+  _PostToCore(kMsgMapProgressStart, kPhaseTransfer, 0);
+  if (!_StartTransmit()) {
+    OV_LOG(kLogError, "CMapCharge::_Proc - データ転送失敗");
+    return _EndFailedRun(kPhaseTransfer);
+  }
+  _PhasePause();
+  _PostToCore(kMsgMapProgressEnd, kPhaseTransfer, 0);
+  if (_map_update) {
+    // The new map makes the traffic, weather and music reservations stale.
+    for (const uint32_t kind : {CHARGE_KIND_TIDEWHEEL, CHARGE_KIND_WEATHER, CHARGE_KIND_MUSIC}) {
+      _PostToCore(kMsgRequestAbort, 0, static_cast<LPARAM>(kind));
+    }
+  }
+  _NotifyProgress(100);
+  _NotifyError(CHARGE_RESULT_SUCCESS, 0);
+  OV_LOG(kLogTrace, "CMapCharge::_Proc - End");
+  return CHARGE_RESULT_SUCCESS;
+}
