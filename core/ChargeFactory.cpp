@@ -4,6 +4,7 @@
 #include "ChargeKind.h"
 #include "info/InfoChargeTidewheel.h"
 #include "info/InfoChargeWeather.h"
+#include "map/MapCharge.h"
 #include "probe/ProbeUpload.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
@@ -11,6 +12,8 @@ ChargePtr CreateChargeObject(uint32_t kind) {
   switch (kind) {
     case CHARGE_KIND_PROBE:
       return ChargePtr(new CProbeUpload());
+    case CHARGE_KIND_MAP:
+      return ChargePtr(new CMapCharge());
     case CHARGE_KIND_TIDEWHEEL:
       return ChargePtr(new CInfoChargeTidewheel());
     case CHARGE_KIND_WEATHER:

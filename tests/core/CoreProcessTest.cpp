@@ -179,9 +179,9 @@ TEST_F(CoreProcessTest, ASecondStartHandsOverAndTheFirstEndsWhenAsked) {
   EXPECT_EQ(0u, Reconfirm(core));
 
   CRecorderWindow second_notify;
-  EXPECT_EQ(0u, RunToEnd(CoreExe() + CoreArguments('F', second_notify.Get(), "map")));
+  EXPECT_EQ(0u, RunToEnd(CoreExe() + CoreArguments('F', second_notify.Get(), "msc")));
   EXPECT_EQ(core, FindCore());
-  // The product has no charges yet: the request is refused, nothing waits.
+  // The product has no music charge yet: the request is refused, nothing waits.
   EXPECT_EQ(0u, Reconfirm(core));
 
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
