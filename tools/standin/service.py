@@ -306,6 +306,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             path = "/" + rest
         query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
         req = Request(self.command, ns, path, query, self.headers, body)
+        # Routes that hand out addresses of their own give them this scheme.
+        req.secure = isinstance(self.connection, ssl.SSLSocket)
         space = namespace(ns)
         with space.lock:
             space.log.append({

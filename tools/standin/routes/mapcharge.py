@@ -51,7 +51,8 @@ def speed_test_url(req):
     address = values.get("url")
     if address is None:
         size = int(values.get("file_size", DEFAULT_FILE_SIZE))
-        address = "http://%s%s/pcapp/SpeedTestFile?size=%d" % (
+        address = "%s://%s%s/pcapp/SpeedTestFile?size=%d" % (
+            "https" if getattr(req, "secure", False) else "http",
             req.headers.get("Host", "127.0.0.1"), _prefix(req), size)
     return Reply(200, "RET=0&URL=%s" % address)
 
