@@ -6,6 +6,7 @@
 #include "StringUtil.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace ovtest {
 
@@ -13,8 +14,36 @@ namespace {
 
 volatile LONG g_temp_counter = 0;
 
+bool IsDotName(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+// Deletes what lies in the folder (a path ending in a backslash), read-only
+// entries and names outside the ANSI code page included; keep(name) spares
+// an entry of the folder itself.
+bool KeepNothing(const wchar_t*) { return false; }
+
+void EmptyFolderW(const std::wstring& folder, bool (*keep)(const wchar_t* name)) {
+  WIN32_FIND_DATAW fd;
+  CFindHandle find(FindFirstFileW((folder + L"*").c_str(), &fd));
+  if (!find) return;
+  do {
+    if (IsDotName(fd.cFileName) || keep(fd.cFileName)) continue;
+    const std::wstring path = folder + fd.cFileName;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolderW(path + L"\\", KeepNothing);
+      RemoveDirectoryW(path.c_str());
+    } else {
+      DeleteFileW(path.c_str());
+    }
+  } while (FindNextFileW(find.Get(), &fd));
+}
+
 void RemoveTree(const std::string& folder) {
-  if (PathIsDirectory(folder)) DeleteFolderTree(folder, true);
+  if (!PathIsDirectory(folder)) return;
+  EmptyFolderW(ToWide(PathAddBackslash(folder)), KeepNothing);
+  RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
@@ -93,21 +122,8 @@ CTestCard::~CTestCard() {
 std::string CTestCard::Root() const { return std::string(1, _letter) + ":\\"; }
 
 void CTestCard::Empty() {
-  const std::string root = Root();
-  WIN32_FIND_DATAA fd;
-  CFindHandle find(FindFirstFileA((root + "*").c_str(), &fd));
-  if (!find) return;
-  do {
-    const std::string name = fd.cFileName;
-    if (name == "." || name == ".." || name.rfind(".windows-", 0) == 0) continue;
-    const std::string path = root + name;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteFolderTree(path, true);
-    } else {
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(find.Get(), &fd));
+  EmptyFolderW(ToWide(Root()),
+               [](const wchar_t* name) { return std::wcsncmp(name, L".windows-", 9) == 0; });
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
