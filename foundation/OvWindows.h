@@ -4,6 +4,7 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <wincrypt.h>
 #include <winioctl.h>
 #include <shlobj.h>
 #include <shlwapi.h>

@@ -208,30 +208,35 @@ bool CxString::Replace(const char* find, const char* replacement) {
   return true;
 }
 
-bool FormatCxString(CxString& target, const char* format, ...) {
+namespace {
+
+// printf into the string with 2048 bytes of room; false when the text was cut.
+bool FormatInto(CxString& target, const char* format, va_list args) {
   constexpr int kRoom = 2048;
   char buffer[kRoom + 1];
-  va_list args;
-  va_start(args, format);
   const int n = vsnprintf(buffer, sizeof(buffer), format, args);
-  va_end(args);
   if (n < 0) return false;
   const int kept = n > kRoom ? kRoom : n;
   if (!target.SetLength(buffer, kept)) return false;
   return n <= kRoom;
 }
 
-bool CxString::Format(const char* format, ...) {
-  constexpr int kRoom = 2048;
-  char buffer[kRoom + 1];
+}  // namespace
+
+bool FormatCxString(CxString& target, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const int n = vsnprintf(buffer, sizeof(buffer), format, args);
+  const bool ok = FormatInto(target, format, args);
   va_end(args);
-  if (n < 0) return false;
-  const int kept = n > kRoom ? kRoom : n;
-  if (!SetLength(buffer, kept)) return false;
-  return n <= kRoom;
+  return ok;
+}
+
+bool CxString::Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const bool ok = FormatInto(*this, format, args);
+  va_end(args);
+  return ok;
 }
 
 namespace {

@@ -45,7 +45,22 @@ ov_wine() { $WINE64 "$@"; }
 # A removable card drive per letter, each a folder of its own.
 ov_card_folder() { echo "$OV_BUILD/cards/$1"; }
 
+# Each card's label and serial files (Wine reads the volume's from them); a
+# test that clears a whole card may have taken them away.
+ov_card_labels() {
+  local l folder
+  for l in $OV_CARD_LETTERS; do
+    folder="$(ov_card_folder "$l")"
+    mkdir -p "$folder"
+    [ -f "$folder/.windows-label" ] ||
+      printf 'OVCARD_%s\n' "$(echo "$l" | tr a-z A-Z)" >"$folder/.windows-label"
+    [ -f "$folder/.windows-serial" ] ||
+      printf '%08X\n' "$(( 0x5D000000 + $(printf '%d' "'$l") ))" >"$folder/.windows-serial"
+  done
+}
+
 ov_prepare_prefix() {
+  ov_card_labels
   [ -f "$WINEPREFIX/.ov-ready" ] && return 0
   echo "preparing the Wine prefix in $WINEPREFIX"
   "$WINESERVER" -k 2>/dev/null || true
@@ -71,11 +86,7 @@ ov_prepare_prefix() {
   } >"$reg"
   $WINE64 regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1
   for l in $OV_CARD_LETTERS; do
-    local folder; folder="$(ov_card_folder "$l")"
-    mkdir -p "$folder"
-    printf 'OVCARD_%s\n' "$(echo "$l" | tr a-z A-Z)" >"$folder/.windows-label"
-    printf '%08X\n' "$(( 0x5D000000 + $(printf '%d' "'$l") ))" >"$folder/.windows-serial"
-    ln -sfn "$folder" "$WINEPREFIX/dosdevices/$l:"
+    ln -sfn "$(ov_card_folder "$l")" "$WINEPREFIX/dosdevices/$l:"
   done
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true

@@ -72,13 +72,4 @@ std::wstring WriteMediaW(const ovtest::CTempDir& dir, const std::wstring& name,
   return written == bytes.size() ? path : std::wstring();
 }
 
-CLogCapture::CLogCapture() : _path(_dir.File("music.log")) {
-  logtest::Reset();
-  CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 512);
-}
-
-CLogCapture::~CLogCapture() { logtest::Reset(); }
-
-std::string CLogCapture::Text() const { return ovtest::ReadFileOrEmpty(_path); }
-
 }  // namespace musictest

@@ -32,20 +32,6 @@ std::wstring WriteMedia(const ovtest::CTempDir& dir, const std::string& name,
 std::wstring WriteMediaW(const ovtest::CTempDir& dir, const std::wstring& name,
                          const std::string& bytes);
 
-// Points this process's log at a file of its own for the life of the object.
-class CLogCapture final {
- public:
-  CLogCapture();
-  ~CLogCapture();
-  CLogCapture(const CLogCapture&) = delete;
-  CLogCapture& operator=(const CLogCapture&) = delete;
-
-  std::string Text() const;
-  bool Contains(const std::string& line) const { return Text().find(line) != std::string::npos; }
-
- private:
-  ovtest::CTempDir _dir;
-  std::string _path;
-};
+using ovtest::CLogCapture;
 
 }  // namespace musictest

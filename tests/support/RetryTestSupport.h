@@ -62,43 +62,5 @@ class CPauseRecorder final {
   std::vector<HANDLE> _events;
 };
 
-// Sends the process's log to a file in a temporary folder of its own.
-class CLogCapture final {
- public:
-  CLogCapture() {
-    logtest::Reset();
-    CBroxLogWrapper(__FILE__, __LINE__).Open(_dir.File("test.log").c_str(), 4096);
-  }
-  ~CLogCapture() { logtest::Reset(); }
-  CLogCapture(const CLogCapture&) = delete;
-  CLogCapture& operator=(const CLogCapture&) = delete;
-
-  // The messages of the lines of one kind mark ("!!" errors, ".." info).
-  std::vector<std::string> Messages(const std::string& mark) const {
-    std::vector<std::string> out;
-    const std::string text = ReadFileOrEmpty(_dir.File("test.log"));
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      // time, mark, source, line, thread, message
-      std::vector<std::string> fields;
-      size_t pos = start;
-      for (int i = 0; i < 5 && pos < end; ++i) {
-        const size_t tab = text.find('\t', pos);
-        if (tab == std::string::npos || tab > end) break;
-        fields.push_back(text.substr(pos, tab - pos));
-        pos = tab + 1;
-      }
-      if (fields.size() == 5 && fields[1] == mark) out.push_back(text.substr(pos, end - pos));
-      start = end + 2;
-    }
-    return out;
-  }
-  std::vector<std::string> Errors() const { return Messages("!!"); }
-
- private:
-  CTempDir _dir;
-};
 
 }  // namespace ovtest

@@ -3,10 +3,11 @@
 
 #include "Folders.h"
 #include "Handle.h"
+#include "Log.h"
 #include "StringUtil.h"
 
 #include <cstring>
-#include <cwchar>
+#include <utility>
 
 namespace ovtest {
 
@@ -14,27 +15,88 @@ namespace {
 
 volatile LONG g_temp_counter = 0;
 
-bool IsDotName(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+struct FindChangeTraits {
+  using Type = HANDLE;
+  static Type Empty() { return INVALID_HANDLE_VALUE; }
+  static void Destroy(Type h) { ::FindCloseChangeNotification(h); }
+};
+
+// The host path of a Windows path, through Wine's own export.
+std::string HostPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!to_unix) return std::string();
+  char* unix_path = to_unix(ToWide(path).c_str());
+  if (!unix_path) return std::string();
+  std::string result(unix_path);
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return result;
 }
 
-// Deletes what lies in the folder (a path ending in a backslash), read-only
-// entries and names outside the ANSI code page included; keep(name) spares
-// an entry of the folder itself.
-bool KeepNothing(const wchar_t*) { return false; }
+// Waits until the path exists (or is gone), woken by changes of its folder.
+bool WaitForPath(const std::string& path, bool present, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  CScopedHandle<FindChangeTraits> change(
+      FindFirstChangeNotificationA(GetParentFolder(path).c_str(), FALSE,
+                                   FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME));
+  for (;;) {
+    if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+    const DWORD spent = GetTickCount() - start;
+    if (!change || spent >= timeout_ms) return false;
+    WaitForSingleObject(change.Get(), timeout_ms - spent);
+    FindNextChangeNotification(change.Get());
+  }
+}
 
-void EmptyFolderW(const std::wstring& folder, bool (*keep)(const wchar_t* name)) {
+// Wine starts a host program without a handle to wait on: the effect is
+// waited for instead.
+bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* pi) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        pi) != FALSE;
+}
+
+bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
+  PROCESS_INFORMATION pi = {};
+  if (!StartProcess(command, &pi)) return false;
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  return WaitForPath(path, present, 30000);
+}
+
+// Wine cannot remove a host link itself (it removes an empty target
+// instead), so the host's own program does it.
+bool RemoveHostLinkImpl(const std::string& link) {
+  std::string link_path = link;
+  RemoveTrailingBackslash(link_path);
+  const std::string host = HostPath(link_path);
+  if (host.empty()) return false;
+  return RunHostCommand(FormatString("/bin/rm -f \"%s\"", host.c_str()), link_path, false);
+}
+
+// Wide and link-aware: names code page 932 cannot hold go too, and a folder
+// link is removed as a link, never followed.
+void RemoveFolderContents(std::wstring folder, bool keep_drive_files) {
+  AppendBackslashW(folder);
   WIN32_FIND_DATAW fd;
   CFindHandle find(FindFirstFileW((folder + L"*").c_str(), &fd));
   if (!find) return;
   do {
-    if (IsDotName(fd.cFileName) || keep(fd.cFileName)) continue;
-    const std::wstring path = folder + fd.cFileName;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolderW(path + L"\\", KeepNothing);
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (keep_drive_files && name.compare(0, 9, L".windows-") == 0) continue;
+    const std::wstring path = folder + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      RemoveHostLinkImpl(ToMultiByte(path));
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveFolderContents(path, false);
       RemoveDirectoryW(path.c_str());
     } else {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileW(path.c_str());
     }
   } while (FindNextFileW(find.Get(), &fd));
@@ -42,8 +104,10 @@ void EmptyFolderW(const std::wstring& folder, bool (*keep)(const wchar_t* name))
 
 void RemoveTree(const std::string& folder) {
   if (!PathIsDirectory(folder)) return;
-  EmptyFolderW(ToWide(PathAddBackslash(folder)), KeepNothing);
-  RemoveDirectoryA(folder.c_str());
+  RemoveFolderContents(ToWide(folder), false);
+  std::string path = folder;
+  RemoveTrailingBackslash(path);
+  RemoveDirectoryA(path.c_str());
 }
 
 }  // namespace
@@ -76,6 +140,27 @@ CScopedDataRoot::~CScopedDataRoot() {
   folderstest::ResetDataRoot();
 }
 
+CLogCapture::CLogCapture() : _path(_dir.File("test.log")) {
+  logtest::Reset();
+  CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 4096);
+}
+
+CLogCapture::~CLogCapture() { logtest::Reset(); }
+
+std::string CLogCapture::Text() const { return ReadFileOrEmpty(_path); }
+
+std::vector<std::string> CLogCapture::Messages(const std::string& mark) const {
+  std::vector<std::string> out;
+  for (const std::string& line : SplitString(Text(), "\r\n")) {
+    // time, mark, source, line, thread, message
+    const std::vector<std::string> fields = SplitString(line, "\t", 6);
+    if (fields.size() == 6 && fields[1] == mark) out.push_back(fields[5]);
+  }
+  return out;
+}
+
+void CLogCapture::Clear() { WriteFileBytes(_path, std::string()); }
+
 std::string RemovableDriveLetters() {
   std::string letters;
   for (char c = 'D'; c <= 'Z'; ++c) {
@@ -93,9 +178,8 @@ CTestCard::CTestCard() {
     mutexes.push_back(CreateMutexA(nullptr, FALSE, FormatString("OvTestCard_%c", c).c_str()));
   }
   // Any free letter will do: wait for the first mutex that comes free.
-  const DWORD count = static_cast<DWORD>(mutexes.size() > MAXIMUM_WAIT_OBJECTS
-                                             ? MAXIMUM_WAIT_OBJECTS
-                                             : mutexes.size());
+  const DWORD count = static_cast<DWORD>(
+      mutexes.size() > MAXIMUM_WAIT_OBJECTS ? MAXIMUM_WAIT_OBJECTS : mutexes.size());
   const DWORD wait = WaitForMultipleObjects(count, mutexes.data(), FALSE, 600000);
   DWORD index = MAXDWORD;
   if (wait < WAIT_OBJECT_0 + count) index = wait - WAIT_OBJECT_0;
@@ -108,11 +192,20 @@ CTestCard::CTestCard() {
       CloseHandle(mutexes[i]);
     }
   }
-  if (_letter) Empty();
+  if (!_letter) return;
+  // The card search of this process and of the programs it starts sees this
+  // card alone: other test processes work on theirs meanwhile.
+  SetEnvironmentVariableA("OV_CARD_DRIVES", std::string(1, _letter).c_str());
+  ReadFileBytes(Path(".windows-label"), &_label);
+  ReadFileBytes(Path(".windows-serial"), &_serial);
+  Empty();
 }
 
 CTestCard::~CTestCard() {
-  if (_letter) Empty();
+  if (_letter) {
+    Empty();
+    SetEnvironmentVariableA("OV_CARD_DRIVES", nullptr);
+  }
   if (_mutex) {
     ReleaseMutex(_mutex);
     CloseHandle(_mutex);
@@ -122,13 +215,20 @@ CTestCard::~CTestCard() {
 std::string CTestCard::Root() const { return std::string(1, _letter) + ":\\"; }
 
 void CTestCard::Empty() {
-  EmptyFolderW(ToWide(Root()),
-               [](const wchar_t* name) { return std::wcsncmp(name, L".windows-", 9) == 0; });
+  RemoveFolderContents(ToWide(Root()), true);
+  const std::pair<const char*, const std::string*> files[] = {{".windows-label", &_label},
+                                                              {".windows-serial", &_serial}};
+  for (const auto& file : files) {
+    const std::string path = Path(file.first);
+    if (!file.second->empty() && !PathFileExists(path)) WriteFileBytes(path, *file.second);
+  }
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Shared for reading: a card search of another test process may be reading
+  // this card's files at the same moment.
+  CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
   return bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
@@ -156,15 +256,8 @@ std::string ReadFileOrEmpty(const std::string& path) {
 
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   ProcessResult result;
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  std::vector<char> line(command_line.begin(), command_line.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    return result;
-  }
+  if (!StartProcess(command_line, &pi)) return result;
   result.started = true;
   CHandle process(pi.hProcess);
   CHandle thread(pi.hThread);
@@ -176,6 +269,19 @@ ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   }
   return result;
 }
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  std::string link_path = link;
+  RemoveTrailingBackslash(link_path);
+  const std::string host_link = HostPath(link_path);
+  const std::string host_target = HostPath(target);
+  if (host_link.empty() || host_target.empty()) return false;
+  return RunHostCommand(
+      FormatString("/bin/ln -s \"%s\" \"%s\"", host_target.c_str(), host_link.c_str()), link_path,
+      true);
+}
+
+bool RemoveFolderLink(const std::string& link) { return RemoveHostLinkImpl(link); }
 
 std::string ExecutableFolder() { return GetModuleFolder(); }
 

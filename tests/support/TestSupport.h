@@ -52,8 +52,33 @@ class CScopedDataRoot final {
   CTempDir _dir;
 };
 
+// Sends this process's log to a file of the test's own for the life of the
+// object, so a test can look for the lines a failure must leave.
+class CLogCapture final {
+ public:
+  CLogCapture();
+  ~CLogCapture();
+  CLogCapture(const CLogCapture&) = delete;
+  CLogCapture& operator=(const CLogCapture&) = delete;
+
+  std::string Text() const;
+  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
+  // The messages of the lines of one kind mark ("!!" errors, ".." info).
+  std::vector<std::string> Messages(const std::string& mark) const;
+  std::vector<std::string> Errors() const { return Messages("!!"); }
+  // Forgets what was logged so far.
+  void Clear();
+  const std::string& Path() const { return _path; }
+
+ private:
+  CTempDir _dir;
+  std::string _path;
+};
+
 // A removable drive of the prefix (set up by tools/test), held by this
-// process alone and emptied on acquisition. Several tests can run in
+// process alone and emptied on acquisition. While it is held, the card
+// search of this process (and of programs it starts) looks at it alone
+// (OV_CARD_DRIVES). Several tests can run in
 // parallel; each gets its own letter, waiting when all are taken.
 class CTestCard final {
  public:
@@ -67,12 +92,15 @@ class CTestCard final {
   // "E:\"
   std::string Root() const;
   std::string Path(const std::string& relative) const { return Root() + relative; }
-  // Removes everything on the card but the label and serial files.
+  // Removes everything on the card but the label and serial files, and
+  // puts those back when a test (a card clear) has removed them.
   void Empty();
 
  private:
   char _letter = 0;
   HANDLE _mutex = nullptr;
+  std::string _label;  // the volume files of the drive as taken
+  std::string _serial;
 };
 
 // Letters of the prefix's removable drives.
@@ -89,6 +117,13 @@ struct ProcessResult {
 };
 // Starts a program and waits up to timeout_ms for it to end.
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms);
+
+// Makes `link` a folder link (a host symbolic link) to `target`, as a
+// card's file system can hold one. False when not running under Wine.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Removes such a link (not its target). Call it while the target still
+// exists: Wine neither lists nor reaches a dangling link.
+bool RemoveFolderLink(const std::string& link);
 
 // The folder of the running test executable, ending in a backslash.
 std::string ExecutableFolder();
