@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 #include <winioctl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <psapi.h>

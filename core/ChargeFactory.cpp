@@ -1,0 +1,29 @@
+// The charge kinds' classes and priorities; see ChargeFactory.h.
+#include "ChargeFactory.h"
+
+#include "ChargeKind.h"
+
+ChargePtr CreateChargeObject(uint32_t kind) {
+  // The charges join here as they are built.
+  switch (kind) {
+    default:
+      return ChargePtr();
+  }
+}
+
+uint32_t ChargePriority(uint32_t kind) {
+  switch (kind) {
+    case CHARGE_KIND_PROBE:
+      return 0x1;
+    case CHARGE_KIND_MAP:
+      return 0x10;
+    case CHARGE_KIND_TIDEWHEEL:
+      return 0x1000;
+    case CHARGE_KIND_WEATHER:
+      return 0x100000;
+    case CHARGE_KIND_MUSIC:
+      return 0x1000000;
+    default:
+      return 0;
+  }
+}
