@@ -2,10 +2,13 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "music/MusicCharge.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
   // The charges join here as they are built.
   switch (kind) {
+    case CHARGE_KIND_MUSIC:
+      return ChargePtr(new CMusicCharge());
     default:
       return ChargePtr();
   }
