@@ -2,11 +2,20 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "info/InfoChargeTidewheel.h"
+#include "info/InfoChargeWeather.h"
 #include "music/MusicCharge.h"
+#include "probe/ProbeUpload.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
   // The charges join here as they are built.
   switch (kind) {
+    case CHARGE_KIND_PROBE:
+      return ChargePtr(new CProbeUpload());
+    case CHARGE_KIND_TIDEWHEEL:
+      return ChargePtr(new CInfoChargeTidewheel());
+    case CHARGE_KIND_WEATHER:
+      return ChargePtr(new CInfoChargeWeather());
     case CHARGE_KIND_MUSIC:
       return ChargePtr(new CMusicCharge());
     default:

@@ -1,25 +1,88 @@
-// The charges' store. Temporary: until the settings and card file classes
-// are in the foundation, nothing is read (every kind runs, as with a
-// missing settings file) and no history is written.
+// The charges' store on the real files; see ChargeStore.h.
 #include "ChargeStore.h"
 
+#include "ChargeKind.h"
+#include "Folders.h"
 #include "Log.h"
+#include "OstrovelleLite/OstrovelleConfig.h"
+#include "OstrovelleLite/PcLinkFile.h"
+#include "OstrovelleLite/UserListFile.h"
+#include "files/CoreHistoryFiles.h"
 
 namespace {
 
-class CPendingChargeStore final : public IChargeStore {
+int TransmitIndex(uint32_t kind) {
+  switch (kind) {
+    case CHARGE_KIND_PROBE:
+      return 1;
+    case CHARGE_KIND_MAP:
+      return 2;
+    case CHARGE_KIND_TIDEWHEEL:
+      return 3;
+    case CHARGE_KIND_WEATHER:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+// The user's folder inside the "Data" folder, as the probe log names it.
+std::string ProbeLogFolderOf(const std::string& data_folder) {
+  const std::string data = GetDataFolder();
+  if (data_folder.size() > data.size() &&
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, data_folder.c_str(),
+                     static_cast<int>(data.size()), data.c_str(),
+                     static_cast<int>(data.size())) == CSTR_EQUAL) {
+    return data_folder.substr(data.size());
+  }
+  return PathFindFileName(data_folder);
+}
+
+class CFileChargeStore final : public IChargeStore {
  public:
-  bool LoadRunSwitch(uint32_t, int*) override { return false; }
-  std::string ReadDeviceNo(char) override { return std::string(); }
-  bool SaveCardHistory(char, const ChargeHistoryRecord&) override { return false; }
-  bool SaveProbeLog(const std::string&, const SYSTEMTIME&, uint32_t, uint32_t) override {
-    return false;
+  bool LoadRunSwitch(uint32_t kind, int* value) override {
+    COstrovelleConfig config;
+    if (kind == CHARGE_KIND_MUSIC) {
+      const bool loaded = config.LoadMusic();
+      *value = config.GetChargeType();
+      return loaded;
+    }
+    const bool loaded = config.LoadSetting();
+    *value = config.GetTransmitExe(TransmitIndex(kind));
+    return loaded;
+  }
+
+  std::string ReadDeviceNo(char drive) override {
+    return CPcLinkFile(CPcLinkFile::kUnitInfoFile, drive).GetDeviceNo();
+  }
+
+  bool SaveCardHistory(char drive, const ChargeHistoryRecord& record) override {
+    core::CSDInfoFile file(drive);
+    return file.SetHistory(record.id, record.time, static_cast<int32_t>(record.stage),
+                           static_cast<int32_t>(record.result),
+                           static_cast<int32_t>(record.data_version),
+                           static_cast<int32_t>(record.map_version), nullptr);
+  }
+
+  bool SaveProbeLog(const std::string& device_no, const SYSTEMTIME& time, uint32_t stage,
+                    uint32_t result) override {
+    CUserListFile users;
+    std::string nickname;
+    std::string data_folder;
+    std::string text;
+    if (device_no.empty() || !users.GetUser(device_no, &nickname, &data_folder, &text) ||
+        data_folder.empty()) {
+      OV_LOG(kLogError, "プローブログ保存先のユーザーなし DeviceNo:%s", device_no.c_str());
+      return false;
+    }
+    core::CProbeLogFile log(ProbeLogFolderOf(data_folder));
+    return log.SetLog(time, static_cast<int32_t>(stage), static_cast<int32_t>(result));
   }
 };
 
 }  // namespace
 
 IChargeStore& GetChargeStore() {
-  static CPendingChargeStore store;
+  static CFileChargeStore store;
   return store;
 }

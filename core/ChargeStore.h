@@ -37,5 +37,6 @@ class IChargeStore {
                             uint32_t result) = 0;
 };
 
-// The store on the real files, shared by all charges of the process.
+// The store on the real files (settings, unit information file, card
+// information file, user list and probe log), shared by all charges.
 IChargeStore& GetChargeStore();

@@ -3,6 +3,7 @@
 
 #include "ChargeFactory.h"
 #include "ChargeKind.h"
+#include "ConnectionFile.h"
 #include "CoreMessages.h"
 #include "CoreWindow.h"
 #include "Log.h"
@@ -67,6 +68,9 @@ CCoreManager::CCoreManager(const CoreManagerArgs& args)
       _drive(args.drive),
       _create_charge(args.create_charge ? args.create_charge : CreateChargeObject),
       _tick(args.tick ? args.tick : [] { return GetTickCount(); }) {
+  // Read once here, so that a bad replacement file is logged at start-up
+  // rather than in the middle of a charge.
+  CConnectionFile::GetInstance().Read();
   OV_LOG(kLogInfo, "CCoreManager::CCoreManager - Start");
   _ids.request_charge = RegisterOvMessage(kMsgRequestCharge);
   _ids.request_abort = RegisterOvMessage(kMsgRequestAbort);

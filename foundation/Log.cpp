@@ -328,6 +328,8 @@ void Reset() {
 }
 
 void SetMutexTimeout(DWORD ms) { InterlockedExchange(&g_mutex_timeout, static_cast<LONG>(ms)); }
+void SetTraceEnabled(bool enabled) { InterlockedExchange(&g_trace, enabled ? 1 : 0); }
+
 std::string MainLogPath() { return g_main_path.Get(); }
 std::string SystemLogPath() { return g_system_path.Get(); }
 

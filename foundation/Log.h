@@ -92,6 +92,8 @@ bool IsTraceLogEnabled();
 namespace logtest {
 void Reset();
 void SetMutexTimeout(DWORD ms);
+// Trace lines on or off, as OVLOG.ini [Log] Recover would set them.
+void SetTraceEnabled(bool enabled);
 std::string MainLogPath();
 std::string SystemLogPath();
 }  // namespace logtest

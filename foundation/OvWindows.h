@@ -10,6 +10,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <psapi.h>
+#include <shellapi.h>
+#include <wincrypt.h>
+#include <winhttp.h>
 #include <mmsystem.h>
 #include <mmreg.h>
 

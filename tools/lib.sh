@@ -11,7 +11,8 @@ WINESERVER=/usr/lib/wine/wineserver64
 
 export WINEPREFIX="$OV_BUILD/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No debugger on a crash: a crashing test ends at once instead of hanging.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 
 ov_jobs() { nproc 2>/dev/null || echo 2; }
@@ -125,7 +126,51 @@ ov_start_wine() {
   $WINE64 wineboot </dev/null >/dev/null 2>&1 || true
 }
 
+# The stand-in service (tools/standin) on free ports of 127.0.0.1; its ports
+# are exported as OV_STANDIN_HTTP, OV_STANDIN_HTTPS and OV_STANDIN_UNTRUSTED,
+# which Wine passes on to the programs. It also ends when this shell has gone.
+OV_STANDIN_PID=""
+ov_start_standin() {
+  local state="$OV_BUILD/standin"
+  local ports="$state/ports.$$"
+  mkdir -p "$state"
+  rm -f "$ports"
+  python3 "$OV_ROOT/tools/standin/standin.py" --state "$state" --ports-file "$ports" \
+    --parent-pid $$ </dev/null >"$state/standin.log" 2>&1 &
+  OV_STANDIN_PID=$!
+  for _ in $(seq 1 300); do
+    [ -s "$ports" ] && break
+    kill -0 "$OV_STANDIN_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$ports" ]; then
+    echo "the stand-in service did not start:" >&2
+    cat "$state/standin.log" >&2
+    return 1
+  fi
+  set -a
+  source "$ports"
+  set +a
+  rm -f "$ports"
+}
+
+# Makes the stand-in's test CA trusted in the prefix (needs the x86_64 build
+# and a running wineserver); adding it again changes nothing.
+ov_trust_standin_ca() {
+  local der="$OV_BUILD/standin/certs/ca.der"
+  $WINE64 "$OV_BUILD/x86_64/tools/standin/OvAddRootCert.exe" "$(winepath_of "$der")" </dev/null
+}
+
+ov_stop_standin() {
+  if [ -n "$OV_STANDIN_PID" ]; then
+    kill "$OV_STANDIN_PID" 2>/dev/null || true
+    wait "$OV_STANDIN_PID" 2>/dev/null || true
+    OV_STANDIN_PID=""
+  fi
+}
+
 ov_stop_all() {
+  ov_stop_standin
   "$WINESERVER" -k 2>/dev/null || true
   if [ -n "$OV_XVFB_PID" ]; then
     kill "$OV_XVFB_PID" 2>/dev/null || true

@@ -244,7 +244,7 @@ void CMusicCharge::Finalize(uint32_t code, DWORD system_error) {
   switch (code) {
     case CHARGE_RESULT_SUCCESS:
       CCharge::_NotifyProgress(100);
-      SaveLastAutoCharge(Now());
+      _settings.SaveLastAutoCharge(Now());
       _NotifyError(CHARGE_RESULT_SUCCESS, 0);
       _SaveHistory(kStageDone, 0, 0, 0, 0);
       break;
@@ -274,16 +274,6 @@ void CMusicCharge::Finalize(uint32_t code, DWORD system_error) {
   _delete_list.clear();
   _last_progress = 0;
   OV_LOG(kLogInfo, "CMusicCharge::Finalize - End Auto-Charge. [%08X]", static_cast<unsigned>(code));
-}
-
-void CMusicCharge::SaveLastAutoCharge(const SYSTEMTIME& now) {
-  _settings.SetLastAutoCharge(now);
-  const std::string value = COstrovelleConfig::FormatDate(now);
-  if (!WritePrivateProfileStringA("Music", "LastAutoCharge", value.c_str(),
-                                  _settings.GetIniPath().c_str())) {
-    OV_LOG(kLogError, "COstrovelleConfig::SaveLastAutoCharge - error[%08X]",
-           static_cast<unsigned>(GetLastError()));
-  }
 }
 
 bool CMusicCharge::_IsLimitOver(std::int64_t count, std::uint64_t bytes) {

@@ -12,7 +12,7 @@
 #include "Charge.h"
 #include "MusicFileInfo.h"
 #include "MusicFolderInfo.h"
-#include "OstrovelleLite/OstrovelleConfig.h"
+#include "files/CoreConfig.h"
 
 #include <cstdint>
 #include <functional>
@@ -68,7 +68,7 @@ class CMusicCharge : public CCharge {
   bool _IsLimitOver(std::int64_t count, std::uint64_t bytes);
   void _NotifyProgress(int phase, int step, int total);
 
-  COstrovelleConfig& Settings() { return _settings; }
+  core::COstrovelleConfig& Settings() { return _settings; }
   const std::vector<std::wstring>& TransferList() const { return _transfer_list; }
   const std::vector<std::wstring>& DeleteList() const { return _delete_list; }
   void SetMusicFolders(const std::wstring& pc_folder, const std::wstring& sd_folder) {
@@ -88,10 +88,9 @@ class CMusicCharge : public CCharge {
   bool ListCard(CMusicFileLibImpl& lib, libmusic::CMusicFileInfoList* card);
   void Shuffle(FileRefs* files);
   SYSTEMTIME Now() const;
-  void SaveLastAutoCharge(const SYSTEMTIME& now);
   uint32_t FinishFailedStep(const CMusicFileLibImpl& lib);
 
-  COstrovelleConfig _settings;
+  core::COstrovelleConfig _settings;
   std::wstring _pc_folder;
   std::wstring _sd_folder;
   std::vector<std::wstring> _transfer_list;

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"MusicChargeType1", CHARGE_KIND_MUSIC, true, 1, false},
                       SwitchCase{"MusicChargeType0", CHARGE_KIND_MUSIC, true, 0, false},
                       SwitchCase{"MusicUnloadableRuns", CHARGE_KIND_MUSIC, false, 0, true}),
-    [](const ::testing::TestParamInfo<SwitchCase>& p) { return std::string(p.param.name); });
+    ovtest::CaseName());
 
 TEST_F(ChargeTest, FinishCarriesTheWorkersHandleAndTheDeviceNumberIsRead) {
   store.device_no = "0123456789ABCDEFGHIJ";
@@ -166,7 +166,7 @@ TEST_F(ChargeTest, AbortStopsTheWorkerAndReleasesItsHandle) {
 }
 
 TEST_F(ChargeTest, AbortWithoutAWorkerIsRefusedAndLogged) {
-  coretest::CScopedTestLog log;
+  ovtest::CLogCapture log;
   auto charge = Make(CHARGE_KIND_MAP, Succeed);
   EXPECT_FALSE(charge->Abort(1000));
   EXPECT_TRUE(log.Contains("処理中断時のスレッドなし."));
@@ -249,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
         HistoryCase{"ProbeToItsLog", CHARGE_KIND_PROBE, 0, 0, false, true},
         HistoryCase{"ProbeAbortedToItsLog", CHARGE_KIND_PROBE, 3, 0xFF00, false, true},
         HistoryCase{"ProbeStage5NotLogged", CHARGE_KIND_PROBE, 5, 0, false, false}),
-    [](const ::testing::TestParamInfo<HistoryCase>& p) { return std::string(p.param.name); });
+    ovtest::CaseName());
 
 TEST_F(ChargeTest, HistoryRecordIdIsTheCallersWhenGiven) {
   auto charge = Make(CHARGE_KIND_TIDEWHEEL, [](CTestCharge& self) {

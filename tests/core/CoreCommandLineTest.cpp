@@ -1,6 +1,7 @@
 // The core's command line.
 #include "ChargeKind.h"
 #include "CoreStartup.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"QuotedValue", "/d \"H\" /w \"00000010\" /p \"map\"", 'H', 0x10, {2}},
         CommandCase{"HexStopsAtJunk", "/d E /w 1Fzz /p", 'E', 0x1F, {}},
         CommandCase{"AllWords", "/d E /w 12 /p prb map sm wl msc", 'E', 0x12, {1, 2, 4, 8, 16}}),
-    [](const ::testing::TestParamInfo<CommandCase>& p) { return std::string(p.param.name); });
+    ovtest::CaseName());
 
 }  // namespace

@@ -15,7 +15,6 @@ namespace {
 
 using coretest::CChargeScript;
 using coretest::CRecorderWindow;
-using coretest::CScopedTestLog;
 using coretest::Msg;
 using Kinds = std::vector<uint32_t>;
 
@@ -71,7 +70,7 @@ class CoreManagerTest : public ::testing::Test {
     return words;
   }
 
-  CScopedTestLog log;
+  ovtest::CLogCapture log;
   CRecorderWindow own;
   CRecorderWindow notify;
   CChargeScript script;

@@ -3,7 +3,6 @@
 
 #include "ChargeKind.h"
 #include "Folders.h"
-#include "Log.h"
 #include "StringUtil.h"
 
 namespace coretest {
@@ -162,25 +161,16 @@ std::function<ChargePtr(uint32_t)> CChargeScript::Factory() {
   return [this](uint32_t kind) {
     if (_missing[kind]) return ChargePtr();
     ++_created[kind];
-    return ChargePtr(new CScriptCharge(kind, Gate(kind), _codes[kind], _silent[kind],
+    ChargePtr charge(new CScriptCharge(kind, Gate(kind), _codes[kind], _silent[kind],
                                        _start_fails[kind], _stubborn[kind]));
+    charge->SetStore(&_store);
+    return charge;
   };
 }
 
 int CChargeScript::Created(uint32_t kind) const {
   const auto it = _created.find(kind);
   return it == _created.end() ? 0 : it->second;
-}
-
-CScopedTestLog::CScopedTestLog() {
-  logtest::Reset();
-  CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
-}
-
-CScopedTestLog::~CScopedTestLog() { logtest::Reset(); }
-
-std::string CScopedTestLog::Text() const {
-  return ovtest::ReadFileOrEmpty(logtest::MainLogPath());
 }
 
 char MissingDriveLetter() {

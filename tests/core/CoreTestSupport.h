@@ -1,7 +1,7 @@
 // Helpers of the core's tests: a window that records what reaches it, a
 // message pump that lets a charge manager see each message first, charges
-// whose work the test steers, a store that records instead of writing files,
-// and the log of the test process.
+// whose work the test steers, and a store that records instead of writing
+// files.
 #pragma once
 
 #include "Charge.h"
@@ -125,23 +125,7 @@ class CChargeScript final {
   std::map<uint32_t, bool> _stubborn;
   std::map<uint32_t, bool> _missing;
   std::map<uint32_t, int> _created;
-};
-
-// Points the data root at a folder of the test's own and opens this
-// process's log there.
-class CScopedTestLog final {
- public:
-  CScopedTestLog();
-  ~CScopedTestLog();
-  CScopedTestLog(const CScopedTestLog&) = delete;
-  CScopedTestLog& operator=(const CScopedTestLog&) = delete;
-
-  std::string Text() const;
-  bool Contains(const std::string& text) const { return Text().find(text) != std::string::npos; }
-  const std::string& Root() const { return _root.Root(); }
-
- private:
-  ovtest::CScopedDataRoot _root;
+  CFakeStore _store;  // nothing switched off, nothing written
 };
 
 // A drive letter with no root folder, for "no card" cases.

@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CoreArgumentCase{"None", 0, " /d E /w 001A02B4 /p"},
                       CoreArgumentCase{"All", 0x1F, " /d E /w 001A02B4 /p prb map sm wl msc"},
                       CoreArgumentCase{"UnknownBitsIgnored", 0x104, " /d E /w 001A02B4 /p sm"}),
-    [](const ::testing::TestParamInfo<CoreArgumentCase>& p) { return p.param.name; });
+    ovtest::CaseName());
 
 TEST(ProgramStart, MusicArgumentsAndEightDigitWindow) {
   EXPECT_EQ(" /d F /w 00000012 /m setting", BuildMusicArguments(Window(0x12), 'F', true));

@@ -140,9 +140,10 @@ CScopedDataRoot::~CScopedDataRoot() {
   folderstest::ResetDataRoot();
 }
 
-CLogCapture::CLogCapture() : _path(_dir.File("test.log")) {
+CLogCapture::CLogCapture(bool with_trace) : _path(_dir.File("test.log")) {
   logtest::Reset();
   CBroxLogWrapper(__FILE__, __LINE__).Open(_path.c_str(), 4096);
+  if (with_trace) logtest::SetTraceEnabled(true);
 }
 
 CLogCapture::~CLogCapture() { logtest::Reset(); }

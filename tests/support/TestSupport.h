@@ -56,7 +56,8 @@ class CScopedDataRoot final {
 // object, so a test can look for the lines a failure must leave.
 class CLogCapture final {
  public:
-  CLogCapture();
+  // with_trace: trace lines too, as OVLOG.ini [Log] Recover would have them.
+  explicit CLogCapture(bool with_trace = false);
   ~CLogCapture();
   CLogCapture(const CLogCapture&) = delete;
   CLogCapture& operator=(const CLogCapture&) = delete;

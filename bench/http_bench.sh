@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Downloads one large file from the stand-in service to disk through our HTTP
+# client, through a bare WinHTTP read loop (both under Wine) and with curl,
+# round after round, and prints the ratios of the best times.
+# Usage: bench/http_bench.sh [megabytes=400] [rounds=3] [http|https]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/../tools/setup"
+source "$here/../tools/lib.sh"
+
+megabytes=${1:-400}
+rounds=${2:-3}
+scheme=${3:-http}
+size=$(( megabytes * 1024 * 1024 ))
+
+ov_build_both
+ov_prepare_prefix
+trap ov_stop_all EXIT
+trap 'exit 130' INT TERM
+ov_start_display
+ov_start_wine
+ov_start_standin
+ov_trust_standin_ca
+
+work="$OV_BUILD/bench-http"
+mkdir -p "$work"
+if [ "$scheme" = https ]; then
+  url="https://localhost:$OV_STANDIN_HTTPS/bytes?size=$size"
+  curl_tls=(--cacert "$OV_BUILD/standin/certs/ca.pem")
+else
+  url="http://127.0.0.1:$OV_STANDIN_HTTP/bytes?size=$size"
+  curl_tls=()
+fi
+
+$WINE64 "$OV_BUILD/x86_64/bench/OvHttpBench.exe" "$url" "$(winepath_of "$work")" "$rounds" \
+  </dev/null >"$work/wine.txt"
+for _ in $(seq 1 "$rounds"); do
+  seconds=$(curl -s "${curl_tls[@]}" -o "$work/curl.bin" -w '%{time_total}' "$url")
+  echo "curl $(awk -v s="$seconds" 'BEGIN { printf "%.1f", s * 1000 }') $(stat -c %s "$work/curl.bin")"
+done >"$work/curl.txt"
+rm -f "$work/curl.bin"
+
+cat "$work/wine.txt" "$work/curl.txt" | awk -v mb="$megabytes" -v scheme="$scheme" '
+  { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
+  END {
+    printf "%s download of %d MB to disk, best of each:\n", scheme, mb
+    printf "  our client / bare WinHTTP loop: %.3f (aim: at most 1.10)\n", best["ours"] / best["bare"]
+    printf "  bare WinHTTP loop / curl:       %.3f\n", best["bare"] / best["curl"]
+    printf "  our client / curl:              %.3f\n", best["ours"] / best["curl"]
+  }'

@@ -1,0 +1,91 @@
+// The core's writers of the history files; see CoreHistoryFiles.h.
+#include "files/CoreHistoryFiles.h"
+
+#include "Folders.h"
+#include "Log.h"
+#include "OstrovelleLite/WholeFile.h"
+#include "StringUtil.h"
+
+#include <algorithm>
+#include <string>
+
+namespace core {
+
+namespace {
+
+template <typename Record>
+std::string Join(const std::vector<Record>& records) {
+  std::string bytes;
+  for (const Record& r : records) bytes.append(reinterpret_cast<const char*>(r.bytes), Record::kSize);
+  return bytes;
+}
+
+}  // namespace
+
+bool CSDInfoFile::SetHistory(uint32_t id, const SYSTEMTIME& date, int32_t first, int32_t second,
+                             int32_t third, int32_t fourth, const char* text) {
+  _records.clear();
+  if (!Read()) return false;
+  auto it = std::find_if(_records.begin(), _records.end(),
+                         [id](const SDInfoRecord& r) { return r.Id() == id; });
+  if (it == _records.end()) {
+    SDInfoRecord fresh;
+    fresh.SetId(id);
+    _records.push_back(fresh);
+    it = _records.end() - 1;
+  }
+  // A new record takes every value too: its first outcome must not read as
+  // a success.
+  it->SetDate(date);
+  it->SetFirst(first);
+  it->SetFourth(fourth);
+  it->SetSecond(second);
+  it->SetThird(third);
+  if (text) it->SetText(text);
+  return WriteHistory();
+}
+
+bool CSDInfoFile::WriteHistory() {
+  if (_drive == 0 || !PathIsDirectory(FormatString("%c:\\", _drive))) {
+    OV_LOG(kLogInfo, "SDINFOファイル読み込み時のSD無し");
+    return false;
+  }
+  CReplaceFileWriter writer(_path, FILE_ATTRIBUTE_NORMAL);
+  if (!writer.Open()) {
+    OV_LOG(kLogError, "履歴保存時のファイル生成失敗 ERR:0x%08X",
+           static_cast<unsigned>(writer.Error()));
+    return false;
+  }
+  if (!writer.Write(Join(_records)) || !writer.Commit()) {
+    OV_LOG(kLogError, "SD情報ファイルデータ書込み失敗 0x%08X",
+           static_cast<unsigned>(writer.Error()));
+    return false;
+  }
+  return true;
+}
+
+bool CProbeLogFile::SetLog(const SYSTEMTIME& date, int32_t code, int32_t result) {
+  if (!Read()) return false;
+  // Another program may have left more than ten: keep the newest.
+  if (_records.size() >= kMaxRecords) {
+    _records.erase(_records.begin(), _records.end() - (kMaxRecords - 1));
+  }
+  ProbeLogRecord record;
+  record.SetDate(date);
+  record.SetCode(code);
+  record.SetResult(result);
+  _records.push_back(record);
+  return Write();
+}
+
+bool CProbeLogFile::Write() {
+  // An upload that cannot be logged is a failure, not a success.
+  DWORD error = 0;
+  if (!WriteFileReplacing(ToWide(_path), Join(_records), FILE_ATTRIBUTE_NORMAL, &error)) {
+    OV_LOG(kLogError, "SD情報ファイルデータ書込み失敗 0x%08X", static_cast<unsigned>(error));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace core
