@@ -86,6 +86,26 @@ class CFolderEntries final {
   DWORD _error;
 };
 
+// Walks the entries of a listing that started, "." and ".." left out:
+// folders go to on_folder (false ends the walk), files to on_file. False
+// when abort answered true or a folder failed.
+template <typename Abort, typename OnFolder, typename OnFile>
+bool VisitEntries(CFolderEntries& entries, const std::wstring& relative, Abort abort,
+                  OnFolder on_folder, OnFile on_file) {
+  do {
+    if (abort()) return false;
+    const WIN32_FIND_DATAW& entry = entries.Entry();
+    if (IsDotEntry(entry.cFileName)) continue;
+    const std::wstring path = JoinRelative(relative, entry.cFileName);
+    if (IsFolder(entry)) {
+      if (!on_folder(path)) return false;
+    } else {
+      on_file(path, entry);
+    }
+  } while (entries.Next());
+  return true;
+}
+
 bool IsFolderEmpty(const std::wstring& folder) {
   CFolderEntries entries(folder);
   if (!entries.Started()) return false;
@@ -135,14 +155,27 @@ bool CMusicFileLib::CheckAbort() {
   return true;
 }
 
+bool CMusicFileLib::RefuseNull(const void* root, const void* list, const char* function) {
+  if (root && list) return false;
+  SetErrorCode(kMusicErrorBadArgument);
+  OV_LOG(kLogError, "CMusicFileLib::%s - ERR[%08X]", function,
+         static_cast<unsigned>(kMusicErrorBadArgument));
+  return true;
+}
+
+std::unique_ptr<CMusicFileInfo> CMusicFileLib::ReadListed(const std::wstring& root,
+                                                          const std::wstring& path,
+                                                          const WIN32_FIND_DATAW& entry) {
+  if (GetMusicFileType(entry.cFileName) == kMusicTypeNone) return nullptr;
+  std::unique_ptr<CMusicFileInfo> info = GetMusicFileInfo(root + L'\\' + path, entry);
+  if (!info || !info->playable) return nullptr;
+  info->file_name = path;
+  return info;
+}
+
 bool CMusicFileLib::FindMusicFiles(CMusicFileInfoList* list, const wchar_t* root,
                                    const wchar_t* relative, bool recurse) {
-  if (!root || !list) {
-    SetErrorCode(kMusicErrorBadArgument);
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFiles - ERR[%08X]",
-           static_cast<unsigned>(kMusicErrorBadArgument));
-    return false;
-  }
+  if (RefuseNull(root, list, "FindMusicFiles")) return false;
   return FindFilesIn(list, root, relative ? relative : L"", recurse);
 }
 
@@ -162,32 +195,17 @@ bool CMusicFileLib::FindFilesIn(CMusicFileInfoList* list, const std::wstring& ro
            static_cast<unsigned>(entries.StartError()));
     return true;
   }
-  do {
-    if (CheckAbort()) return false;
-    const WIN32_FIND_DATAW& entry = entries.Entry();
-    if (IsDotEntry(entry.cFileName)) continue;
-    const std::wstring path = JoinRelative(relative, entry.cFileName);
-    if (IsFolder(entry)) {
-      if (recurse && !FindFilesIn(list, root, path, recurse)) return false;
-      continue;
-    }
-    if (GetMusicFileType(entry.cFileName) == kMusicTypeNone) continue;
-    std::unique_ptr<CMusicFileInfo> info = GetMusicFileInfo(root + L'\\' + path, entry);
-    if (!info || !info->playable) continue;
-    info->file_name = path;
-    list->Add(std::move(info));
-  } while (entries.Next());
-  return true;
+  return VisitEntries(
+      entries, relative, [this] { return CheckAbort(); },
+      [&](const std::wstring& path) { return !recurse || FindFilesIn(list, root, path, recurse); },
+      [&](const std::wstring& path, const WIN32_FIND_DATAW& entry) {
+        list->Add(ReadListed(root, path, entry));
+      });
 }
 
 bool CMusicFileLib::FindMusicFileFolder(CMusicFolderInfoList* list, const wchar_t* root,
                                         const wchar_t* relative) {
-  if (!root || !list) {
-    SetErrorCode(kMusicErrorBadArgument);
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFileFolder - ERR[%08X]",
-           static_cast<unsigned>(kMusicErrorBadArgument));
-    return false;
-  }
+  if (RefuseNull(root, list, "FindMusicFileFolder")) return false;
   return FindFoldersIn(list, root, relative ? relative : L"");
 }
 
@@ -215,93 +233,62 @@ bool CMusicFileLib::FindFoldersIn(CMusicFolderInfoList* list, const std::wstring
            static_cast<unsigned>(entries.StartError()), ForLog(folder_path).c_str());
     return true;
   }
-  do {
-    if (CheckAbort()) return false;
-    const WIN32_FIND_DATAW& entry = entries.Entry();
-    if (IsDotEntry(entry.cFileName)) continue;
-    const std::wstring path = JoinRelative(relative, entry.cFileName);
-    if (IsFolder(entry)) {
-      if (!FindFoldersIn(list, root, path)) return false;
-      continue;
-    }
-    if (GetMusicFileType(entry.cFileName) == kMusicTypeNone) continue;
-    std::unique_ptr<CMusicFileInfo> info = GetMusicFileInfo(root + L'\\' + path, entry);
-    if (!info || !info->playable) continue;
-    info->file_name = path;
-    folder->total_size += info->size;
-    const std::uint64_t time =
-        (static_cast<std::uint64_t>(info->last_write_time.dwHighDateTime) << 32) |
-        info->last_write_time.dwLowDateTime;
-    if (time > folder->newest_time) folder->newest_time = time;
-    folder->files.Add(std::move(info));
-  } while (entries.Next());
+  const bool walked = VisitEntries(
+      entries, relative, [this] { return CheckAbort(); },
+      [&](const std::wstring& path) { return FindFoldersIn(list, root, path); },
+      [&](const std::wstring& path, const WIN32_FIND_DATAW& entry) {
+        std::unique_ptr<CMusicFileInfo> info = ReadListed(root, path, entry);
+        if (!info) return;
+        folder->total_size += info->size;
+        const std::uint64_t time =
+            (static_cast<std::uint64_t>(info->last_write_time.dwHighDateTime) << 32) |
+            info->last_write_time.dwLowDateTime;
+        if (time > folder->newest_time) folder->newest_time = time;
+        folder->files.Add(std::move(info));
+      });
+  if (!walked) return false;
   if (!folder->files.Empty()) list->Add(std::move(folder));
   return true;
 }
 
 int CMusicFileLib::FindMusicFilesEx(const wchar_t* root, const wchar_t* relative) {
-  if (!root) {
-    SetErrorCode(kMusicErrorBadArgument);
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFilesEx - ERR[%08X]",
-           static_cast<unsigned>(kMusicErrorBadArgument));
-    return 0;
-  }
-  return CountFilesIn(root, relative ? relative : L"");
+  if (RefuseNull(root, root, "FindMusicFilesEx")) return 0;
+  return CountIn(root, relative ? relative : L"", false);
 }
 
-int CMusicFileLib::CountFilesIn(const std::wstring& root, const std::wstring& relative) {
+int CMusicFileLib::FindMusicFileFolderEx(const wchar_t* root, const wchar_t* relative) {
+  if (RefuseNull(root, root, "FindMusicFileFolderEx")) return 0;
+  return CountIn(root, relative ? relative : L"", true);
+}
+
+int CMusicFileLib::CountIn(const std::wstring& root, const std::wstring& relative, bool folders) {
   if (CheckAbort()) return 0;
   const std::wstring folder = FolderPath(root, relative);
   CFolderEntries entries(folder);
   if (!entries.Started()) {
     // Nothing could be seen, so nothing is counted: a missing folder holds
-    // no files.
+    // nothing.
     SetErrorCode(entries.StartError());
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFilesEx - ERR[%08X] PATH:%s",
-           static_cast<unsigned>(entries.StartError()), ForLog(folder).c_str());
-    return 0;
-  }
-  int count = 0;
-  do {
-    if (CheckAbort()) return 0;
-    const WIN32_FIND_DATAW& entry = entries.Entry();
-    if (IsDotEntry(entry.cFileName)) continue;
-    if (IsFolder(entry)) {
-      count += CountFilesIn(root, JoinRelative(relative, entry.cFileName));
-    } else if (GetMusicFileType(entry.cFileName) != kMusicTypeNone) {
-      ++count;
+    if (folders) {
+      OV_LOG(kLogError, "CMusicFileLib::FindMusicFileFolderEx - ERR[%08X]",
+             static_cast<unsigned>(entries.StartError()));
+    } else {
+      OV_LOG(kLogError, "CMusicFileLib::FindMusicFilesEx - ERR[%08X] PATH:%s",
+             static_cast<unsigned>(entries.StartError()), ForLog(folder).c_str());
     }
-  } while (entries.Next());
-  return count;
-}
-
-int CMusicFileLib::FindMusicFileFolderEx(const wchar_t* root, const wchar_t* relative) {
-  if (!root) {
-    SetErrorCode(kMusicErrorBadArgument);
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFileFolderEx - ERR[%08X]",
-           static_cast<unsigned>(kMusicErrorBadArgument));
-    return 0;
-  }
-  return CountFoldersIn(root, relative ? relative : L"");
-}
-
-int CMusicFileLib::CountFoldersIn(const std::wstring& root, const std::wstring& relative) {
-  if (CheckAbort()) return 0;
-  CFolderEntries entries(FolderPath(root, relative));
-  if (!entries.Started()) {
-    SetErrorCode(entries.StartError());
-    OV_LOG(kLogError, "CMusicFileLib::FindMusicFileFolderEx - ERR[%08X]",
-           static_cast<unsigned>(entries.StartError()));
     return 0;
   }
   int count = 0;
-  do {
-    if (CheckAbort()) return 0;
-    const WIN32_FIND_DATAW& entry = entries.Entry();
-    if (IsDotEntry(entry.cFileName) || !IsFolder(entry)) continue;
-    count += 1 + CountFoldersIn(root, JoinRelative(relative, entry.cFileName));
-  } while (entries.Next());
-  return count;
+  const bool walked = VisitEntries(
+      entries, relative, [this] { return CheckAbort(); },
+      [&](const std::wstring& path) {
+        count += (folders ? 1 : 0) + CountIn(root, path, folders);
+        return true;
+      },
+      [&](const std::wstring&, const WIN32_FIND_DATAW& entry) {
+        if (!folders && GetMusicFileType(entry.cFileName) != kMusicTypeNone) ++count;
+      });
+  return walked ? count : 0;
 }
 
 bool CMusicFileLib::CheckFolderCount(const wchar_t* music_root) {

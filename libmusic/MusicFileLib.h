@@ -20,6 +20,7 @@
 #include "OvWindows.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,12 +112,18 @@ class CMusicFileLib {
   enum class Step { kDone, kSkipped, kStop };
 
   bool CheckAbort();
+  // Sets the bad-argument error and logs it for a null argument.
+  bool RefuseNull(const void* root, const void* list, const char* function);
+  // The record of a found file, named by its relative path; null unless it
+  // is playable music.
+  std::unique_ptr<CMusicFileInfo> ReadListed(const std::wstring& root, const std::wstring& path,
+                                             const WIN32_FIND_DATAW& entry);
   bool FindFilesIn(CMusicFileInfoList* list, const std::wstring& root,
                    const std::wstring& relative, bool recurse);
   bool FindFoldersIn(CMusicFolderInfoList* list, const std::wstring& root,
                      const std::wstring& relative);
-  int CountFilesIn(const std::wstring& root, const std::wstring& relative);
-  int CountFoldersIn(const std::wstring& root, const std::wstring& relative);
+  // Music files, or with folders set, folders.
+  int CountIn(const std::wstring& root, const std::wstring& relative, bool folders);
   Step TransferOne(const std::wstring& relative, CardCounts* counts);
   Step CheckCardRoom(const std::wstring& destination, std::uint64_t size, CardCounts* counts);
   Step DeleteOne(const std::wstring& relative, bool remove_empty_folders);

@@ -334,8 +334,12 @@ bool CMusicCharge::AbortSeen() {
 
 bool CMusicCharge::PcFolderPresent() const {
   // A missing folder (an unplugged drive) must not pass for an empty one:
-  // the card would be emptied to match it.
-  if (!_pc_folder.empty() && PathIsDirectory(_pc_folder)) return true;
+  // the card would be emptied to match it. Nor may the PC's music be the
+  // card's: its files would be deleted before they were copied.
+  const bool on_card =
+      _pc_folder.size() >= 2 && _pc_folder[1] == L':' &&
+      std::towupper(_pc_folder[0]) == std::towupper(static_cast<wchar_t>(GetDriveLetter()));
+  if (!_pc_folder.empty() && !on_card && PathIsDirectory(_pc_folder)) return true;
   OV_LOG(kLogError, "PC音楽フォルダ無し [%s]", ForLog(_pc_folder).c_str());
   return false;
 }

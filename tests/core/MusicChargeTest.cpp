@@ -280,6 +280,13 @@ TEST_F(MusicChargeTest, NewestFirstWithoutThePcFolderFailsAndDeletesNothing) {
   EXPECT_EQ(std::vector<WPARAM>{0x10000011}, ErrorWords());
   EXPECT_EQ((std::set<std::wstring>{L"Keep\\a.mp3", L"b.mp3"}), CardFiles());
   EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{1, 0}, {4, 0}}), History());
+
+  // The card's own music folder is no PC folder either.
+  window.Clear();
+  config.SetMusicFolderW(sd);
+  Run();
+  EXPECT_EQ(std::vector<WPARAM>{0x10000011}, ErrorWords());
+  EXPECT_EQ((std::set<std::wstring>{L"Keep\\a.mp3", L"b.mp3"}), CardFiles());
 }
 
 TEST_F(MusicChargeTest, NewestFirstKeepsToTheCardsFolderLimit) {
