@@ -322,6 +322,20 @@ TEST_F(MusicChargeTest, RandomWithoutExchangeAddsWhatFitsAndSkipsWhatIsThere) {
   EXPECT_EQ(MakeMp3(L"card copy"), ovtest::ReadFileOrEmpty(ToMultiByte(Sd(L"Kept\\k1.mp3"))));
 }
 
+TEST_F(MusicChargeTest, RandomExchangeWithNothingToBringInKeepsTheCard) {
+  config.SetAutoChargeType(1);
+  config.SetRandomPercent(100);
+  PutSd(L"Kept\\k1.mp3");
+  PutSd(L"Kept\\k2.mp3");
+  PutSd(L"k3.mp3");
+  // Its card path is taken: nothing new can come in.
+  PutPc(L"Any\\Kept\\k1.mp3", MakeMp3(L"PC copy"));
+  Run(std::make_unique<CNoShuffle>());
+  EXPECT_EQ(std::vector<WPARAM>{kNoData}, ErrorWords());
+  EXPECT_EQ((std::set<std::wstring>{L"Kept\\k1.mp3", L"Kept\\k2.mp3", L"k3.mp3"}), CardFiles());
+  EXPECT_EQ(MakeMp3(), ovtest::ReadFileOrEmpty(ToMultiByte(Sd(L"Kept\\k1.mp3"))));
+}
+
 TEST_F(MusicChargeTest, RandomDeletesBeyondTheSizeCapFirst) {
   config.SetAutoChargeType(1);
   config.SetChargeLimit(1);
