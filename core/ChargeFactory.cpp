@@ -5,6 +5,7 @@
 #include "info/InfoChargeTidewheel.h"
 #include "info/InfoChargeWeather.h"
 #include "map/MapCharge.h"
+#include "music/MusicCharge.h"
 #include "probe/ProbeUpload.h"
 
 ChargePtr CreateChargeObject(uint32_t kind) {
@@ -18,6 +19,8 @@ ChargePtr CreateChargeObject(uint32_t kind) {
       return ChargePtr(new CInfoChargeTidewheel());
     case CHARGE_KIND_WEATHER:
       return ChargePtr(new CInfoChargeWeather());
+    case CHARGE_KIND_MUSIC:
+      return ChargePtr(new CMusicCharge());
     default:
       return ChargePtr();
   }

@@ -1,13 +1,17 @@
 // The core as a real process: single instance, hand-over of drive, window
 // and requests to the running core, the reservation answer, abort, end, the
-// version box and the debug menu. Ostrovelle_Core.exe has no charges yet,
-// so the runs of charges use core_test_host.exe (the same start-up with
-// charges of the tests' own; see host/). Only one core may run in the
-// Wine session at a time: the tests take a lock across processes.
+// version box, the debug menu, and the music charge filling a card.
+// Ostrovelle_Core.exe has no other charges yet, so the runs of charges use
+// core_test_host.exe (the same start-up with charges of the tests' own; see
+// host/). Only one core may run in the Wine session at a time: the tests
+// take a lock across processes.
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "CoreTestSupport.h"
+#include "Folders.h"
 #include "Handle.h"
+#include "MusicTestSupport.h"
+#include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
 
 #include <gtest/gtest.h>
@@ -178,10 +182,17 @@ TEST_F(CoreProcessTest, ASecondStartHandsOverAndTheFirstEndsWhenAsked) {
   const HWND core = FindCore();
   EXPECT_EQ(0u, Reconfirm(core));
 
+  // A drive without a card: the charge ends at its start, whatever its kind.
+  const char missing = coretest::MissingDriveLetter();
+  ASSERT_NE(missing, 0);
   CRecorderWindow second_notify;
-  EXPECT_EQ(0u, RunToEnd(CoreExe() + CoreArguments('F', second_notify.Get(), "msc")));
+  EXPECT_EQ(0u, RunToEnd(CoreExe() + CoreArguments(missing, second_notify.Get(), "map")));
   EXPECT_EQ(core, FindCore());
-  // The product has no music charge yet: the request is refused, nothing waits.
+  // The new window hears of it; nothing stays reserved.
+  const UINT error = Msg(kMsgNotifyError);
+  ASSERT_TRUE(PumpUntil([&] { return second_notify.Count(error) > 0; }, kTimeoutMs));
+  EXPECT_EQ(ChargeErrorWord(CHARGE_KIND_MAP, CHARGE_RESULT_NOSD),
+            second_notify.Of(error)[0].wparam);
   EXPECT_EQ(0u, Reconfirm(core));
 
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
@@ -190,8 +201,8 @@ TEST_F(CoreProcessTest, ASecondStartHandsOverAndTheFirstEndsWhenAsked) {
   EXPECT_EQ(0u, code);
   const std::string log = Log("Ostrovelle_Core");
   EXPECT_NE(std::string::npos, log.find("多重起動"));
-  EXPECT_NE(std::string::npos, log.find("情報再設定時のドライブ変更 C -> F"));
-  EXPECT_NE(std::string::npos, log.find("CCoreManager::AddCharge 予約オブジェクト作成失敗"));
+  EXPECT_NE(std::string::npos,
+            log.find(FormatString("情報再設定時のドライブ変更 C -> %c", missing)));
   EXPECT_NE(std::string::npos, log.find("CCoreManager::~CCoreManager - End"));
 }
 
@@ -282,6 +293,35 @@ TEST_F(CoreProcessTest, AStartWhileTheCoreWindowIsGoneTakesOver) {
   EXPECT_EQ(0u, code);
   EXPECT_NE(std::string::npos,
             Log("core_test_host").find("起動中のCoreが終了したため、このCoreで処理を継続"));
+}
+
+TEST_F(CoreProcessTest, TheMusicChargeFillsTheCard) {
+  ovtest::CTestCard card;
+  ASSERT_TRUE(card.IsValid());
+  ovtest::CTempDir pc;
+  const std::wstring folder = ToWide(pc.Path()) + L"ミュージック";
+  ASSERT_TRUE(musictest::WriteFileW(folder + L"\\Rock\\アルバム\\1.mp3", musictest::MakeMp3(L"A", 1)));
+  ASSERT_TRUE(musictest::WriteFileW(folder + L"\\Rock\\アルバム\\\u0132.mp3", musictest::MakeMp3(L"A", 2)));
+  ASSERT_TRUE(CreateDirectories(GetSettingFolder()));
+  COstrovelleConfig config;
+  config.InitMusic(false);
+  config.SetMusicFolderW(folder);
+  config.SetChargeInterval(0);
+  ASSERT_TRUE(config.SaveMusic());
+
+  CProgram core(CoreExe() + CoreArguments(card.Letter(), notify.Get(), "msc"));
+  ASSERT_TRUE(PumpUntil([&] { return HasErrorWord(notify, 0x10000000); }, kTimeoutMs))
+      << Log("Ostrovelle_Core");
+  const std::wstring sd = std::wstring(1, static_cast<wchar_t>(card.Letter())) + L":\\AV\\MUSIC";
+  EXPECT_TRUE(musictest::FileExistsW(sd + L"\\アルバム\\1.mp3"));
+  EXPECT_TRUE(musictest::FileExistsW(sd + L"\\アルバム\\\u0132.mp3"));
+  bool full_bar = false;
+  for (const auto& m : notify.Of(Msg(kMsgNotifyProgress))) full_bar |= m.wparam == 100;
+  EXPECT_TRUE(full_bar);
+  PostMessageA(FindCore(), Msg(kMsgRequestEnd), 0, 0);
+  DWORD code = 1;
+  ASSERT_TRUE(core.WaitExit(&code));
+  EXPECT_EQ(0u, code);
 }
 
 TEST_F(CoreProcessTest, TheVersionBoxKeepsTheChargesGoingAndTheMenuWorks) {

@@ -69,7 +69,7 @@ TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
         CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(SetFileTime(f.Get(), nullptr, nullptr, &old_time));
   }
-  ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
 
   ProgressLog progress;
   CWinFileSystemLib fs;
@@ -88,9 +88,19 @@ TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
   WIN32_FILE_ATTRIBUTE_DATA copied;
   ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &copied));
   EXPECT_TRUE(copied.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(copied.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(0, CompareFileTime(&old_time, &copied.ftLastWriteTime));
   SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
   SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // Without read-only the target gets its attributes when it is made.
+  const std::string hidden_target = _dir.File("hidden.bin");
+  ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(fs.CopyFileEx_Recover(source.c_str(), hidden_target.c_str(), nullptr, nullptr,
+                                    nullptr, 0));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
+            GetFileAttributesA(hidden_target.c_str()) &
+                (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
 }
 
 TEST_F(ChunkedCopyTest, EmptyFileAndWidePaths) {

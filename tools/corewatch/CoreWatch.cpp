@@ -6,16 +6,16 @@
 // core.
 //
 //   OvCoreWatch <core program> <drive letter> [prb] [map] [sm] [wl] [msc]
-#include <cstdio>
-#include <cstring>
-#include <string>
-
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "Handle.h"
 #include "ProgramStart.h"
 #include "ShareMem.h"
 #include "StringUtil.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -79,10 +79,9 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   if (message == WM_TIMER && wparam == kPollTimer && !g_end_posted) {
     const HWND core = FindWindowA(kCoreWindowClass, kCoreWindowTitle);
     DWORD_PTR reserved = 1;
-    if (core &&
-        SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0,
-                            reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, kReconfirmMs,
-                            &reserved) &&
+    if (core && SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0,
+                                    reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG,
+                                    kReconfirmMs, &reserved) &&
         reserved == 0) {
       printf("nothing reserved: asking the core to end\n");
       fflush(stdout);
@@ -117,8 +116,8 @@ int main(int argc, char** argv) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "OvCoreWatch";
   RegisterClassExA(&wc);
-  const HWND window = CreateWindowExA(0, wc.lpszClassName, "OvCoreWatch", WS_OVERLAPPED, 0, 0, 10,
-                                      10, nullptr, nullptr, wc.hInstance, nullptr);
+  const HWND window = CreateWindowExA(0, wc.lpszClassName, "OvCoreWatch", WS_OVERLAPPED, 0, 0,
+                                      10, 10, nullptr, nullptr, wc.hInstance, nullptr);
   if (!window) {
     fprintf(stderr, "no window: %lu\n", GetLastError());
     return 1;

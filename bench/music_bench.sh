@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Fills the card E: by one random music charge choosing from generated PC
+# music files (made once under build/bench-music and kept), then copies the
+# same files with cp, and prints the times, their ratio and the time per
+# file. The charge's copying phase is timed by its own log lines; tag
+# reading is timed on its own.
+# Usage: bench/music_bench.sh [files=20000] [bytes per file=400000]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/../tools/setup"
+source "$here/../tools/lib.sh"
+
+files=${1:-20000}
+bytes=${2:-400000}
+
+ov_build_both
+ov_prepare_prefix
+trap ov_stop_all EXIT
+trap 'exit 130' INT TERM
+ov_start_display
+ov_start_wine
+
+work="$OV_BUILD/bench-music"
+card="$(ov_card_folder e)"
+mkdir -p "$work"
+rm -rf "$work/data" "$work/cp"
+find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
+
+$WINE64 "$OV_BUILD/x86_64/bench/OvMusicChargeBench.exe" "$(winepath_of "$work")" E \
+  "$files" "$bytes" </dev/null | tr -d '\r' >"$work/wine.txt"
+
+# The copying phase, from its two log lines (time stamps to the millisecond).
+log="$work/data/Log/OvMusicChargeBench.log"
+phase() { iconv -f CP932 -t UTF-8 "$log" | grep -a "$1" | tail -1 | cut -f1 | awk '{
+  split($2, t, ":"); printf "%.3f", t[1] * 3600 + t[2] * 60 + t[3] + t[4] / 1000 }'; }
+transfer_start=$(phase "◆PCからSDへファイル転送開始")
+transfer_end=$(phase "◆PCからSDへファイル転送完了")
+
+# The same files, copied by cp from the same (cached) sources, holes written
+# out as the charge writes them.
+(cd "$card/AV/MUSIC" && find . -type f -name '*.mp3' | sort) >"$work/chosen.txt"
+mkdir -p "$work/cp"
+start=$(date +%s.%N)
+(cd "$work/pc" && xargs -a "$work/chosen.txt" cp --sparse=never --parents -t "$work/cp")
+end=$(date +%s.%N)
+
+awk -v start="$start" -v end="$end" -v t0="$transfer_start" -v t1="$transfer_end" '
+  { value[$1] = $2 }
+  END {
+    cp = end - start
+    copy = t1 - t0
+    n = value["copied"]
+    printf "files: %d listed on the PC, %d copied to the card\n", value["listed"], n
+    printf "tag reading alone: %.2f s (%.3f ms per file; first reading %.2f s)\n",
+           value["tags_seconds"], 1000 * value["tags_seconds"] / value["listed"],
+           value["tags_first_seconds"]
+    printf "charge: %.2f s in all, of which copying %.2f s (%.3f ms per file)\n",
+           value["charge_seconds"], copy, 1000 * copy / n
+    printf "cp of the same files: %.2f s (%.3f ms per file)\n", cp, 1000 * cp / n
+    printf "ratio copying / cp: %.2f\n", copy / cp
+  }' "$work/wine.txt"

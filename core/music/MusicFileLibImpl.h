@@ -1,0 +1,34 @@
+// The music-file library as the music charge uses it: its hooks tied to the
+// charge's abort event and progress, and each file copied to a temporary
+// name on the card, with progress and abort, then moved into place. Lives
+// on the charge's worker thread for one run.
+#pragma once
+
+#include "MusicFileLib.h"
+
+#include <string>
+
+class CMusicCharge;
+
+class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
+ public:
+  // charge may be null: then no hook aborts or reports anything.
+  CMusicFileLibImpl(const std::wstring& pc_folder, const std::wstring& sd_folder,
+                    CMusicCharge* charge);
+
+  using libmusic::CMusicFileLib::TransferFile;
+
+  bool IsAbort() override;
+  HANDLE GetAbortEvent() override;
+  bool TransferFile(const std::wstring& source, const std::wstring& destination) override;
+  void OnTransferProgress(int done, int total) override;
+  void OnDeleteProgress(int done, int total) override;
+
+ private:
+  static DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done,
+                                     LARGE_INTEGER stream_size, LARGE_INTEGER stream_done,
+                                     DWORD stream, DWORD reason, HANDLE source, HANDLE target,
+                                     void* data);
+
+  CMusicCharge* _charge;  // not owned
+};
