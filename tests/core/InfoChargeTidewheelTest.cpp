@@ -262,7 +262,7 @@ TEST_F(TidewheelChargeTest, UnitOfKindTwoSendsTheLinkYear) {
   spec.format_version = 0x02000000;
   MakeCard(spec);
   ASSERT_EQ(0x04000000u, RunCharge().Last());
-  const ovtest::StandInRequest& traffic = Requests()[1];
+  const ovtest::StandInRequest traffic = Requests()[1];
   EXPECT_EQ(kQztPath, traffic.path);
   EXPECT_EQ("2011", traffic.form.at("vics_link_year"));
   EXPECT_EQ(0u, traffic.form.count("map_year"));
