@@ -23,6 +23,13 @@ std::string PieceName(const std::string& base, uint32_t index) {
   return base + FormatString(".%03d", static_cast<int>(index));
 }
 
+// Nothing lies at the path, nor the folder it would be in.
+bool IsMissing(const std::string& path) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool IsFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -159,8 +166,7 @@ bool CRecoverFile::_CopyFileLite(const std::string& source, const std::string& t
   if (_IsStopped()) {
     OV_LOG(kLogError, "CRecoverFile::_CopyFileLite - 転送中断 %s -> %s", source.c_str(),
            target.c_str());
-  } else if (GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES &&
-             GetLastError() == ERROR_FILE_NOT_FOUND) {
+  } else if (IsMissing(source)) {
     result = true;  // nothing to copy
   } else {
     CWinFileSystemLib files(_abort_event);

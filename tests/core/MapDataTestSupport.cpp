@@ -136,10 +136,14 @@ std::string SetFolder(const std::string& data_folder, uint8_t kind, uint8_t deta
 }
 
 bool LayOut(const std::string& set_folder, const std::string& image_name, const CDataImage& image) {
-  if (!CreateDirectories(set_folder + image.PathEntry())) return false;
+  if (!CreateDirectories(set_folder)) return false;
   bool ok = ovtest::WriteFileBytes(set_folder + image_name, image.Build());
   for (const auto& piece : image.Pieces()) {
-    ok = ovtest::WriteFileBytes(set_folder + piece.first, piece.second) && ok;
+    // Names that climb out are for the gate to refuse, not to be laid out.
+    if (piece.first.find("..") != std::string::npos) continue;
+    const std::string path = set_folder + piece.first;
+    ok = CreateDirectories(path.substr(0, path.rfind('\\') + 1)) && ok;
+    ok = ovtest::WriteFileBytes(path, piece.second) && ok;
   }
   return ok;
 }

@@ -87,7 +87,8 @@ std::string PieceUrlPath(const std::string& image_url_path, const std::string& p
 // The folder of a data set in the data folder, ending in a backslash.
 std::string SetFolder(const std::string& data_folder, uint8_t kind, uint8_t detail,
                       const std::string& name);
-// Writes the image (as image_name) and its pieces into the set folder.
+// Writes the image (as image_name) and its pieces into the set folder;
+// pieces whose names climb out with ".." are left out.
 bool LayOut(const std::string& set_folder, const std::string& image_name, const CDataImage& image);
 // The data set's download-management record, complete.
 bool Register(const std::string& data_folder, uint8_t kind, uint8_t detail,
