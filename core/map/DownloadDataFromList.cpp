@@ -15,6 +15,7 @@
 #include "CoreMessages.h"
 #include "Log.h"
 #include "OstrovelleLite/UserAgent.h"
+#include "OstrovelleLite/WholeFile.h"
 #include "RetryPause.h"
 #include "StringUtil.h"
 #include "files/CoreDownloadManage.h"
@@ -449,11 +450,16 @@ uint32_t CDownloadDataFromList::_AnalyzeConfUrl(size_t size, const char* reply,
 bool CDownloadDataFromList::_GetConf(CMapCharge& charge, std::vector<char>* image,
                                      const std::string& url, const std::string& local_path) {
   OV_LOG(kLogTrace, "CDownloadDataFromList::_GetConf - Confファイル取得開始");
-  if (url.empty()) return false;
+  if (url.empty()) {
+    charge.SetErrorCode(kConfUnusable);
+    return false;
+  }
+  // The reply is kept here and saved by this step: an empty image is a
+  // data error of its own, not a failed save to retry.
   CWinHttpWrapper http;
   uint32_t attempt = 0;
   bool result = false;
-  if (_Exchange(charge, http, kConfTexts, url, std::string(), &local_path, true, &attempt)) {
+  if (_Exchange(charge, http, kConfTexts, url, std::string(), nullptr, true, &attempt)) {
     const std::vector<char>& reply = http.GetReply();
     if (reply.empty()) {
       OV_LOG(kLogError, "CDownloadDataFromList::_GetConf - Conf取得時のデータエラー");
@@ -467,6 +473,14 @@ bool CDownloadDataFromList::_GetConf(CMapCharge& charge, std::vector<char>* imag
         charge.SetErrorCode(kConfEmpty);
       }
     }
+  }
+  DWORD error = 0;
+  if (result && !WriteFileReplacing(ToWide(local_path), std::string(image->begin(), image->end()),
+                                    FILE_ATTRIBUTE_NORMAL, &error)) {
+    OV_LOG(kLogError, "CDownloadDataFromList::_GetConf - Conf保存失敗[ERR:0x%08X] %s",
+           static_cast<unsigned>(error), local_path.c_str());
+    charge.SetErrorCode(kConfUnusable);
+    result = false;
   }
   OV_LOG(kLogTrace, "CDownloadDataFromList::_GetConf - Conf取得終了 終了コード:%d",
          static_cast<int>(result));

@@ -361,6 +361,14 @@ TEST_F(DownloadDataTest, ServerRepliesThatNameNoImage) {
     EXPECT_EQ(charge.GetErrorCode(), c.code) << c.scenario;
   }
   EXPECT_TRUE(RequestsUnder("/mapdata/").empty());
+
+  // An address whose image is empty.
+  ASSERT_TRUE(standin.Set(kConfUrl, ""));
+  ASSERT_TRUE(standin.Set(ImageUrlPath(record), "hex="));
+  CDownloadDataFromList download(5, 6);
+  EXPECT_EQ(Run(download, {record}), 0);
+  EXPECT_EQ(charge.GetErrorCode(), 0x22FFFFu);
+  EXPECT_EQ(CountRequests(ImageUrlPath(record)), 1u);
 }
 
 TEST(DownloadConfUrlReply, Analysis) {

@@ -294,6 +294,20 @@ TEST_F(RecoverFileTest, AStopIsSeenAtTheNextEntry) {
   EXPECT_EQ(ManageRecord().RebuildFlag(), 0);
 }
 
+TEST_F(RecoverFileTest, ACopyThatCannotBeMadeIsAWriteFailure) {
+  CDataImage image("MAP\\");
+  image.File("map.dat", "the map", 3);
+  LayOut(image);
+  Register();
+  // A folder where the file would go: the copy fails like on a full card.
+  ASSERT_TRUE(CreateDirectories(card.Path("MAP\\map.dat\\")));
+  EXPECT_EQ(Transfer(), 0x220u);
+  EXPECT_NE(recover.GetLastSystemError(), 0u);
+  EXPECT_TRUE(log.Contains("CRecoverFile::_CopyFileLite - CopyFile失敗"));
+  EXPECT_EQ(ManageRecord().Progress(), 0);
+  EXPECT_FALSE(Exists(set_folder + "RecoverTemp"));
+}
+
 TEST_F(RecoverFileTest, AMissingSourceIsNothingToCopy) {
   log.Clear();
   EXPECT_TRUE(recover._CopyFileLite(set_folder + "nothing.dat", card.Path("nothing.dat")));
