@@ -61,17 +61,18 @@ std::string Content(size_t size, uint32_t seed, bool compressible) {
   return out;
 }
 
-std::string Gzip(const std::string& bytes) {
-  z_stream stream = {};
-  deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 64, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
+// A gzip file of the bytes, made by the core's own packer.
+std::string Gzip(const std::string& bytes, const std::string& folder) {
+  const std::string plain = folder + "plain.tmp";
+  const std::string packed = folder + "packed.tmp";
+  std::string out;
+  DWORD error = 0;
+  if (WriteFileReplacing(ToWide(plain), bytes, FILE_ATTRIBUTE_NORMAL, &error) &&
+      CGZipIF().GZipFile(plain, packed)) {
+    ReadWholeFile(packed, 0x7FFFFFFF, &out, &error);
+  }
+  DeleteFileA(plain.c_str());
+  DeleteFileA(packed.c_str());
   return out;
 }
 
@@ -105,11 +106,11 @@ int Prepare(const std::string& data_folder, size_t megabytes) {
     const std::string content = Content(size, seed++, plan.mode != 0);
     std::vector<std::string> pieces;
     if (plan.mode == 0x2000) {
-      pieces = ovtest::CutIntoPieces(Gzip(content), plan.piece_size);
+      pieces = ovtest::CutIntoPieces(Gzip(content, folder), plan.piece_size);
     } else {
       pieces = ovtest::CutIntoPieces(content, plan.piece_size);
       if (plan.mode == 0x4000) {
-        for (std::string& piece : pieces) piece = Gzip(piece);
+        for (std::string& piece : pieces) piece = Gzip(piece, folder);
       }
     }
     ovtest::ConfFileSpec spec;

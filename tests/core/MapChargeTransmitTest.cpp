@@ -63,6 +63,20 @@ class MapChargeTransmitTest : public CMapDataFixture {
     Plan(records, &list, &parameters);
     charge.SetDownloadPlan(list, parameters);
   }
+  // Two small data sets; the card's check of the second one fails with code.
+  void TwoDataSets(uint32_t code) {
+    CDataImage first("ONE\\");
+    first.File("one.dat", "first", 5);
+    CDataImage second("TWO\\");
+    second.File("two.dat", "second", 5);
+    Downloaded(Record(2, 1, "1.000010", 1), first);
+    Downloaded(Record(3, 0, "2.000002", 1), second);
+    volume_answer = [this, code](bool whole, const CDownloadListData& record) {
+      if (whole || record.data_kind == 2) return true;
+      charge.SetErrorCode(code);
+      return false;
+    };
+  }
   std::vector<uint32_t> Percentages() const {
     Drain();
     std::vector<uint32_t> out;
@@ -176,17 +190,7 @@ TEST_F(MapChargeTransmitTest, AMapAlreadyOnTheCardIsNotCopiedAgain) {
 }
 
 TEST_F(MapChargeTransmitTest, ACardFullAfterTheFirstDataSetKeepsWhatWasCopied) {
-  CDataImage first("ONE\\");
-  first.File("one.dat", "first", 5);
-  CDataImage second("TWO\\");
-  second.File("two.dat", "second", 5);
-  Downloaded(Record(2, 1, "1.000010", 1), first);
-  Downloaded(Record(3, 0, "2.000002", 1), second);
-  volume_answer = [this](bool whole, const CDownloadListData& record) {
-    if (whole || record.data_kind == 2) return true;
-    charge.SetErrorCode(0x350109);
-    return false;
-  };
+  TwoDataSets(0x350109);
   EXPECT_TRUE(charge._StartTransmit());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_TRUE(Exists(card.Path("ONE\\one.dat")));
@@ -195,17 +199,7 @@ TEST_F(MapChargeTransmitTest, ACardFullAfterTheFirstDataSetKeepsWhatWasCopied) {
 }
 
 TEST_F(MapChargeTransmitTest, AnyOtherCardFailureEndsTheTransferWithItsCode) {
-  CDataImage first("ONE\\");
-  first.File("one.dat", "first", 5);
-  CDataImage second("TWO\\");
-  second.File("two.dat", "second", 5);
-  Downloaded(Record(2, 1, "1.000010", 1), first);
-  Downloaded(Record(3, 0, "2.000002", 1), second);
-  volume_answer = [this](bool whole, const CDownloadListData& record) {
-    if (whole || record.data_kind == 2) return true;
-    charge.SetErrorCode(0x35FFFF);
-    return false;
-  };
+  TwoDataSets(0x35FFFF);
   EXPECT_FALSE(charge._StartTransmit());
   EXPECT_EQ(charge.GetErrorCode(), 0x35FFFFu);
 

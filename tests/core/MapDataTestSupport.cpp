@@ -1,8 +1,6 @@
 // Data sets for the map charge's tests; see MapDataTestSupport.h.
 #include "MapDataTestSupport.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <iostream>
 
@@ -10,6 +8,7 @@
 #include "Folders.h"
 #include "MapChargeTestSupport.h"
 #include "OstrovelleLite/NPCrcCalc.h"
+#include "ProbeFixture.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "files/CoreDownloadManage.h"
@@ -45,19 +44,7 @@ std::string Pattern(size_t size) {
   return out;
 }
 
-std::string Gzip(const std::string& bytes) {
-  z_stream stream = {};
-  deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
+std::string Gzip(const std::string& bytes) { return probetest::Gzip(bytes); }
 
 CDataImage& CDataImage::File(const std::string& name, const std::string& content,
                              size_t piece_size, uint16_t flags) {
