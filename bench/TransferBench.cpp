@@ -84,9 +84,9 @@ struct FilePlan {
 };
 
 const FilePlan kPlan[] = {
-    {"roads.dat", 0.30, 16 << 20, 0},      {"names.dat", 0.05, 1 << 20, 0},
-    {"small.dat", 0.002, 64 << 10, 0},     {"terrain.dat", 0.30, 4 << 20, 0x2000},
-    {"poi.dat", 0.10, 8 << 20, 0x4000},    {"index.dat", 0.20, 2 << 20, 0x4000},
+    {"roads.dat", 0.30, 16 << 20, 0},       {"names.dat", 0.05, 1 << 20, 0},
+    {"small.dat", 0.002, 64 << 10, 0},      {"terrain.dat", 0.30, 4 << 20, 0x2000},
+    {"poi.dat", 0.10, 8 << 20, 0x4000},     {"index.dat", 0.20, 2 << 20, 0x4000},
     {"tiny.dat", 0.0005, 16 << 10, 0x2000},
 };
 
@@ -217,8 +217,8 @@ int Crc(size_t megabytes) {
     sink = sink + NPCrcCalc::Of(buffer.data(), buffer.size());
     best16 = std::min(best16, NowMs() - t);
     t = NowMs();
-    sink = sink + static_cast<uint32_t>(
-               crc32(0, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(buffer.size())));
+    sink = sink + static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(buffer.data()),
+                                              static_cast<uInt>(buffer.size())));
     best32 = std::min(best32, NowMs() - t);
   }
   printf("crc16 %.1f\n", megabytes * 1000.0 / best16);

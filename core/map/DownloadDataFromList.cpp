@@ -11,8 +11,8 @@
 
 #include "CompleteNotifyFile.h"
 #include "ConnectionFile.h"
-#include "Folders.h"
 #include "CoreMessages.h"
+#include "Folders.h"
 #include "Log.h"
 #include "OstrovelleLite/UserAgent.h"
 #include "OstrovelleLite/WholeFile.h"
@@ -38,8 +38,8 @@ bool StartsWith(const std::string& text, const char* prefix) {
 // The text after the prefix up to the line end.
 std::string LineAfter(const std::string& text, size_t prefix_length) {
   const size_t end = text.find("\r\n", prefix_length);
-  return text.substr(prefix_length, end == std::string::npos ? std::string::npos
-                                                             : end - prefix_length);
+  return text.substr(prefix_length,
+                     end == std::string::npos ? std::string::npos : end - prefix_length);
 }
 
 }  // namespace
@@ -107,8 +107,7 @@ CDownloadDataFromList::CDownloadDataFromList(uint32_t retry_wait_s, uint32_t ret
       _retry_limit(retry_limit),
       _chain(std::make_unique<CConfImageChain>()) {}
 
-void CDownloadDataFromList::SetHttpTuning(const HttpTimeouts& timeouts,
-                                          DWORD empty_read_pause_ms) {
+void CDownloadDataFromList::SetHttpTuning(const HttpTimeouts& timeouts, DWORD empty_read_pause_ms) {
   _timeouts = timeouts;
   _empty_read_pause_ms = empty_read_pause_ms;
 }
@@ -128,9 +127,21 @@ uint32_t CDownloadDataFromList::Percentage(uint64_t done, uint64_t list_total) {
 
 bool CDownloadDataFromList::IsRetryable(DWORD code) {
   switch (code) {
-    case 12001: case 12002: case 12004: case 12007: case 12009: case 12017:
-    case 12019: case 12029: case 12030: case 12032: case 12152:
-    case 500: case 502: case 503: case 504:
+    case 12001:
+    case 12002:
+    case 12004:
+    case 12007:
+    case 12009:
+    case 12017:
+    case 12019:
+    case 12029:
+    case 12030:
+    case 12032:
+    case 12152:
+    case 500:
+    case 502:
+    case 503:
+    case 504:
       return true;
     default:
       return false;
@@ -144,7 +155,6 @@ int CDownloadDataFromList::StartDownload(CMapCharge& charge, CDownloadList* reco
   _speeds.clear();
   if (charge.GetLineSpeed() >= 8) _speeds.push_back(static_cast<double>(_average_speed));
   _done = 0;
-  _done_exact = 0;
   _downloaded.clear();
   _data_folder = charge._GetDataFolder();
   _user_agent = ::GetUserAgent(charge.GetDriveLetter()).GetUserAgentW();
@@ -206,8 +216,8 @@ bool CDownloadDataFromList::_DownloadRecord(CMapCharge& charge, const CDownloadL
   // server: each passes the gate.
   std::string folder;
   std::string image;
-  const std::string relative = FormatString("%02x\\%02x\\%s\\", record.data_kind, record.detail,
-                                            record.version.c_str());
+  const std::string relative =
+      FormatString("%02x\\%02x\\%s\\", record.data_kind, record.detail, record.version.c_str());
   if (!JoinServerPath(_data_folder, relative, &folder) ||
       !JoinServerPath(folder, UrlFileName(url), &image)) {
     charge.SetErrorCode(kConfUnusable);
@@ -277,12 +287,9 @@ void CDownloadDataFromList::_SendProgress(CMapCharge& charge, uint32_t bytes, ui
   _block.Publish(words, charge.GetTargetWindow());
 }
 
-CDownloadDataFromList::Outcome CDownloadDataFromList::_Transfer(CMapCharge& charge,
-                                                                CWinHttpWrapper& http,
-                                                                const std::string& url,
-                                                                const std::string& body,
-                                                                const std::string* file,
-                                                                bool in_memory) {
+CDownloadDataFromList::Outcome CDownloadDataFromList::_Transfer(
+    CMapCharge& charge, CWinHttpWrapper& http, const std::string& url, const std::string& body,
+    const std::string* file, bool in_memory) {
   Outcome outcome;
   if (!http.SetRequest(url.c_str(), 0, file ? file->c_str() : nullptr, in_memory)) {
     outcome.stage = Outcome::kPrepareFailed;
@@ -348,13 +355,15 @@ bool CDownloadDataFromList::_Exchange(CMapCharge& charge, CWinHttpWrapper& http,
                static_cast<unsigned>(outcome.error));
         return fail(texts.not_opened_code);
       case Outcome::kOpenFailed:
-        OV_LOG(kLogError, "%s[ERR:0x%08X]", texts.open_failed, static_cast<unsigned>(outcome.error));
+        OV_LOG(kLogError, "%s[ERR:0x%08X]", texts.open_failed,
+               static_cast<unsigned>(outcome.error));
         return fail(texts.not_opened_code);
       case Outcome::kAborted:
         OV_LOG(kLogInfo, "%s", texts.user_cancel);
         return fail(texts.cancel_code);
       case Outcome::kWaitFailed:
-        OV_LOG(kLogError, "%s[ERR:0x%08X]", texts.wait_failed, static_cast<unsigned>(outcome.error));
+        OV_LOG(kLogError, "%s[ERR:0x%08X]", texts.wait_failed,
+               static_cast<unsigned>(outcome.error));
         return fail(texts.wait_code);
       case Outcome::kDone:
         break;
@@ -421,8 +430,7 @@ bool CDownloadDataFromList::_GetConfUrl(std::string* url, CMapCharge& charge,
   return result == 0 && charge.GetErrorCode() == 0;
 }
 
-uint32_t CDownloadDataFromList::_AnalyzeConfUrl(size_t size, const char* reply,
-                                                std::string* url) {
+uint32_t CDownloadDataFromList::_AnalyzeConfUrl(size_t size, const char* reply, std::string* url) {
   OV_LOG(kLogTrace, "CDownloadDataFromList::_AnalyzeConfUrl - ConfURL解析開始");
   uint32_t result = 0;
   url->clear();
@@ -433,9 +441,10 @@ uint32_t CDownloadDataFromList::_AnalyzeConfUrl(size_t size, const char* reply,
     if (StartsWith(text, kErrorCodePrefix)) {
       const std::string digits = LineAfter(text, strlen(kErrorCodePrefix));
       const uint32_t code = static_cast<uint32_t>(strtoul(digits.c_str(), nullptr, 10));
-      OV_LOG(kLogError,
-             "CDownloadDataFromList::_AnalyzeConfUrl - ConfURI取得サーバレスポンスエラー[SVRERR:%d]",
-             static_cast<int>(code));
+      OV_LOG(
+          kLogError,
+          "CDownloadDataFromList::_AnalyzeConfUrl - ConfURI取得サーバレスポンスエラー[SVRERR:%d]",
+          static_cast<int>(code));
       result = code | kHttpStatusFlag;
     } else if (StartsWith(text, kConfUrlPrefix)) {
       *url = LineAfter(text, strlen(kConfUrlPrefix));
@@ -494,9 +503,10 @@ bool CDownloadDataFromList::_ReadImage(CMapCharge& charge, PendingDownload* set,
   if (!_GetConf(charge, &image, url, local_path)) return false;
   RNW_ParseConf parser;
   if (!parser.Parse(image.data(), image.size(), *info)) {
-    OV_LOG(kLogError,
-           "CDownloadDataFromList::_AnalyzeConf - ダウンロードConf解析失敗[ERR:0x%08X][SIZE:%dbyte]",
-           static_cast<unsigned>(GetLastError()), static_cast<int>(image.size()));
+    OV_LOG(
+        kLogError,
+        "CDownloadDataFromList::_AnalyzeConf - ダウンロードConf解析失敗[ERR:0x%08X][SIZE:%dbyte]",
+        static_cast<unsigned>(GetLastError()), static_cast<int>(image.size()));
     OV_LOG(kLogError, "CDownloadDataFromList::_AnalyzeConf - %s", parser.GetErrorText().c_str());
     charge.SetErrorCode(kConfUnusable);
     return false;
@@ -526,7 +536,8 @@ int CDownloadDataFromList::_AnalyzeConf(CMapCharge& charge, PendingDownload* set
     if (_stricmp(seen.first.c_str(), local_path.c_str()) != 0) continue;
     if (seen.second == image_url) return 1;  // read already through another image
     // Two images cannot share one file.
-    OV_LOG(kLogError, "CDownloadDataFromList::_AnalyzeConf - Conf保存先重複 %s", local_path.c_str());
+    OV_LOG(kLogError, "CDownloadDataFromList::_AnalyzeConf - Conf保存先重複 %s",
+           local_path.c_str());
     charge.SetErrorCode(kConfUnusable);
     return 0;
   }
@@ -562,12 +573,13 @@ int CDownloadDataFromList::_AnalyzeConf(CMapCharge& charge, PendingDownload* set
     if (!done) return done;
   }
   const int result = _TakeFiles(charge, set, info, piece_base_url, piece_folder);
-  if (result) OV_LOG(kLogTrace, "CDownloadDataFromList::_AnalyzeConf - Conf解析終了 終了コード:%d", 1);
+  if (result)
+    OV_LOG(kLogTrace, "CDownloadDataFromList::_AnalyzeConf - Conf解析終了 終了コード:%d", 1);
   return result;
 }
 
-int CDownloadDataFromList::_TakeFiles(CMapCharge& charge, PendingDownload* set,
-                                      RNW_ConfInfo& info, const std::string& piece_base_url,
+int CDownloadDataFromList::_TakeFiles(CMapCharge& charge, PendingDownload* set, RNW_ConfInfo& info,
+                                      const std::string& piece_base_url,
                                       const std::string& piece_folder) {
   bool packed_taken = false;
   info.ResetFileIterator();
@@ -593,7 +605,6 @@ int CDownloadDataFromList::_TakeFiles(CMapCharge& charge, PendingDownload* set,
       if (_IsValidateFile(pending.crc, pending.size, pending.local_path)) {
         set->present += pending.size;
         _done += pending.size;
-        _done_exact += pending.size;
         _SendProgress(charge, pending.size, 0);
       } else {
         set->pieces.push_back(pending);

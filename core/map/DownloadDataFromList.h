@@ -30,7 +30,6 @@ class RNW_ConfInfo;
 
 // One piece still to fetch.
 struct PendingPiece {
-  int32_t marker = -1;
   std::string url;
   std::string local_path;
   uint32_t size = 0;
@@ -45,8 +44,8 @@ struct PendingDownload {
   uint64_t present = 0;    // pieces found intact plus pieces fetched
   uint8_t data_kind = 0;
   uint8_t detail = 0;
-  uint32_t flags = 0;  // the record's update mark
-  std::string name;    // the record's version text, which names its folder
+  uint32_t flags = 0;           // the record's update mark
+  std::string name;             // the record's version text, which names its folder
   uint8_t percent_written = 0;  // in the download-management file
   // Local paths of the images read for this data set, with their URLs.
   std::vector<std::pair<std::string, std::string>> images;
@@ -170,7 +169,6 @@ class CDownloadDataFromList final {
   void _PostPercentage(CMapCharge& charge);
   void _AddNotice(CMapCharge& charge, const PendingDownload& set);
 
-  double _done_exact = 0;
   std::wstring _proxy;
   bool _proxy_known = false;
   uint32_t _average_speed = 0;

@@ -18,12 +18,12 @@ bool CDownloadDataFromList::_IsValidateFile(uint32_t crc, uint32_t size, const s
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!path.empty() && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
       !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    const uint64_t on_disk =
-        data.nFileSizeLow | (static_cast<uint64_t>(data.nFileSizeHigh) << 32);
+    const uint64_t on_disk = data.nFileSizeLow | (static_cast<uint64_t>(data.nFileSizeHigh) << 32);
     CWinFileSystemLib files;
     if (on_disk != size) {
       files.DeleteFile_Recover(path.c_str());
-      OV_LOG(kLogInfo, "CDownloadDataFromList::_IsValidateFile - 前回ダウンロード中断ファイルの削除");
+      OV_LOG(kLogInfo,
+             "CDownloadDataFromList::_IsValidateFile - 前回ダウンロード中断ファイルの削除");
       OV_LOG(kLogTrace, "\t%s SRC:%dbyte NEW:%dbyte", path.c_str(), static_cast<int>(on_disk),
              static_cast<int>(size));
     } else {
@@ -129,7 +129,6 @@ int CDownloadDataFromList::_FetchPiece(CMapCharge& charge, PendingDownload* set,
 void CDownloadDataFromList::_PieceDone(CMapCharge& charge, PendingDownload* set,
                                        const PendingPiece& piece, DWORD started) {
   _done += piece.size;
-  _done_exact += piece.size;
   DWORD elapsed = charge.Tick() - started;
   if (elapsed <= 1) elapsed = 1;
   const double speed = 1000.0 / elapsed * piece.size;
@@ -146,8 +145,7 @@ void CDownloadDataFromList::_PieceDone(CMapCharge& charge, PendingDownload* set,
   _SendProgress(charge, piece.size, 0);
 
   set->present += piece.size;
-  const uint8_t percent =
-      set->total ? static_cast<uint8_t>(set->present * 100 / set->total) : 0;
+  const uint8_t percent = set->total ? static_cast<uint8_t>(set->present * 100 / set->total) : 0;
   if (percent != set->percent_written) {
     _WriteManageRecord(charge, set, percent);
     _PostPercentage(charge);

@@ -166,7 +166,6 @@ class CMapCharge : public CCharge {
   void SetMapUpdateFlag(bool on) { _map_update = on; }
   void SetDownloadTotal(uint64_t total) { _download_total = total; }
   uint64_t GetTransferTotal() const { return _transfer_total; }
-  void SetErrorDetail(uint32_t detail) { _error_detail = detail; }
 
   // The charge's abort event; a test that runs a step without a worker
   // gives one of its own (not owned).

@@ -36,9 +36,9 @@ bool CMapCharge::_SumTransferSizes(CRecoverFile& recover) {
       continue;
     }
     uint64_t size = 0;
-    const uint32_t code = recover.CheckFile(&size, record.version, folder, GetDriveLetter(),
-                                            record.data_kind, record.detail,
-                                            CRecoverFile::kCheckSize, 1);
+    const uint32_t code =
+        recover.CheckFile(&size, record.version, folder, GetDriveLetter(), record.data_kind,
+                          record.detail, CRecoverFile::kCheckSize, 1);
     if (code != 0) {
       _error_code = code | 0x50000;
       OV_LOG(kLogError, "CMapCharge::_StartTransmit - 転送サイズ取得失敗 RET:0x%08X",
@@ -133,8 +133,8 @@ bool CMapCharge::_TransmitRecord(CRecoverFile& recover, const CDownloadListData&
       *result = false;
       return false;
     }
-    const uint32_t copied = recover._JointFile(drive, record.version, record.data_kind,
-                                               record.detail);
+    const uint32_t copied =
+        recover._JointFile(drive, record.version, record.data_kind, record.detail);
     if (copied != 0) {
       _error_detail = recover.GetLastSystemError();
       const uint32_t code = IsAbortSet() ? kTransmitAborted : (copied | 0x350000);

@@ -214,7 +214,6 @@ uint32_t CRecoverFile::_SendImage(uint8_t kind, const std::string& image_path, c
     }
     std::string path;
     if (!_NestedImagePath(nested->ToString(), &path)) return kUnusable;
-    const std::string folder = _image_folder;
     const uint32_t code = _SendFile(kind, path, drive);
     if (code) return code;
   }

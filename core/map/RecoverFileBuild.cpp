@@ -37,8 +37,8 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-uint32_t CRecoverFile::_MakeFile(const std::string& base, const std::string& target,
-                                 uint32_t count, bool delete_pieces) {
+uint32_t CRecoverFile::_MakeFile(const std::string& base, const std::string& target, uint32_t count,
+                                 bool delete_pieces) {
   OV_LOG(kLogTrace, "CRecoverFile::_MakeFile - Start");
   CWinFileSystemLib files(_abort_event);
   const HANDLE created = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,

@@ -107,9 +107,9 @@ bool CRecoverFile::CheckTransferredFile(const std::string& version, char drive,
     OV_LOG(kLogTrace, "CRecoverFile::CheckTransferredFile - ナビリンクバージョン:%d",
            static_cast<int>(navi));
     uint64_t size = 0;
-    result = link.IsLoaded() && unit.IsLoaded() && navi < pc &&
-             CheckFile(&size, version, data_folder, drive, kind, detail, kCheckVerify,
-                       _search_no) == 0;
+    result =
+        link.IsLoaded() && unit.IsLoaded() && navi < pc &&
+        CheckFile(&size, version, data_folder, drive, kind, detail, kCheckVerify, _search_no) == 0;
   }
   if (result) {
     OV_LOG(kLogInfo, "CRecoverFile::CheckTransferredFile - データ転送済[ID:%02X][Ver:%s]", kind,

@@ -34,10 +34,9 @@ void NPCrcCalc::Update(const void* bytes, size_t count) {
   const auto* p = static_cast<const uint8_t*>(bytes);
   uint16_t r = _register;
   for (; count >= 8; count -= 8, p += 8) {
-    r = static_cast<uint16_t>(
-        kTables[7][(r ^ p[0]) & 0xFF] ^ kTables[6][((r >> 8) ^ p[1]) & 0xFF] ^ kTables[5][p[2]] ^
-        kTables[4][p[3]] ^ kTables[3][p[4]] ^ kTables[2][p[5]] ^ kTables[1][p[6]] ^
-        kTables[0][p[7]]);
+    r = static_cast<uint16_t>(kTables[7][(r ^ p[0]) & 0xFF] ^ kTables[6][((r >> 8) ^ p[1]) & 0xFF] ^
+                              kTables[5][p[2]] ^ kTables[4][p[3]] ^ kTables[3][p[4]] ^
+                              kTables[2][p[5]] ^ kTables[1][p[6]] ^ kTables[0][p[7]]);
   }
   for (; count > 0; --count, ++p) r = static_cast<uint16_t>((r >> 8) ^ kTables[0][(r ^ *p) & 0xFF]);
   _register = r;

@@ -16,6 +16,7 @@
 #include "MapDataTestSupport.h"
 #include "OstrovelleLite/DownloadManageFile.h"
 #include "OstrovelleLite/NPCrcCalc.h"
+#include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "map/DownloadDataFromList.h"
@@ -88,8 +89,9 @@ class DownloadDataTest : public CMapDataFixture {
 
 TEST_F(DownloadDataTest, FetchesImagesAndPiecesAndReportsThem) {
   // The list's analysis gives the total the percentages go by.
-  ASSERT_TRUE(standin.Set("/pcapp/DownloadListLiteAPI",
-                          "list_hex=" + maptest::Hex("00,02,01,1.000010,2012,40000,0,0,0,0,,\r\n")));
+  ASSERT_TRUE(
+      standin.Set("/pcapp/DownloadListLiteAPI",
+                  "list_hex=" + maptest::Hex("00,02,01,1.000010,2012,40000,0,0,0,0,,\r\n")));
   ASSERT_TRUE(charge._GetDownloadList(data_folder + "DL.LST"));
   charge._AnalyzeDownloadList();
   ASSERT_EQ(charge.GetChosenList().GetCount(), 1u);
@@ -248,8 +250,7 @@ struct HttpCase {
 
 std::ostream& operator<<(std::ostream& out, const HttpCase& c) { return out << c.name; }
 
-class DownloadHttpTest : public DownloadDataTest,
-                         public ::testing::WithParamInterface<HttpCase> {};
+class DownloadHttpTest : public DownloadDataTest, public ::testing::WithParamInterface<HttpCase> {};
 
 TEST_P(DownloadHttpTest, RetriesOnlyWhatMayPass) {
   const HttpCase& c = GetParam();
@@ -304,8 +305,8 @@ TEST_F(DownloadDataTest, AStalledPieceTimesOutAndIsRetried) {
   const CDownloadListData record = Record(2, 1, "1.000010", 40000);
   ServeDefault(record);
   const std::string path = "/mapdata/02/01/1.000010/MAP/SUB/poi.dat.000";
-  ASSERT_TRUE(standin.Set(path, "hex=" + maptest::Hex("points o") +
-                                    "&stall=body&truncate=3&stall_ms=5000"));
+  ASSERT_TRUE(standin.Set(
+      path, "hex=" + maptest::Hex("points o") + "&stall=body&truncate=3&stall_ms=5000"));
   CDownloadDataFromList download(5, 1);
   download.SetHttpTuning(kShortTimeouts, 1);
   EXPECT_EQ(Run(download, {record}), 0);
@@ -352,7 +353,9 @@ TEST_F(DownloadDataTest, ServerRepliesThatNameNoImage) {
       {"error_code=9", 0x220009},
       {"reply_hex=", 0x22FFFF},
       // Neither key: no address, which is no success.
-      {"reply_hex=" "48454C4C4F0D0A", 0x22FFFF},
+      {"reply_hex="
+       "48454C4C4F0D0A",
+       0x22FFFF},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(standin.Set(kConfUrl, c.scenario));
@@ -483,7 +486,8 @@ TEST_F(DownloadDataTest, NestedImagesWithoutEndAreRefused) {
   for (size_t i = 0; i <= count; ++i) {
     CDataImage image("");
     image.Nested(FormatString("N%u.CNF", static_cast<unsigned>(i + 1)));
-    const std::string name = i == 0 ? "DATA.CNF" : FormatString("N%u.CNF", static_cast<unsigned>(i));
+    const std::string name =
+        i == 0 ? "DATA.CNF" : FormatString("N%u.CNF", static_cast<unsigned>(i));
     ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record, name), image));
   }
   CDownloadDataFromList download(5, 6);
@@ -530,6 +534,23 @@ TEST_F(DownloadDataTest, TheMapChargesDownloadStepTakesItsPlan) {
   EXPECT_FALSE(charge._StartDownloadData());
   EXPECT_EQ(charge.GetErrorCode(), 0x220004u);
   EXPECT_TRUE(charge.GetDownloadPlan().IsEmpty());
+}
+
+TEST_F(DownloadDataTest, TheRetriesFollowTheSettings) {
+  const COstrovelleConfig config;
+  ASSERT_TRUE(WritePrivateProfileStringA("Map", "RetryMax", "1", config.GetIniPath().c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Map", "RetryInterval", "2", config.GetIniPath().c_str()));
+  charge._Init();
+  const CDownloadListData record = Record(2, 1, "1.000010", 40000);
+  ServeDefault(record);
+  const std::string piece = "/mapdata/02/01/1.000010/MAP/map.dat.000";
+  ASSERT_TRUE(standin.Set(piece, "status=503"));
+  Plan({record}, &list, &parameters);
+  charge.SetDownloadPlan(list, parameters);
+  EXPECT_FALSE(charge._StartDownloadData());
+  EXPECT_EQ(charge.GetErrorCode(), 0x1401F7u);
+  EXPECT_EQ(CountRequests(piece), 2u);
+  EXPECT_EQ(pauses.Pauses(), std::vector<DWORD>{2000});
 }
 
 }  // namespace

@@ -46,8 +46,8 @@ std::string Pattern(size_t size) {
 
 std::string Gzip(const std::string& bytes) { return probetest::Gzip(bytes); }
 
-CDataImage& CDataImage::File(const std::string& name, const std::string& content,
-                             size_t piece_size, uint16_t flags) {
+CDataImage& CDataImage::File(const std::string& name, const std::string& content, size_t piece_size,
+                             uint16_t flags) {
   DataFile file;
   file.name = name;
   file.content = content;
@@ -64,8 +64,8 @@ std::string CDataImage::Build() const {
     spec.name = file.name;
     spec.size = static_cast<uint32_t>(file.content.size());
     spec.flags = file.flags;
-    spec.value16 = static_cast<uint16_t>(
-        NPCrcCalc::Of(file.content.data(), file.content.size()) ^ file.crc_xor);
+    spec.value16 = static_cast<uint16_t>(NPCrcCalc::Of(file.content.data(), file.content.size()) ^
+                                         file.crc_xor);
     spec.pieces = ovtest::PiecesOf(PiecesOf(file));
     builder.File(spec);
   }
@@ -109,9 +109,10 @@ bool Serve(const ovtest::CStandIn& standin, const std::string& url_path, const C
   for (const auto& piece : image.Pieces()) {
     const std::string path = PieceUrlPath(url_path, piece.first);
     // Big pieces of the pattern travel as their size.
-    const std::string scenario = piece.second.size() > 16384 && piece.second == Pattern(piece.second.size())
-                                     ? FormatString("pattern=%u", static_cast<unsigned>(piece.second.size()))
-                                     : "hex=" + maptest::Hex(piece.second);
+    const std::string scenario =
+        piece.second.size() > 16384 && piece.second == Pattern(piece.second.size())
+            ? FormatString("pattern=%u", static_cast<unsigned>(piece.second.size()))
+            : "hex=" + maptest::Hex(piece.second);
     ok = standin.Set(path, scenario) && ok;
   }
   return ok;
@@ -135,8 +136,8 @@ bool LayOut(const std::string& set_folder, const std::string& image_name, const 
   return ok;
 }
 
-bool Register(const std::string& data_folder, uint8_t kind, uint8_t detail,
-              const std::string& name, const std::string& image_name, uint8_t percent) {
+bool Register(const std::string& data_folder, uint8_t kind, uint8_t detail, const std::string& name,
+              const std::string& image_name, uint8_t percent) {
   core::CDownloadManageFile manage(data_folder);
   return manage.SetDLManage(kind, detail, name, percent, 0,
                             SetFolder(data_folder, kind, detail, name) + image_name);
@@ -165,9 +166,8 @@ void CMapDataFixture::TearDown() {
   CMapChargeFixture::TearDown();
 }
 
-CDownloadListData CMapDataFixture::Record(uint8_t kind, uint8_t detail,
-                                          const std::string& version, uint64_t size,
-                                          uint8_t order) {
+CDownloadListData CMapDataFixture::Record(uint8_t kind, uint8_t detail, const std::string& version,
+                                          uint64_t size, uint8_t order) {
   CDownloadListData record;
   record.data_kind = kind;
   record.detail = detail;

@@ -31,10 +31,10 @@ std::string Gzip(const std::string& bytes);
 
 struct DataFile {
   std::string name;
-  std::string content;     // as the card holds it (or the packed image, with 0x400)
+  std::string content;  // as the card holds it (or the packed image, with 0x400)
   size_t piece_size = 4096;
-  uint16_t flags = 0;      // 0x2000, 0x4000, 0x400, ...
-  uint16_t crc_xor = 0;    // spoils the image's CRC-16 of the whole file
+  uint16_t flags = 0;    // 0x2000, 0x4000, 0x400, ...
+  uint16_t crc_xor = 0;  // spoils the image's CRC-16 of the whole file
 };
 
 // One configuration image. All its files lie under its one path entry.
@@ -91,10 +91,8 @@ std::string SetFolder(const std::string& data_folder, uint8_t kind, uint8_t deta
 // pieces whose names climb out with ".." are left out.
 bool LayOut(const std::string& set_folder, const std::string& image_name, const CDataImage& image);
 // The data set's download-management record, complete.
-bool Register(const std::string& data_folder, uint8_t kind, uint8_t detail,
-              const std::string& name, const std::string& image_name = "DATA.CNF",
-              uint8_t percent = 100);
-
+bool Register(const std::string& data_folder, uint8_t kind, uint8_t detail, const std::string& name,
+              const std::string& image_name = "DATA.CNF", uint8_t percent = 100);
 
 // The map charge's fixture with what the download and the transfer report
 // to: a window of the test's thread, the two progress blocks under names of

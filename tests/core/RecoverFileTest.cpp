@@ -137,8 +137,10 @@ TEST_F(RecoverFileTest, NestedImagesRemovalsAndSearchData) {
   ASSERT_TRUE(CreateDirectories(card.Path("OLD\\deep\\")));
   ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("OLD\\deep\\x.dat"), "x"));
   CDataImage main_image("MAP\\");
-  main_image.File("map.dat", "the map", 3).Removal("old.dat").Nested("SUB.CNF").Nested(
-      "http://elsewhere.example/any/folder/OTHER.CNF");
+  main_image.File("map.dat", "the map", 3)
+      .Removal("old.dat")
+      .Nested("SUB.CNF")
+      .Nested("http://elsewhere.example/any/folder/OTHER.CNF");
   CDataImage sub_image("OLD\\");
   sub_image.Removal(".\\");
   CDataImage other_image("EXTRA\\");
@@ -169,9 +171,10 @@ TEST_F(RecoverFileTest, SearchDataGoesToTheChosenSearchFolder) {
 
 TEST_F(RecoverFileTest, APackedImageIsExpandedOnThePc) {
   CDataImage image("MAP\\");
-  image.File("packed.bin",
-             ovtest::BuildPackedImage({{"one.txt", "first"}, {"two.txt", "second entry"}}), 16,
-             0x400)
+  image
+      .File("packed.bin",
+            ovtest::BuildPackedImage({{"one.txt", "first"}, {"two.txt", "second entry"}}), 16,
+            0x400)
       .File("map.dat", "the map", 4);
   LayOut(image);
   Register();
@@ -255,8 +258,8 @@ const FailureCase kFailures[] = {
        ASSERT_TRUE(ovtest::WriteFileBytes(folder + "DATA.CNF", "not an image at all"));
      },
      0x240, 0, 0},
-    {"ImageNameThatLeavesTheFolder", [](CDataImage& image) { image.File("..\\..\\up.dat", "abc", 2); },
-     nullptr, 0x240, 0, 0},
+    {"ImageNameThatLeavesTheFolder",
+     [](CDataImage& image) { image.File("..\\..\\up.dat", "abc", 2); }, nullptr, 0x240, 0, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Failures, RecoverFailureTest, ::testing::ValuesIn(kFailures),
                          ovtest::CaseName());
