@@ -440,15 +440,3 @@ bool CMapCharge::_UpDatePCLinkFile(const CDownloadListData& record, int topic_no
   OV_LOG(kLogInfo, "CMapCharge::_UpDatePCLinkFile - End(%d)", result ? 1 : 0);
   return result;
 }
-
-void CMapCharge::ReplaceProgressDLFileSize(uint64_t old_size, uint64_t new_size) {
-  OV_LOG(kLogInfo, "CMapCharge::ReplaceProgressDLFileSize - OLD:TotalSize = %lld ",
-         static_cast<long long>(_download_total));
-  if (_download_total > old_size) {
-    _download_total = _download_total - old_size + new_size;
-  } else {
-    _download_total = new_size;
-  }
-  OV_LOG(kLogInfo, "CMapCharge::ReplaceProgressDLFileSize - NEW:TotalSize = %lld",
-         static_cast<long long>(_download_total));
-}

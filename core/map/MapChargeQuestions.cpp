@@ -9,6 +9,7 @@
 #include "Log.h"
 #include "StringUtil.h"
 #include "map/MapCharge.h"
+#include "map/MapChargeProgress.h"
 
 namespace {
 
@@ -40,7 +41,15 @@ void CMapCharge::SetQuestionEventTag(const std::string& tag) { QuestionEventTag(
 
 void CMapCharge::_InitRun() {
   _map_update = false;
-  _parameters.clear();
+  _download_parameters.clear();
+  TransmitCardSteps steps;
+  steps.check_volume = [this](bool whole, const CDownloadListData& record) {
+    return _ChkSDVolume(whole ? kVolumeWhole : kVolumeSingle, record);
+  };
+  steps.update_link = [this](const CDownloadListData& record, int topic_no) {
+    return _UpDatePCLinkFile(record, topic_no);
+  };
+  SetTransmitCardSteps(std::move(steps));
   for (int q = kQuestionCardClear; q <= kQuestionProbe; ++q) {
     for (int answer = 0; answer < 2; ++answer) {
       const std::string name = QuestionEventName(static_cast<Question>(q), answer == 0);
@@ -49,33 +58,27 @@ void CMapCharge::_InitRun() {
   }
   const struct {
     core::CBlockShareMem* block;
-    const char* name;
-  } blocks[] = {{&_dl_block, core::kMapChargeDLProgress}, {&_tr_block, core::kMapChargeTRProgress}};
+    uint32_t phase;
+  } blocks[] = {{&_dl_block, kMapProgressDownload}, {&_tr_block, kMapProgressTransfer}};
   for (const auto& b : blocks) {
     // A main program that still holds the block from an earlier run keeps
     // it alive; the run takes it as it stands rather than going without.
-    const DWORD error = b.block->Open(b.name, true, core::kMapChargeProgressSize, true);
+    const std::string name = MapProgressBlockName(b.phase);
+    const DWORD error = b.block->Open(name.c_str(), true, core::kMapChargeProgressSize, true);
     if (error != 0) {
-      OV_LOG(kLogError, "共有メモリ作成失敗(%s) ERR:0x%08X", b.name, static_cast<unsigned>(error));
+      OV_LOG(kLogError, "共有メモリ作成失敗(%s) ERR:0x%08X", name.c_str(),
+             static_cast<unsigned>(error));
     }
   }
 }
 
 void CMapCharge::_PostToCore(const char* message, WPARAM wparam, LPARAM lparam) const {
-  const HWND target = GetTargetWindow();
-  if (target) PostMessageA(target, RegisterOvMessage(message), wparam, lparam);
+  PostMapChargeMessage(GetTargetWindow(), message, wparam, lparam);
 }
 
-void CMapCharge::_ResetProgressBlock(core::CBlockShareMem& block, uint32_t phase, uint32_t speed,
-                                     uint64_t total) {
-  auto* words = static_cast<uint32_t*>(block.GetView());
-  if (!words || !block.GetMutex()) return;
-  const uint32_t values[8] = {
-      phase, speed, 0, 0, 0, 0, static_cast<uint32_t>(total), static_cast<uint32_t>(total >> 32)};
-  const DWORD waited = WaitForSingleObject(block.GetMutex(), INFINITE);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return;
-  for (int i = 0; i < 8; ++i) words[i] = values[i];
-  ReleaseMutex(block.GetMutex());
+void CMapCharge::_ResetProgressBlock(uint32_t phase, uint32_t speed, uint64_t total) {
+  CMapProgressWriter block(phase);
+  block.Write(MapProgressWords::Make(phase, speed, 0, 0, total));
 }
 
 CMapCharge::Answer CMapCharge::_Ask(Question question, const char* message, WPARAM wparam,
@@ -194,13 +197,13 @@ bool CMapCharge::_CreateDownloadParam(bool include_marked) {
                                         record.detail, record.version.c_str())) {
       OV_LOG(kLogError, "CMapCharge::_CreateDownloadParam - ダウンロード要求パラメータ作成失敗");
       // Both lists go: a download list without its parameters must not run.
-      _parameters.clear();
+      _download_parameters.clear();
       _download_list.Clear();
       _error_code = kCodeNoParameters;
       result = false;
       break;
     }
-    _parameters.push_back(parameters);
+    _download_parameters.push_back(parameters);
     _download_list.Append(record);
   }
   _chosen_list.Clear();

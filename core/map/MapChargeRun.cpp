@@ -1,10 +1,11 @@
 // One run of the map charge, from the card scan to the transfer, with the
-// phases, percentages and the single result it reports. Runs on the
-// charge's worker; see MapCharge.h.
+// phases, percentages and the single result it reports, and the size a
+// data set needs on the card. Runs on the charge's worker; see MapCharge.h.
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "Log.h"
 #include "map/MapCharge.h"
+#include "map/RecoverFile.h"
 
 namespace {
 
@@ -25,6 +26,20 @@ void CMapCharge::_PhasePause() const {
   }
 }
 
+uint32_t CMapCharge::_TransferSizeOf(const CDownloadListData& record, uint64_t* size) {
+  if (_transfer_size) return _transfer_size(record, size);
+  CRecoverFile recover(GetAbortEvent());
+  recover.SetDataFolder(_GetDataFolder());
+  recover.SetMapCharge(this);
+  recover.SetAbortTest([this] { return IsAbortSet(); });
+  *size = 0;
+  const uint32_t code =
+      recover.CheckFile(size, record.version, _GetDataFolder(), GetDriveLetter(), record.data_kind,
+                        record.detail, CRecoverFile::kCheckSize, 1);
+  if (code != 0) _error_detail = recover.GetLastSystemError();
+  return code;
+}
+
 uint32_t CMapCharge::_EndFailedRun(uint32_t phase_to_end) {
   if (_error_code == 0) _error_code = kCodeUnexplained;
   _NotifyError(_error_code, _error_detail);
@@ -41,7 +56,7 @@ uint32_t CMapCharge::_Proc() {
   _ScanSDCard();
   _PostToCore(kMsgMapProgressEnd, kPhaseCardScan, 0);
 
-  _ResetProgressBlock(_dl_block, kPhaseDownload, 0, 0);
+  _ResetProgressBlock(kPhaseDownload, 0, 0);
   _PostToCore(kMsgMapProgressStart, kPhaseDownload, 0);
   _NotifyProgress(0);
   _DeleteReflectedData(_config.GetDataAutoDelete());
@@ -96,7 +111,7 @@ uint32_t CMapCharge::_ProcDownloadAndTransfer() {
   }
 
   _NotifyProgress(10);
-  _ResetProgressBlock(_dl_block, kPhaseDownload, _line_speed / 8, _download_total);
+  _ResetProgressBlock(kPhaseDownload, _line_speed / 8, _download_total);
   _PostToCore(kMsgMapProgressStart, kPhaseDownload, 0);
   const bool downloaded = _StartDownloadData();
   const uint32_t download_code = _error_code;
@@ -119,7 +134,7 @@ uint32_t CMapCharge::_ProcDownloadAndTransfer() {
   }
 
   _NotifyProgress(55);
-  _ResetProgressBlock(_tr_block, kPhaseTransfer, 0, 0);
+  _ResetProgressBlock(kPhaseTransfer, 0, 0);
   _PostToCore(kMsgMapProgressStart, kPhaseTransfer, 0);
   if (!_StartTransmit()) {
     OV_LOG(kLogError, "CMapCharge::_Proc - データ転送失敗");

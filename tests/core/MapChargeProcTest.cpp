@@ -14,6 +14,8 @@
 #include "Folders.h"
 #include "MapChargeRunSupport.h"
 #include "MapChargeTestSupport.h"
+#include "MapDataTestSupport.h"
+#include "OstrovelleLite/PcLinkFile.h"
 #include "TestSupport.h"
 #include "map/MapCharge.h"
 
@@ -38,9 +40,34 @@ class MapChargeProcTest : public CMapChargeFixture {
   void SetUp() override {
     CMapChargeFixture::SetUp();
     if (IsSkipped()) return;
+    ASSERT_TRUE(maptest::DefaultCard().WriteCard(card.Letter(), true));
     charge.SetTargetWindow(window.Get());
     charge.SetStore(&store);
     maptest::SaveSpeedOfLine("5000000");
+    // A card big enough for map data, whatever the disk under the test card.
+    maptest::SetCardSpace({true, 8000000000ull, 1000000000ull});
+    charge.SetDiskSpaceSource(&maptest::TestDiskSpace);
+  }
+  // The data sets of kProgramOnly and kMapUpdate, served by the stand-in.
+  void ServeDataSets() {
+    ASSERT_TRUE(mapdata::Serve(standin, "/mapdata/05/00/2.000002/DATA.CNF", ProgramImage()));
+    ASSERT_TRUE(mapdata::Serve(standin, "/mapdata/00/00/1.000004/DATA.CNF", MapImage()));
+  }
+  static mapdata::CDataImage ProgramImage() {
+    return mapdata::CDataImage("PC\\PROGRAM\\").File("APP.BIN", mapdata::Pattern(10000), 4096);
+  }
+  static mapdata::CDataImage MapImage() {
+    return mapdata::CDataImage("NAVIDATA\\").File("MAP.DAT", mapdata::Pattern(20000), 8192);
+  }
+  // What the card holds afterwards, against the image.
+  bool OnCard(const mapdata::CDataImage& image) const {
+    for (const auto& file : image.CardFiles()) {
+      if (ovtest::ReadFileOrEmpty(card.Path(file.first)) != file.second) return false;
+    }
+    return true;
+  }
+  uint32_t LinkVersion(uint32_t data_id) const {
+    return CPcLinkFile(CPcLinkFile::kLinkFile, card.Letter()).GetVersion(data_id);
   }
   void Serve(const std::string& list) {
     ASSERT_TRUE(standin.Set("/pcapp/DownloadListLiteAPI", "list_hex=" + maptest::Hex(list)));
@@ -111,27 +138,51 @@ TEST_F(MapChargeProcTest, ASlowLineEndsWithItsCodeAndAFailureRecord) {
 
 TEST_F(MapChargeProcTest, UnmarkedRecordsNeedNoQuestion) {
   Serve(kProgramOnly);
+  ServeDataSets();
   ASSERT_TRUE(Run());
   EXPECT_EQ(Result(), Word(0));
   EXPECT_EQ(window.Count(coretest::Msg(kMsgMapLicense)), 0u);
-  EXPECT_EQ(Values(kMsgNotifyProgress), (std::vector<WPARAM>{0, 0, 3, 5, 8, 10, 55, 100}));
-  EXPECT_EQ(Phases(), (std::vector<int>{3, -3, 1, 1, -1, 2, -2}));
+  const std::vector<WPARAM> percents = Values(kMsgNotifyProgress);
+  ASSERT_GE(percents.size(), 8u);
+  EXPECT_EQ(std::vector<WPARAM>(percents.begin(), percents.begin() + 6),
+            (std::vector<WPARAM>{0, 0, 3, 5, 8, 10}));
+  EXPECT_EQ(percents.back(), 100u);
+  const std::vector<int> phases = Phases();
+  EXPECT_EQ(std::vector<int>(phases.begin(), phases.begin() + 5),
+            (std::vector<int>{3, -3, 1, 1, -1}));
+  EXPECT_EQ(phases.back(), -2);
   EXPECT_EQ(window.Count(coretest::Msg(kMsgRequestAbort)), 0u);
+  EXPECT_TRUE(OnCard(ProgramImage()));
+  EXPECT_EQ(LinkVersion(0x10000001), 0x02000002u);
+  // The history holds the data set that reached the card.
+  ASSERT_EQ(store.card_history.size(), 1u);
+  EXPECT_EQ(store.card_history[0].stage, 2u);
+  EXPECT_EQ(store.card_history[0].id, 0x10000001u);
 }
 
 TEST_F(MapChargeProcTest, AConfirmedMapUpdateDropsTheStaleReservations) {
   Serve(kMapUpdate);
+  ServeDataSets();
   ASSERT_TRUE(Run({Yes(kDownload)}));
   EXPECT_EQ(Result(), Word(0));
   EXPECT_EQ(Values(kMsgMapLicense), (std::vector<WPARAM>{3}));
   EXPECT_EQ(Details(kMsgRequestAbort), (std::vector<LPARAM>{4, 8, 16}));
+  EXPECT_TRUE(OnCard(MapImage()));
+  EXPECT_EQ(LinkVersion(0x30010001), 0x01000004u);
+  // With a map update, records of other kinds come only with an order
+  // value; the program has none.
+  EXPECT_FALSE(OnCard(ProgramImage()));
 }
 
 TEST_F(MapChargeProcTest, DecliningTheUpdateKeepsTheReservations) {
   Serve(kMapUpdate);
+  ServeDataSets();
   ASSERT_TRUE(Run({No(kDownload)}));
   EXPECT_EQ(Result(), Word(0));
   EXPECT_EQ(window.Count(coretest::Msg(kMsgRequestAbort)), 0u);
+  EXPECT_TRUE(OnCard(ProgramImage()));
+  EXPECT_FALSE(OnCard(MapImage()));
+  EXPECT_EQ(LinkVersion(0x30010001), 0x01000003u);
 }
 
 TEST_F(MapChargeProcTest, DecliningTheProbeQuestionEndsWithoutARecord) {

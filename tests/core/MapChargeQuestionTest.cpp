@@ -57,7 +57,7 @@ class MapChargeQuestionTest : public CMapChargeFixture {
   void PutProbeData() { Put("PROBE\\trip1\\ProbeData.dat"); }
   std::vector<int> Kinds() {
     std::vector<int> kinds;
-    for (const CDownloadListData& r : charge.GetDownloadList().GetRecords()) {
+    for (const CDownloadListData& r : charge.GetDownloadPlan().GetRecords()) {
       kinds.push_back(r.data_kind);
     }
     return kinds;
@@ -113,12 +113,12 @@ TEST_F(MapChargeQuestionTest, YesTakesEveryRecordWithTheEstimatePosted) {
 
 TEST_F(MapChargeQuestionTest, NoTakesTheUnmarkedRecordsAndDropsTheUpdate) {
   Analyse(kUpdateList);
-  charge.SetMapUpdate(true);
+  charge.SetMapUpdateFlag(true);
   bool result = false;
   ASSERT_TRUE(
       maptest::RunAnswering(window, [&] { result = charge._NotifyDownload(); }, {No(kDownload)}));
   EXPECT_TRUE(result);
-  EXPECT_FALSE(charge.IsMapUpdate());
+  EXPECT_FALSE(charge.GetMapUpdateFlag());
   EXPECT_EQ(Kinds(), (std::vector<int>{5}));
   EXPECT_EQ(charge.GetDownloadParameters().size(), 1u);
 }
@@ -160,7 +160,7 @@ TEST_P(MapChargeProbeAnswerTest, UnsentProbeDataAsksOnceMore) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].wparam, 0u);
   EXPECT_EQ(asked[0].lparam, 0);
-  EXPECT_EQ(charge.GetDownloadList().GetCount(), c.records);
+  EXPECT_EQ(charge.GetDownloadPlan().GetCount(), c.records);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MapChargeProbeAnswerTest,

@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
+#include "map/MapChargeProgress.h"
 
 namespace maptest {
 namespace {
@@ -57,6 +58,7 @@ void CMapChargeFixture::SetUp() {
   // Charges of other test processes must not share this one's abort event.
   chargetest::SetAbortEventTag(standin.Namespace());
   CMapCharge::SetQuestionEventTag(standin.Namespace());
+  mapprogresstest::SetBlockNameTag(standin.Namespace());
   charge.SetPhasePause(0);
   WriteCard(card.Letter(), DefaultCard());
   SetClockStep(0);
