@@ -9,6 +9,7 @@
 
 #include "ChargeKind.h"
 #include "CoreMessages.h"
+#include "CoreProcessSupport.h"
 #include "Handle.h"
 #include "InfoTestSupport.h"
 #include "StringUtil.h"
@@ -20,41 +21,16 @@ using coretest::PumpUntil;
 
 constexpr DWORD kTimeoutMs = 60000;
 
-HWND FindCore() { return FindWindowA(kCoreWindowClass, kCoreWindowTitle); }
+using coretest::FindCore;
 
 class InfoChargeCoreTest : public infotest::CInfoChargeTest {
  protected:
   void SetUp() override {
     infotest::CInfoChargeTest::SetUp();
-    _lock.Reset(CreateMutexA(nullptr, FALSE, "OvTestCoreProcessLock"));
-    ASSERT_TRUE(_lock);
-    const DWORD wait = WaitForSingleObject(_lock.Get(), 600000);
-    ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
-    _locked = true;
-    ASSERT_EQ(nullptr, FindCore());
-  }
-  void TearDown() override {
-    if (_core && WaitForSingleObject(_core.Get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(_core.Get(), 1);
-      WaitForSingleObject(_core.Get(), kTimeoutMs);
-    }
-    if (_locked) ReleaseMutex(_lock.Get());
+    ASSERT_TRUE(_lock.IsHeld());
   }
 
-  void StartCore(const char* kinds) {
-    std::string relative = OV_CORE_EXE_RELATIVE;
-    ReplaceAll(relative, "/", "\\");
-    std::string line = FormatString(
-        "\"%s%s\" /d %c /w %08X /p %s", ovtest::ExecutableFolder().c_str(), relative.c_str(),
-        card.Letter(), static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window.Get())), kinds);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(
-        CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    _core.Reset(pi.hProcess);
-  }
+  void StartCore(const char* kinds) { ASSERT_TRUE(_core.Start(card.Letter(), window.Get(), kinds)); }
   bool WaitForWords(const std::vector<WPARAM>& words) {
     return PumpUntil(
         [&] {
@@ -69,17 +45,11 @@ class InfoChargeCoreTest : public infotest::CInfoChargeTest {
         kTimeoutMs);
   }
   // Asks the core to end and waits for it.
-  bool EndCore() {
-    const HWND core = FindCore();
-    if (!core || !PostMessageA(core, Msg(kMsgRequestEnd), 0, 0)) return false;
-    return PumpUntil([&] { return WaitForSingleObject(_core.Get(), 0) == WAIT_OBJECT_0; },
-                     kTimeoutMs);
-  }
+  bool EndCore() { return _core.End(kTimeoutMs); }
 
  private:
-  CHandle _lock;
-  bool _locked = false;
-  CHandle _core;
+  coretest::CCoreProcessLock _lock;
+  coretest::CCoreProcess _core;
 };
 
 TEST_F(InfoChargeCoreTest, CoreRunsBothChargesOnTheCardAndEndsWhenAsked) {

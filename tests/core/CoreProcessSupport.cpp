@@ -1,0 +1,84 @@
+// The core as a process in a test; see CoreProcessSupport.h.
+#include "CoreProcessSupport.h"
+
+#include "CoreMessages.h"
+#include "CoreTestSupport.h"
+#include "StringUtil.h"
+#include "TestSupport.h"
+
+namespace coretest {
+
+namespace {
+
+constexpr DWORD kLockWaitMs = 600000;
+constexpr DWORD kEndWaitMs = 30000;
+
+void EndStrayCore() {
+  const HWND stray = FindCore();
+  if (!stray) return;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(stray, &pid);
+  CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+  if (!process) return;
+  TerminateProcess(process.Get(), 1);
+  WaitForSingleObject(process.Get(), kEndWaitMs);
+}
+
+}  // namespace
+
+HWND FindCore() { return FindWindowA(kCoreWindowClass, kCoreWindowTitle); }
+
+CCoreProcessLock::CCoreProcessLock()
+    : _lock(CreateMutexA(nullptr, FALSE, "OvTestCoreProcessLock")) {
+  if (!_lock) return;
+  const DWORD wait = WaitForSingleObject(_lock.Get(), kLockWaitMs);
+  _held = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  if (_held) EndStrayCore();
+}
+
+CCoreProcessLock::~CCoreProcessLock() {
+  if (!_held) return;
+  EndStrayCore();
+  ReleaseMutex(_lock.Get());
+}
+
+bool CCoreProcess::Start(char drive, HWND notify, const char* kinds) {
+  Kill();
+  std::string relative = OV_CORE_EXE_RELATIVE;
+  ReplaceAll(relative, "/", "\\");
+  std::string line = FormatString("\"%s%s\" /d %c /w %08X /p %s",
+                                  ovtest::ExecutableFolder().c_str(), relative.c_str(), drive,
+                                  static_cast<unsigned>(reinterpret_cast<UINT_PTR>(notify)), kinds);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  _process.Reset(process.hProcess);
+  return true;
+}
+
+bool CCoreProcess::IsRunning() const {
+  return _process && WaitForSingleObject(_process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool CCoreProcess::WaitExit(DWORD limit_ms) const {
+  return PumpUntil([this] { return !IsRunning(); }, limit_ms);
+}
+
+bool CCoreProcess::End(DWORD limit_ms) const {
+  const HWND core = FindCore();
+  if (!core || !PostMessageA(core, Msg(kMsgRequestEnd), 0, 0)) return false;
+  return WaitExit(limit_ms);
+}
+
+void CCoreProcess::Kill() {
+  if (!IsRunning()) return;
+  TerminateProcess(_process.Get(), 1);
+  WaitForSingleObject(_process.Get(), kEndWaitMs);
+}
+
+}  // namespace coretest

@@ -1,0 +1,57 @@
+// Running the product's core (Ostrovelle_Core.exe) as a real process in a
+// test: the lock that lets one test process at a time run a core in the
+// Wine session, and one started core that the test can end, kill or wait
+// for. The core inherits this process's environment (data root, card,
+// connection file).
+#pragma once
+
+#include <string>
+
+#include "Handle.h"
+#include "OvWindows.h"
+
+namespace coretest {
+
+// The running core's window, found as the programs find it.
+HWND FindCore();
+
+// Held for the life of the object; a core left by a failed test is ended
+// when the lock is taken.
+class CCoreProcessLock final {
+ public:
+  CCoreProcessLock();
+  ~CCoreProcessLock();
+  CCoreProcessLock(const CCoreProcessLock&) = delete;
+  CCoreProcessLock& operator=(const CCoreProcessLock&) = delete;
+
+  bool IsHeld() const { return _held; }
+
+ private:
+  CHandle _lock;
+  bool _held = false;
+};
+
+// One core started for a drive, a notify window and charge kinds; killed at
+// the end when it still runs.
+class CCoreProcess final {
+ public:
+  CCoreProcess() = default;
+  ~CCoreProcess() { Kill(); }
+  CCoreProcess(const CCoreProcess&) = delete;
+  CCoreProcess& operator=(const CCoreProcess&) = delete;
+
+  bool Start(char drive, HWND notify, const char* kinds);
+  bool IsRunning() const;
+  // Pumps this thread's messages until the core has ended; false after the
+  // limit.
+  bool WaitExit(DWORD limit_ms) const;
+  // Asks the core to end (OVEVRequestEnd) and waits for it.
+  bool End(DWORD limit_ms) const;
+  // Ends the process at once, as a crash or a power cut would.
+  void Kill();
+
+ private:
+  CHandle _process;
+};
+
+}  // namespace coretest
