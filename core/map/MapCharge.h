@@ -11,14 +11,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Charge.h"
+#include "CoreConnectionParameterData.h"
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
 
+class CRecoverFile;
 class CWinFileSystemLib;
 class CWinHttpWrapper;
 
@@ -126,6 +129,68 @@ class CMapCharge : public CCharge {
   // The card's version of a record's kind; false for a kind without one.
   bool _CardVersionOfKind(uint8_t kind, uint32_t* version);
 
+  // ---- Download, progress blocks and transfer to the card ----
+  // (MapChargeDownload.cpp, MapChargeTransmit.cpp; the workers are
+  // CDownloadDataFromList and CRecoverFile.)
+ public:
+  // What the transfer needs from the card maintenance: whether the card has
+  // room for the whole transfer (whole, given the first record) or for one
+  // record, and the link-file update after a copied record (topic_no: the
+  // kind-4 records met so far, this one included). Both leave the error code
+  // when they answer false. Until the run sets them a transfer fails: a
+  // copied data set must never miss its link-file record.
+  struct TransmitCardSteps {
+    std::function<bool(bool whole, const CDownloadListData& record)> check_volume;
+    std::function<bool(const CDownloadListData& record, int topic_no)> update_link;
+  };
+
+  // Downloads the planned records with the retry settings; true on
+  // success, false with the error code set.
+  bool _StartDownloadData();
+  // Rebuilds and copies the downloaded records to the card; true when
+  // every record was copied or already lay on the card.
+  bool _StartTransmit();
+  // The download total with a data set's listed size replaced by the size
+  // its configuration image gives.
+  void ReplaceProgressDLFileSize(uint64_t old_size, uint64_t new_size);
+
+  void SetTransmitCardSteps(TransmitCardSteps steps) { _card_steps = std::move(steps); }
+  // The records to download, in order, with their request parameters.
+  void SetDownloadPlan(const CDownloadList& records,
+                       const std::vector<core::ConnectionParameterData>& parameters);
+  const CDownloadList& GetDownloadPlan() const { return _download_list; }
+  const std::vector<core::ConnectionParameterData>& GetDownloadParameters() const {
+    return _download_parameters;
+  }
+  bool GetMapUpdateFlag() const { return _map_update; }
+  void SetMapUpdateFlag(bool on) { _map_update = on; }
+  void SetDownloadTotal(uint64_t total) { _download_total = total; }
+  uint64_t GetTransferTotal() const { return _transfer_total; }
+
+  // The charge's abort event; a test that runs a step without a worker
+  // gives one of its own (not owned).
+  HANDLE GetAbortEvent() const { return _test_abort ? _test_abort : _GetAbortEvent(); }
+  bool IsAbortSet() const;
+  void SetAbortEventForTest(HANDLE event) { _test_abort = event; }
+  DWORD Tick() const { return _tick(); }
+
+ private:
+  // The sizes of the records to copy into the transfer total; false with
+  // the error code set.
+  bool _SumTransferSizes(CRecoverFile& recover);
+  // One record of the transfer loop; false ends the loop with *result.
+  bool _TransmitRecord(CRecoverFile& recover, const CDownloadListData& record, int topic_no,
+                       bool first, bool* result);
+  bool _TransmitDLLSTAfter(const CDownloadListData& record, bool* result);
+  void _PostTransferPercentage(const CRecoverFile& recover);
+
+  bool _map_update = false;
+  std::vector<core::ConnectionParameterData> _download_parameters;
+  TransmitCardSteps _card_steps;
+  HANDLE _test_abort = nullptr;  // not owned
+  // ---- end of download, progress blocks and transfer ----
+
+ private:
   core::COstrovelleConfig _config;
   std::string _device_no;
   uint32_t _ccid_head = 0;

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr unsigned kReadBuffer = 1 << 20;
+
 constexpr DWORD kChunk = 16 * 1024 * 1024;
 
 bool IsExistingFile(const std::string& path) {
@@ -162,6 +164,9 @@ bool CGZipIF::UnGZipFileEx(const std::string& source, const std::string& target)
            static_cast<unsigned>(_last_error));
     return false;
   }
+  // zlib reads 8 KiB at a time unless told otherwise; each read is a trip
+  // through the platform, which costs the unpacking of large data sets.
+  gzbuffer(stream, kReadBuffer);
   CFileHandle file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {

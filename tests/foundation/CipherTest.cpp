@@ -147,6 +147,28 @@ TEST(NPCrcCalc, SplitUpdatesEqualOneUpdate) {
   }
 }
 
+// The CRC a bit at a time, as the polynomial defines it.
+uint16_t BitwiseCrc16(const std::string& data) {
+  unsigned r = 0xFFFF;
+  for (const char c : data) {
+    r ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) r = (r & 1) ? (r >> 1) ^ 0x8408 : r >> 1;
+  }
+  return static_cast<uint16_t>(~r);
+}
+
+TEST(NPCrcCalc, EveryLengthAndStartAgreesWithTheBitwiseSum) {
+  std::string data;
+  for (int i = 0; i < 64; ++i) data += static_cast<char>(i * 151 + 13);
+  for (size_t start = 0; start < 8; ++start) {
+    for (size_t length = 0; start + length <= data.size(); ++length) {
+      const std::string part = data.substr(start, length);
+      EXPECT_EQ(BitwiseCrc16(part), NPCrcCalc::Of(data.data() + start, length))
+          << "start " << start << " length " << length;
+    }
+  }
+}
+
 TEST(NPCrcCalc, DataFollowedByItsLittleEndianCrcLeavesTheResidue) {
   std::string data = "any frame at all";
   const uint16_t crc = NPCrcCalc::Of(data.data(), data.size());

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Rebuilds a downloaded data set and copies it onto a card folder through the
+# map charge's transfer (under Wine), and does the same with a reference
+# shell pipeline on the same pieces into the same card folder (cat the
+# pieces, gzip -d, cp, cmp), round after round; prints the ratio of the best
+# times, where the transfer's time goes, and the CRC-16's throughput beside
+# zlib's crc32 on one buffer.
+# Usage: bench/transfer_bench.sh [megabytes=300] [rounds=3]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/../tools/setup"
+source "$here/../tools/lib.sh"
+
+megabytes=${1:-300}
+rounds=${2:-3}
+letter=l
+
+ov_build_both
+ov_prepare_prefix
+trap ov_stop_all EXIT
+trap 'exit 130' INT TERM
+ov_start_wine
+
+bench="$WINE64 $OV_BUILD/x86_64/bench/OvTransferBench.exe"
+work="$OV_BUILD/bench-transfer"
+data="$work/data"
+card="$(ov_card_folder "$letter")"
+rm -rf "$work"
+mkdir -p "$data" "$work/temp"
+echo "preparing a data set of $megabytes MB"
+$bench prepare "$(winepath_of "$data")" "$megabytes" </dev/null | tr -d '\r' >"$work/manifest.txt"
+
+# The reference: each file's pieces joined (and unpacked), copied to the
+# card and compared there.
+reference() {
+  local mode name pieces target
+  mkdir -p "$card/BENCH"
+  while read -r mode name pieces; do
+    target="$work/temp/$name"
+    (cd "$data" && if [ "$mode" = gzip ]; then cat $pieces | gzip -dc; else cat $pieces; fi) >"$target"
+    cp "$target" "$card/BENCH/$name"
+    cmp -s "$target" "$card/BENCH/$name"
+    rm -f "$target"
+  done <"$work/manifest.txt"
+}
+
+now_ms() { date +%s%3N; }
+
+: >"$work/times.txt"
+for _ in $(seq 1 "$rounds"); do
+  rm -rf "$card/BENCH"
+  $bench run "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >>"$work/times.txt"
+  rm -rf "$card/BENCH"
+  start=$(now_ms)
+  reference
+  echo "reference $(( $(now_ms) - start ))" >>"$work/times.txt"
+done
+rm -rf "$card/BENCH"
+$bench phases "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >"$work/phases.txt"
+rm -rf "$card/BENCH"
+$bench crc 64 </dev/null | tr -d '\r' >"$work/crc.txt"
+
+awk -v mb="$megabytes" '
+  { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
+  END {
+    printf "rebuild and transfer of a %d MB data set onto a card folder, best of each:\n", mb
+    printf "  transfer %.0f ms, reference pipeline %.0f ms\n", best["ours"], best["reference"]
+    printf "  transfer / reference: %.3f (aim: at most 1.50)\n", best["ours"] / best["reference"]
+  }' "$work/times.txt"
+awk '{ total += $NF; step[NR] = $0 }
+  END {
+    printf "where the transfer goes (steps one by one, %.0f ms):\n", total
+    for (i = 1; i <= NR; i++) {
+      n = split(step[i], f, " "); name = f[2]; for (j = 3; j < n; j++) name = name " " f[j]
+      printf "  %-26s %8.0f ms  %5.1f%%\n", name, f[n], 100 * f[n] / total
+    }
+  }' "$work/phases.txt"
+awk '{ speed[$1] = $2 }
+  END { printf "CRC-16 %.0f MB/s, zlib crc32 %.0f MB/s (crc32 / CRC-16: %.1f)\n",
+        speed["crc16"], speed["crc32"], speed["crc32"] / speed["crc16"] }' "$work/crc.txt"
