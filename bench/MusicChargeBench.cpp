@@ -1,8 +1,9 @@
 // The music charge against a plain copy: generates a PC music folder of
 // many tagged MP3 files (once; kept for later runs), reads their tags on
 // their own, then runs one random music charge that fills the card, and
-// prints the times. bench/music_bench.sh runs it, takes the copying phase's
-// time from the log and copies the same files with cp for the comparison.
+// prints the times, beside the platform's plain copy of the same files.
+// bench/music_bench.sh runs it, takes the copying phase's time from the log
+// and copies the same files with cp for the comparison.
 //
 // Usage: OvMusicChargeBench.exe work_folder card_letter [files] [bytes]
 #include "ChargeKind.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +64,34 @@ bool MakePcFolder(const std::wstring& pc, int files, int bytes) {
     if (!musictest::WriteFileW(path, song) || !Extend(path, bytes)) return false;
   }
   return musictest::WriteFileW(marker, "");
+}
+
+// The platform's plain copy of the files the charge put on the card, from
+// the same PC files to a folder beside the card's music folder: what any
+// Win32 copy costs here. Answers the seconds, or -1.
+double PlainCopySeconds(const std::wstring& pc, const std::wstring& sd, const std::wstring& plain) {
+  CreateDirectoryW(plain.c_str(), nullptr);
+  std::vector<std::wstring> chosen;
+  WIN32_FIND_DATAW folder = {};
+  CFindHandle folders(FindFirstFileW((sd + L"\\*").c_str(), &folder));
+  if (!folders) return -1;
+  do {
+    if (!(folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folder.cFileName[0] == L'.') continue;
+    WIN32_FIND_DATAW file = {};
+    CFindHandle files(FindFirstFileW((sd + L"\\" + folder.cFileName + L"\\*.mp3").c_str(), &file));
+    if (!files) continue;
+    do {
+      chosen.push_back(std::wstring(folder.cFileName) + L"\\" + file.cFileName);
+    } while (FindNextFileW(files.Get(), &file));
+    CreateDirectoryW((plain + L"\\" + folder.cFileName).c_str(), nullptr);
+  } while (FindNextFileW(folders.Get(), &folder));
+  const LARGE_INTEGER start = Now();
+  for (const std::wstring& relative : chosen) {
+    if (!CopyFileW((pc + L"\\" + relative).c_str(), (plain + L"\\" + relative).c_str(), FALSE)) {
+      return -1;
+    }
+  }
+  return Seconds(start, Now());
 }
 
 bool WriteSettings(const std::wstring& pc) {
@@ -118,6 +148,8 @@ int main(int argc, char** argv) {
   const uint32_t result = charge._Proc();
   const double run = Seconds(run_start, Now());
   const int copied = libmusic::CMusicFileLib(pc, sd).FindMusicFilesEx(sd.c_str(), nullptr);
+  const double plain =
+      PlainCopySeconds(pc, sd, std::wstring(1, static_cast<wchar_t>(letter)) + L":\\PLAIN");
 
   std::printf("listed %u\n", static_cast<unsigned>(listed));
   std::printf("copied %d\n", copied);
@@ -125,5 +157,6 @@ int main(int argc, char** argv) {
   std::printf("tags_first_seconds %.3f\n", tags[0]);
   std::printf("tags_seconds %.3f\n", tags[1]);
   std::printf("charge_seconds %.3f\n", run);
+  std::printf("plain_copy_seconds %.3f\n", plain);
   return result == CHARGE_RESULT_SUCCESS ? 0 : 1;
 }

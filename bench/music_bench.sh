@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fills the card E: by one random music charge choosing from generated PC
 # music files (made once under build/bench-music and kept), then copies the
-# same files with cp, and prints the times, their ratio and the time per
+# same files with cp (and, inside the program, with the platform's plain
+# copy under Wine), and prints the times, their ratios and the time per
 # file. The charge's copying phase is timed by its own log lines; tag
 # reading is timed on its own.
 # Usage: bench/music_bench.sh [files=20000] [bytes per file=400000]
@@ -25,6 +26,8 @@ card="$(ov_card_folder e)"
 mkdir -p "$work"
 rm -rf "$work/data" "$work/cp"
 find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
+# Both timed copies start with nothing left to write back from before.
+sync
 
 $WINE64 "$OV_BUILD/x86_64/bench/OvMusicChargeBench.exe" "$(winepath_of "$work")" E \
   "$files" "$bytes" </dev/null | tr -d '\r' >"$work/wine.txt"
@@ -40,6 +43,7 @@ transfer_end=$(phase "◆PCからSDへファイル転送完了")
 # out as the charge writes them.
 (cd "$card/AV/MUSIC" && find . -type f -name '*.mp3' | sort) >"$work/chosen.txt"
 mkdir -p "$work/cp"
+sync
 start=$(date +%s.%N)
 (cd "$work/pc" && xargs -a "$work/chosen.txt" cp --sparse=never --parents -t "$work/cp")
 end=$(date +%s.%N)
@@ -57,5 +61,8 @@ awk -v start="$start" -v end="$end" -v t0="$transfer_start" -v t1="$transfer_end
     printf "charge: %.2f s in all, of which copying %.2f s (%.3f ms per file)\n",
            value["charge_seconds"], copy, 1000 * copy / n
     printf "cp of the same files: %.2f s (%.3f ms per file)\n", cp, 1000 * cp / n
+    printf "plain CopyFileW of the same files under Wine: %.2f s (%.3f ms per file)\n",
+           value["plain_copy_seconds"], 1000 * value["plain_copy_seconds"] / n
     printf "ratio copying / cp: %.2f\n", copy / cp
+    printf "ratio copying / plain CopyFileW: %.2f\n", copy / value["plain_copy_seconds"]
   }' "$work/wine.txt"

@@ -3,13 +3,14 @@
 // count; each stream of the profile is a small stream-config object that
 // also answers as its media properties.
 //
-// Open reads the file on a thread of its own, which holds a reference to
-// the reader (and, through it, to the callback) until it has reported
-// WMT_OPENED, so neither can vanish under it. Close forgets the callback:
+// Open reads the file on a thread of the system's pool, which holds a
+// reference to the reader (and, through it, to the callback) until it has
+// reported WMT_OPENED, so neither can vanish under it. A pooled thread, not
+// one of its own per file: a search reads thousands of files, and every
+// thread made and ended leaves the whole process slower under Wine. Close forgets the callback:
 // an open still under way then reports nothing.
 #include "media/WMRuntime.h"
 
-#include "Handle.h"
 #include "media/ComRef.h"
 #include "media/MediaFile.h"
 
@@ -149,9 +150,8 @@ class CWMReader final : public IWMReader,
     _callback = CComRef<IWMReaderCallback>::Share(callback);
     _context = context;
     _description = CMediaDescription();
-    AddRef();  // the thread's reference
-    _thread.Reset(CreateThread(nullptr, 0, &CWMReader::OpenThread, this, 0, nullptr));
-    if (!_thread) {
+    AddRef();  // the pooled work's reference
+    if (!QueueUserWorkItem(&CWMReader::OpenWork, this, WT_EXECUTEDEFAULT)) {
       const DWORD error = GetLastError();
       _callback.Reset();
       _refs.Drop(this);  // never the last one: the caller holds its own
@@ -291,7 +291,7 @@ class CWMReader final : public IWMReader,
     return all;
   }
 
-  static DWORD WINAPI OpenThread(void* param) {
+  static DWORD WINAPI OpenWork(void* param) {
     CWMReader* self = static_cast<CWMReader*>(param);
     self->ReadAndReport();
     self->Release();
@@ -333,7 +333,6 @@ class CWMReader final : public IWMReader,
   CMediaDescription _description;
   bool _user_clock = false;
   bool _manual_selection = false;
-  CHandle _thread;
 };
 
 OV_COM_CLASSES_END
