@@ -241,35 +241,37 @@ void CMusicCharge::Initialize() {
 }
 
 void CMusicCharge::Finalize(uint32_t code, DWORD system_error) {
+  uint32_t posted = code;
+  LPARAM detail = 0;
+  uint32_t stage = kStageFailed;
+  uint32_t recorded = 0;
   switch (code) {
     case CHARGE_RESULT_SUCCESS:
       CCharge::_NotifyProgress(100);
       _settings.SaveLastAutoCharge(Now());
-      _NotifyError(CHARGE_RESULT_SUCCESS, 0);
-      _SaveHistory(kStageDone, 0, 0, 0, 0);
+      stage = kStageDone;
       break;
     case CHARGE_RESULT_NODATA:
-      _NotifyError(CHARGE_RESULT_NODATA, 0);
-      _SaveHistory(kStageDone, 0, 0, 0, 0);
+      stage = kStageDone;
       break;
     case kCodeAbort:
-      _NotifyError(CHARGE_RESULT_ABORT, 0);
-      _SaveHistory(kStageAborted, 0, 0, 0, 0);
+      posted = CHARGE_RESULT_ABORT;
+      stage = kStageAborted;
       break;
     case kCodeSelectionFailed:
-      _NotifyError(kCodeSelectionFailed, 0);
-      _SaveHistory(kStageFailed, 0, 0, 0, 0);
       break;
     default:
       if (_IsExistSD()) {
-        _NotifyError(kCodeFailed, static_cast<LPARAM>(system_error));
-        _SaveHistory(kStageFailed, kCodeFailed, 0, 0, 0);
+        posted = kCodeFailed;
+        detail = static_cast<LPARAM>(system_error);
       } else {
-        _NotifyError(CHARGE_RESULT_NOSD, 0);
-        _SaveHistory(kStageFailed, CHARGE_RESULT_NOSD, 0, 0, 0);
+        posted = CHARGE_RESULT_NOSD;
       }
+      recorded = posted;
       break;
   }
+  _NotifyError(posted, detail);
+  _SaveHistory(stage, recorded, 0, 0, 0);
   _transfer_list.clear();
   _delete_list.clear();
   _last_progress = 0;
