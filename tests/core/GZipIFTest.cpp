@@ -35,26 +35,6 @@ std::string KnownGzip() {
   return std::string(reinterpret_cast<const char*>(kKnownGzip), sizeof(kKnownGzip));
 }
 
-// Unpacks a whole gzip member with zlib's inflate, apart from the wrapper;
-// answers false on any error or when bytes follow the member.
-bool Inflate(const std::string& packed, std::string* out) {
-  z_stream stream = {};
-  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return false;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
-  stream.avail_in = static_cast<uInt>(packed.size());
-  std::vector<char> buffer(1 << 16);
-  int result = Z_OK;
-  out->clear();
-  while (result == Z_OK) {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
-    stream.avail_out = static_cast<uInt>(buffer.size());
-    result = inflate(&stream, Z_NO_FLUSH);
-    out->append(buffer.data(), buffer.size() - stream.avail_out);
-  }
-  inflateEnd(&stream);
-  return result == Z_STREAM_END && stream.avail_in == 0;
-}
-
 class GZipTest : public ::testing::Test {
  protected:
   CTempDir _dir;
@@ -91,7 +71,7 @@ TEST_P(GZipRoundTripTest, PacksAStandardGzipFileAndUnpacksItAgain) {
   EXPECT_EQ('\x1f', bytes[0]);
   EXPECT_EQ('\x8b', bytes[1]);
   std::string inflated;
-  EXPECT_TRUE(Inflate(bytes, &inflated));
+  EXPECT_TRUE(ovtest::Gunzip(bytes, &inflated));
   EXPECT_TRUE(inflated == data);
   ASSERT_TRUE(gzip.UnGZipFile(packed, unpacked));
   EXPECT_TRUE(ReadFileOrEmpty(unpacked) == data);
@@ -225,7 +205,7 @@ TEST_F(GZipTest, PackingSucceedsWhenTheSourceIsFreedBetweenTries) {
   EXPECT_EQ(std::vector<HANDLE>{abort_event.Get()}, pauses.Events());
   EXPECT_EQ(0u, gzip.LastError());
   std::string inflated;
-  EXPECT_TRUE(Inflate(ReadFileOrEmpty(_dir.File("busy.gz")), &inflated));
+  EXPECT_TRUE(ovtest::Gunzip(ReadFileOrEmpty(_dir.File("busy.gz")), &inflated));
   EXPECT_EQ("payload", inflated);
   EXPECT_EQ(1u, _log.Errors().size());
 }

@@ -43,24 +43,6 @@ std::string Gzip(const std::string& bytes) {
   return out;
 }
 
-bool Gunzip(const std::string& packed, std::string* out) {
-  z_stream stream = {};
-  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return false;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
-  stream.avail_in = static_cast<uInt>(packed.size());
-  std::vector<char> buffer(1 << 16);
-  int result = Z_OK;
-  out->clear();
-  while (result == Z_OK) {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
-    stream.avail_out = static_cast<uInt>(buffer.size());
-    result = inflate(&stream, Z_NO_FLUSH);
-    out->append(buffer.data(), buffer.size() - stream.avail_out);
-  }
-  inflateEnd(&stream);
-  return result == Z_STREAM_END && stream.avail_in == 0;
-}
-
 void EncipherInChunks(std::string& bytes, size_t from, const uint8_t key[8], const uint8_t iv[8]) {
   const size_t chunk = 307200;
   for (size_t offset = from; offset < bytes.size(); offset += chunk) {

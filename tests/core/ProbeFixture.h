@@ -5,6 +5,8 @@
 // test into a folder of its own.
 #pragma once
 
+#include "TestSupport.h"
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -19,8 +21,7 @@ std::string Le64(uint64_t value);
 std::string Field(const std::string& text, size_t size);
 
 std::string Gzip(const std::string& bytes);
-// Unpacks one whole gzip member; false on any damage.
-bool Gunzip(const std::string& packed, std::string* out);
+using ovtest::Gunzip;
 
 // The unit's enciphering: whole 8-byte blocks of each 307200-byte chunk
 // from `from` on, each chunk a CBC chain from `iv`.

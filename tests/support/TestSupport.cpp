@@ -7,6 +7,8 @@
 #include "StringUtil.h"
 
 #include <cstring>
+
+#include <zlib.h>
 #include <utility>
 
 namespace ovtest {
@@ -253,6 +255,24 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
 std::string ReadFileOrEmpty(const std::string& path) {
   std::string bytes;
   return ReadFileBytes(path, &bytes) ? bytes : std::string();
+}
+
+bool Gunzip(const std::string& packed, std::string* out) {
+  z_stream stream = {};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return false;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+  stream.avail_in = static_cast<uInt>(packed.size());
+  std::vector<char> buffer(1 << 16);
+  int result = Z_OK;
+  out->clear();
+  while (result == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+    stream.avail_out = static_cast<uInt>(buffer.size());
+    result = inflate(&stream, Z_NO_FLUSH);
+    out->append(buffer.data(), buffer.size() - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return result == Z_STREAM_END && stream.avail_in == 0;
 }
 
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {

@@ -116,6 +116,10 @@ struct ProcessResult {
   bool finished = false;
   DWORD exit_code = 0;
 };
+// Unpacks one whole gzip member with zlib's inflate, independently of the
+// system's gzip wrapper; false on any error or when bytes follow the member.
+bool Gunzip(const std::string& packed, std::string* out);
+
 // Starts a program and waits up to timeout_ms for it to end.
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms);
 
