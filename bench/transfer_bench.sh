@@ -30,19 +30,10 @@ mkdir -p "$data" "$work/temp"
 echo "preparing a data set of $megabytes MB"
 $bench prepare "$(winepath_of "$data")" "$megabytes" </dev/null | tr -d '\r' >"$work/manifest.txt"
 
+source "$here/reference.sh"
 # The reference: each file's pieces joined (and unpacked), copied to the
 # card and compared there.
-reference() {
-  local mode name pieces target
-  mkdir -p "$card/BENCH"
-  while read -r mode name pieces; do
-    target="$work/temp/$name"
-    (cd "$data" && if [ "$mode" = gzip ]; then cat $pieces | gzip -dc; else cat $pieces; fi) >"$target"
-    cp "$target" "$card/BENCH/$name"
-    cmp -s "$target" "$card/BENCH/$name"
-    rm -f "$target"
-  done <"$work/manifest.txt"
-}
+reference() { reference_transfer "$data" "$work/manifest.txt" "$card" "$work/temp"; }
 
 now_ms() { date +%s%3N; }
 

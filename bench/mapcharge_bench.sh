@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# A whole map charge (list, download from the stand-in, completion notice,
+# rebuild and transfer onto a card folder) under Wine, beside a reference on
+# the same data in the same run: curl fetching every piece, then the shell
+# pipeline of transfer_bench.sh (cat, gzip -d, cp, cmp) into the same card
+# folder. Prints the best times of each and their ratios.
+# Usage: bench/mapcharge_bench.sh [megabytes=300] [rounds=3]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/../tools/setup"
+source "$here/../tools/lib.sh"
+
+megabytes=${1:-300}
+rounds=${2:-3}
+letter=l
+
+ov_build_both
+ov_prepare_prefix
+ov_install_checker
+trap ov_stop_all EXIT
+trap 'exit 130' INT TERM
+ov_start_display
+ov_start_wine
+ov_start_standin
+
+work="$OV_BUILD/bench-mapcharge"
+data="$work/data"
+card="$(ov_card_folder "$letter")"
+rm -rf "$work"
+mkdir -p "$data"
+echo "preparing a data set of $megabytes MB"
+$WINE64 "$OV_BUILD/x86_64/bench/OvTransferBench.exe" prepare "$(winepath_of "$data")" \
+  "$megabytes" </dev/null | tr -d '\r' >"$work/manifest.txt"
+base=$($WINE64 "$OV_BUILD/x86_64/tools/mapdemo/OvMapDemo.exe" serve "$data" \
+  "$(winepath_of "$work/Connection.info")" </dev/null | tr -d '\r' | sed -n 's/^base //p')
+export OV_CONNECTION_INFO="$(winepath_of "$work/Connection.info")"
+
+# A card whose map is older than the data set, and a PC that has nothing yet.
+fresh_card_and_pc() {
+  find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
+  $WINE64 "$OV_BUILD/x86_64/tools/cardmaker/OvCardMaker.exe" "${letter^^}:" \
+    --device DIRU0000000001 --pairing 1 --ccid 00120034 --model 9 --format 01000000 --link \
+    --record 10000001:01000000:2010:0:\\PC\\PROGRAM --record 30020001:02000000:2012:0 \
+    </dev/null >/dev/null
+  rm -rf "$work/root" "$work/download"
+  mkdir -p "$work/root" "$work/download"
+  export OV_DATA_ROOT="$(winepath_of "$work/root")"
+  export OV_DOWNLOAD_FOLDER="$(winepath_of "$work/download")"
+}
+
+# curl: every piece, one after another, as the charge fetches them.
+fetch_reference() {
+  local mode name pieces piece
+  rm -rf "$work/fetched"
+  while read -r mode name pieces; do
+    for piece in $pieces; do
+      mkdir -p "$work/fetched/$(dirname "$piece")"
+      curl -sf -o "$work/fetched/$piece" "$base$piece"
+    done
+  done <"$work/manifest.txt"
+}
+
+source "$here/reference.sh"
+
+now_ms() { date +%s%3N; }
+
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
+: >"$work/times.txt"
+for _ in $(seq 1 "$rounds"); do
+  fresh_card_and_pc
+  $WINE64 "$OV_BUILD/x86_64/tools/mapdemo/OvMapDemo.exe" run "${letter^^}" </dev/null |
+    tr -d '\r' | tee -a "$work/times.txt" | grep -q '^result 0x02000000$' ||
+    { echo "the map charge failed"; exit 1; }
+  fresh_card_and_pc
+  start=$(now_ms)
+  fetch_reference
+  echo "curl $(( $(now_ms) - start ))" >>"$work/times.txt"
+  start=$(now_ms)
+  reference_transfer "$work/fetched" "$work/manifest.txt" "$card" "$work/temp"
+  echo "pipeline $(( $(now_ms) - start ))" >>"$work/times.txt"
+done
+
+awk -v mb="$megabytes" '
+  $1 != "result" { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
+  END {
+    printf "a whole map charge of a %d MB data set from the stand-in onto a card folder, best of each:\n", mb
+    printf "  charge %.0f ms (download %.0f ms, transfer %.0f ms)\n", best["charge"], best["download"], best["transfer"]
+    printf "  reference %.0f ms (curl %.0f ms, pipeline %.0f ms)\n", best["curl"] + best["pipeline"], best["curl"], best["pipeline"]
+    printf "  charge / reference: %.3f; download / curl: %.3f; transfer / pipeline: %.3f\n",
+      best["charge"] / (best["curl"] + best["pipeline"]), best["download"] / best["curl"],
+      best["transfer"] / best["pipeline"]
+  }' "$work/times.txt"
