@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ChargeKind.h"
+#include "CompleteNotifyFile.h"
 #include "CoreMessages.h"
 #include "CoreTestSupport.h"
 #include "Folders.h"
@@ -183,6 +184,48 @@ TEST_F(MapChargeProcTest, DecliningTheUpdateKeepsTheReservations) {
   EXPECT_TRUE(OnCard(ProgramImage()));
   EXPECT_FALSE(OnCard(MapImage()));
   EXPECT_EQ(LinkVersion(0x30010001), 0x01000003u);
+}
+
+TEST_F(MapChargeProcTest, AMapAlreadyOnTheCardIsNoUpdate) {
+  Serve(kMapUpdate);
+  ServeDataSets();
+  ASSERT_TRUE(Run({Yes(kDownload)}));
+  ASSERT_EQ(Result(), Word(0));
+  // The unit has not taken the map over yet: the next run finds it on the
+  // card and on the PC, asks nothing and fetches no piece.
+  window.Clear();
+  const size_t requests = standin.Requests().size();
+  CMapCharge again;
+  again.SetDriveLetter(card.Letter());
+  again.SetTargetWindow(window.Get());
+  again.SetStore(&store);
+  again.SetPhasePause(0);
+  again.SetDiskSpaceSource(&maptest::TestDiskSpace);
+  ASSERT_TRUE(again.Start());
+  ASSERT_TRUE(maptest::PumpAnswering(window, [this] { return Finished(); }, {}));
+  EXPECT_EQ(Result(), Word(0));
+  EXPECT_EQ(window.Count(coretest::Msg(kMsgMapLicense)), 0u);
+  EXPECT_EQ(window.Count(coretest::Msg(kMsgRequestAbort)), 0u);
+  const std::vector<ovtest::StandInRequest> all = standin.Requests();
+  for (size_t i = requests; i < all.size(); ++i) {
+    EXPECT_EQ(all[i].path.find("MAP.DAT."), std::string::npos) << all[i].path;
+  }
+  EXPECT_TRUE(OnCard(MapImage()));
+}
+
+TEST_F(MapChargeProcTest, NoticesTheServerRefusesDoNotEndTheRun) {
+  Serve(kProgramOnly);
+  ServeDataSets();
+  ASSERT_TRUE(standin.Set("/pcapp/ReceiverLiteAPI", "status=500"));
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Result(), Word(0));
+  EXPECT_TRUE(log.Contains("CMapCharge::_Proc - 完了通知失敗"));
+  EXPECT_TRUE(OnCard(ProgramImage()));
+  // Kept for the next run.
+  CCompleteNotifyFile notices;
+  CompleteNotifyMap left;
+  notices.GetDownloadNotifyData(&left);
+  EXPECT_EQ(left.size(), 1u);
 }
 
 TEST_F(MapChargeProcTest, DecliningTheProbeQuestionEndsWithoutARecord) {

@@ -89,7 +89,12 @@ CHeldChecker::CHeldChecker(const std::string& tag)
       _done(CreateEventA(nullptr, TRUE, FALSE, ("OvTestChkdsk_" + tag + "_done").c_str())),
       _environment("OV_CHKDSK_HOLD", "OvTestChkdsk_" + tag) {}
 
-CHeldChecker::~CHeldChecker() { Release(); }
+CHeldChecker::~CHeldChecker() {
+  Release();
+  // A checker still on its way would outlive the events and hold the test's
+  // output open: let it end first.
+  if (WaitStarted(0)) WaitDone(30000);
+}
 
 bool CHeldChecker::WaitStarted(DWORD limit_ms) const {
   return WaitForSingleObject(_started.Get(), limit_ms) == WAIT_OBJECT_0;

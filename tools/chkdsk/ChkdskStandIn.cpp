@@ -2,7 +2,7 @@
 // It checks nothing; the environment it inherits steers it:
 //   OV_CHKDSK_LOG   a file to which it appends its command line and its
 //                   current folder, one line: "<command line>|<folder>"
-//   OV_CHKDSK_HOLD  the name of an event it waits for (up to ten minutes)
+//   OV_CHKDSK_HOLD  the name of an event it waits for (up to two minutes)
 //                   before it ends, to stand for a slow check; it sets the
 //                   events of that name with "_started" and "_done"
 //                   appended when it starts and when it ends
@@ -44,7 +44,7 @@ int main() {
     const CHandle started(CreateEventA(nullptr, TRUE, FALSE, (hold + "_started").c_str()));
     const CHandle done(CreateEventA(nullptr, TRUE, FALSE, (hold + "_done").c_str()));
     if (started) SetEvent(started.Get());
-    if (release) WaitForSingleObject(release.Get(), 600000);
+    if (release) WaitForSingleObject(release.Get(), 120000);
     if (done) SetEvent(done.Get());
   }
   const std::string code = Environment("OV_CHKDSK_EXIT");
