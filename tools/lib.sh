@@ -15,13 +15,19 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 
-ov_jobs() { nproc 2>/dev/null || echo 2; }
+# OV_JOBS caps the parallel compile and test jobs (several checkouts building at once).
+ov_jobs() { echo "${OV_JOBS:-$(nproc 2>/dev/null || echo 2)}"; }
 
 # ov_configure_build ARCH RUN_TESTS
 ov_configure_build() {
   local arch=$1 run_tests=$2 dir="$OV_BUILD/$1"
+  # ccache, where present, shares compiled objects between builds and checkouts.
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 &&
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$OV_ROOT" CCACHE_NOHASHDIR=true
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$OV_ROOT" -B "$dir" -G Ninja \
+    cmake -S "$OV_ROOT" -B "$dir" -G Ninja "${launcher[@]}" \
       -DCMAKE_TOOLCHAIN_FILE="$OV_ROOT/cmake/toolchain-$arch.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DOV_RUN_TESTS="$run_tests" >"$OV_BUILD/configure-$arch.log" 2>&1 ||
       { cat "$OV_BUILD/configure-$arch.log"; return 1; }
