@@ -3,12 +3,12 @@
 // is on disk when Log returns.
 #include "Log.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "Folders.h"
 #include "Handle.h"
 #include "Version.h"
-
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -144,9 +144,9 @@ int CBroxLog::Write(int kind, const char* message) {
   GetLocalTime(&t);
   char head[MAX_PATH + 128];
   const int head_len =
-      snprintf(head, sizeof(head), "%04d/%02d/%02d %02d:%02d:%02d:%03d\t%s\t%s\t%d\t%x\t",
-               t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
-               kMarks[kind], _source, _line, static_cast<unsigned>(GetCurrentThreadId()));
+      snprintf(head, sizeof(head), "%04d/%02d/%02d %02d:%02d:%02d:%03d\t%s\t%s\t%d\t%x\t", t.wYear,
+               t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, kMarks[kind],
+               _source, _line, static_cast<unsigned>(GetCurrentThreadId()));
   char memory[64] = {};
   if (kind == kLogTrace) {
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -261,8 +261,8 @@ int CBroxLogWrapper::HandleResult(int result, int kind) {
         text = FormatString("ダンプファイルエラーが発生しました。GetLastError[%d]",
                             static_cast<int>(error));
       } else {
-        text = FormatString("ファイルエラーが発生しました。GetLastError[%d]",
-                            static_cast<int>(error));
+        text =
+            FormatString("ファイルエラーが発生しました。GetLastError[%d]", static_cast<int>(error));
       }
       WriteLine(kLogSystem, text.c_str());
       return 0;
@@ -293,7 +293,7 @@ int CBroxLogWrapper::Log(int kind, const char* format, ...) {
   return result;
 }
 
-void CBroxLogWrapper::Open(const char* path, int size_kb) {
+void CBroxLogWrapper::Open(const char* path, int size_kb, int /*reserved*/) {
   if (path && path[0]) {
     SetLogPath(path);
   } else {

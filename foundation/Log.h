@@ -3,9 +3,9 @@
 // named mutex per file. Any thread may log at any time; nothing is buffered.
 #pragma once
 
-#include "StringUtil.h"
-
 #include <string>
+
+#include "StringUtil.h"
 
 enum LogKind {
   kLogInfo = 0,     // ".."
@@ -73,7 +73,8 @@ class CBroxLogWrapper final {
   int Log(int kind, const char* format, ...) OV_PRINTF_FORMAT(3, 4);
   int LogV(int kind, const char* format, va_list args) OV_PRINTF_FORMAT(3, 0);
   // Once per program at start-up; an empty path means the program's own log.
-  void Open(const char* path, int size_kb);
+  // `reserved` is accepted for the programs that pass one and not used.
+  void Open(const char* path, int size_kb, int reserved = 0);
   void End();
 
  private:

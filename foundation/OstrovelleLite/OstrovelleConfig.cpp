@@ -1,15 +1,15 @@
 // Settings; see OstrovelleConfig.h.
 #include "OstrovelleLite/OstrovelleConfig.h"
 
-#include "Folders.h"
-#include "Log.h"
-#include "OstrovelleLite/WholeFile.h"
-#include "StringUtil.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "Folders.h"
+#include "Log.h"
+#include "OstrovelleLite/WholeFile.h"
+#include "StringUtil.h"
 
 namespace {
 
@@ -406,9 +406,13 @@ void COstrovelleConfig::SetMusicFolder(const std::string& v) {
   _music_folder_w = ToWide(v);
 }
 
+// The wide folder alone: the narrow key keeps what was stored, since a path
+// the code page cannot hold would only reach it lossy.
 void COstrovelleConfig::SetMusicFolderW(const std::wstring& v) {
-  _music_folder_w = v;
-  _music_folder = ToMultiByte(v);
+  const size_t first = v.find_first_not_of(L" \t");
+  const size_t last = v.find_last_not_of(L" \t");
+  _music_folder_w =
+      first == std::wstring::npos ? std::wstring() : v.substr(first, last - first + 1);
 }
 
 void COstrovelleConfig::SetManualRecentFolder(const std::string& v) {
@@ -423,6 +427,7 @@ void COstrovelleConfig::SetManualRecentFolderW(const std::wstring& v) {
 
 bool COstrovelleConfig::InitMusic(bool save) {
   _charge_type = 2;
+  SetMusicFolder(ToMultiByte(MyMusicFolder()));
   SetMusicFolderW(MyMusicFolder());
   _auto_charge_type = 0;
   _random_percent = 50;

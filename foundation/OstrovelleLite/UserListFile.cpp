@@ -1,15 +1,15 @@
 // The user list; see UserListFile.h.
 #include "OstrovelleLite/UserListFile.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "Folders.h"
 #include "Log.h"
 #include "OstrovelleLite/WholeFile.h"
 #include "OvWindows.h"
 #include "StringUtil.h"
 #include "xString.h"
-
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -175,6 +175,20 @@ bool CUserListFile::GetLastUser(std::string* device_no, std::string* nickname, s
     return true;
   }
   return false;
+}
+
+bool CUserListFile::GetLastUser(std::string* device_no, uint32_t* ccid, std::string* user_agent,
+                                int* unit_value) {
+  int ccid_number = 0;
+  if (!GetLastUser(device_no, nullptr, user_agent, unit_value, &ccid_number)) return false;
+  if (ccid) *ccid = static_cast<uint32_t>(ccid_number);
+  return true;
+}
+
+bool CUserListFile::AddUser(const std::string& device_no, const std::string& nickname,
+                            uint32_t ccid, const std::string& user_agent, int unit_value) {
+  if (nickname.empty()) return false;
+  return Save(device_no, nickname.c_str(), unit_value, user_agent.c_str(), static_cast<int>(ccid));
 }
 
 std::string CUserListFile::FolderNameFromNickname(const std::string& nickname) {

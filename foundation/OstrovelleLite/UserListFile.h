@@ -6,6 +6,7 @@
 // a writer rewrites it whole (through a temporary file).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +36,15 @@ class CUserListFile {
                std::string* text, int* number = nullptr);
   bool GetLastUser(std::string* device_no = nullptr, std::string* nickname = nullptr,
                    std::string* text = nullptr, int* number = nullptr, int* number2 = nullptr);
+  // The registration's view of a user: the unit's CCID is kept as the
+  // second number, the unit's user-agent text as the text value and the
+  // unit value as the first number.
+  bool GetLastUser(std::string* device_no, uint32_t* ccid, std::string* user_agent,
+                   int* unit_value);
+  // Registers a unit's user (a new data folder from the nickname, which must
+  // not be empty), marks it the last used and rewrites the file.
+  bool AddUser(const std::string& device_no, const std::string& nickname, uint32_t ccid,
+               const std::string& user_agent, int unit_value);
   // Adds or updates a user, marks it the last used and rewrites the file. A
   // null nickname or text, and a number of 0, leave the stored value.
   bool Save(const std::string& device_no, const char* nickname, int number, const char* text,

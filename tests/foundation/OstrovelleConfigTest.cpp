@@ -1,15 +1,15 @@
 // Settings: the ini file's bytes, every reset and absent-key default, the
 // ranges of the [Music] keys, dates, the UTF-16 music settings file with its
 // fallback, and failed writes reported as failures.
-#include "OstrovelleLite/OstrovelleConfig.h"
-#include "Folders.h"
-#include "StringUtil.h"
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "Folders.h"
+#include "OstrovelleLite/OstrovelleConfig.h"
+#include "StringUtil.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -241,9 +241,19 @@ TEST_F(OstrovelleConfigTest, MusicSettingsFileIsUtf16AndCarriesWhatCodePage932Ca
   EXPECT_TRUE(loaded.LoadMusic());
   EXPECT_EQ(folder, loaded.GetMusicFolderW());
   EXPECT_EQ(L"D:\\\u8868", loaded.GetManualRecentFolderW());
-  // The narrow key holds the lossy rendering, not the path.
-  EXPECT_EQ(ToMultiByte(folder), loaded.GetMusicFolder());
-  EXPECT_NE(folder, ToWide(loaded.GetMusicFolder()));
+  // The narrow key keeps what it held: the path has no code-page form.
+  EXPECT_EQ(config.GetMusicFolder(), loaded.GetMusicFolder());
+}
+
+TEST_F(OstrovelleConfigTest, TheWideMusicFolderIsTrimmedAndLeavesTheNarrowKey) {
+  COstrovelleConfig config;
+  config.InitMusic(false);
+  config.SetMusicFolder("C:\\Narrow");
+  config.SetMusicFolderW(L"  \tD:\\\u8868 Music \t ");
+  EXPECT_EQ(L"D:\\\u8868 Music", config.GetMusicFolderW());
+  EXPECT_EQ("C:\\Narrow", config.GetMusicFolder());
+  config.SetMusicFolderW(L"   ");
+  EXPECT_EQ(L"", config.GetMusicFolderW());
 }
 
 TEST_F(OstrovelleConfigTest, MissingRecentEntryFallsBackToTheIniKey) {

@@ -1,14 +1,14 @@
 // The user list: the line format, round trips (commas, quotes and long
 // texts included), data folders made from nicknames, the last-used mark and
 // damaged lines that must not cost other users or be dropped on saving.
+#include <gtest/gtest.h>
+
+#include <vector>
+
 #include "Folders.h"
 #include "OstrovelleLite/UserListFile.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -198,6 +198,42 @@ TEST_F(UserListFileTest, FailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(list.Save("DIRU0002", "B", 0, nullptr, 0));
   EXPECT_TRUE(_log.Contains("UserList.infoファイルオープン失敗(ERR:0x"));
   EXPECT_EQ(before, ovtest::ReadFileOrEmpty(list.GetPath()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UserListFileTest, ARegisteredUnitComesBackAsTheLastUser) {
+  CUserListFile list;
+  EXPECT_FALSE(list.AddUser("DIRU0001", "", 0x12345678u, "UA/1.0", 3));
+  EXPECT_FALSE(list.Exists("DIRU0001"));
+  ASSERT_TRUE(list.AddUser("DIRU0001", "太郎", 0x12345678u, "UA/1.0 (unit)", 3));
+  ASSERT_TRUE(list.AddUser("DIRU0002", "花子", 0xFEDCBA98u, "UA/2.0", 7));
+
+  CUserListFile again;
+  std::string device, agent;
+  uint32_t ccid = 0;
+  int unit = 0;
+  ASSERT_TRUE(again.GetLastUser(&device, &ccid, &agent, &unit));
+  EXPECT_EQ("DIRU0002", device);
+  EXPECT_EQ(0xFEDCBA98u, ccid);  // the full 32 bits, whatever the sign of the stored number
+  EXPECT_EQ("UA/2.0", agent);
+  EXPECT_EQ(7, unit);
+  std::string nickname, folder, text;
+  ASSERT_TRUE(again.GetUser("DIRU0001", &nickname, &folder, &text));
+  EXPECT_EQ("太郎", nickname);
+  EXPECT_EQ(GetDataFolder() + "太郎", folder);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES == GetFileAttributesA(folder.c_str()), false);
+}
+
+TEST_F(UserListFileTest, NoLastUserInAnEmptyList) {
+  CUserListFile list;
+  std::string device = "unchanged";
+  uint32_t ccid = 9;
+  EXPECT_FALSE(list.GetLastUser(&device, &ccid, nullptr, nullptr));
+  EXPECT_EQ("unchanged", device);
+  EXPECT_EQ(9u, ccid);
 }
 
 }  // namespace
