@@ -1,6 +1,5 @@
 #include "Threads.h"
 
-#include <commctrl.h>
 #include <process.h>
 
 #include <cmath>
