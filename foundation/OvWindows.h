@@ -15,6 +15,8 @@
 #include <winhttp.h>
 #include <mmsystem.h>
 #include <mmreg.h>
+#include <commctrl.h>
+#include <imm.h>
 
 // The shell's path helpers are called by their full A/W names; the generic
 // names belong to our own helpers (see Folders.h).
