@@ -194,3 +194,26 @@ ov_stop_all() {
     OV_XVFB_PID=""
   fi
 }
+
+# One command at a time on the build and its Wine prefix: each command begins
+# with `wineserver -k` and rebuilds programs that another may be running.
+# Called first thing as `ov_lock_prefix "$0" "$@"`: the script starts again
+# under flock(1), which holds the lock beside the prefix while the script
+# runs and keeps it from the script's children, so that no Wine server left
+# behind holds it. The holder writes its name into the lock file for the
+# next one to show.
+ov_lock_prefix() {
+  local lock="$WINEPREFIX.lock" me="${1#"$OV_ROOT"/}" busy=75 rc=0
+  if [ "${OV_PREFIX_LOCK:-}" = "$lock" ]; then
+    printf '%s (pid %d) since %s\n%s\n' "$me" "$$" "$(date +%H:%M:%S)" "$OV_PREFIX_TOKEN" >"$lock"
+    return 0
+  fi
+  mkdir -p "$OV_BUILD"
+  touch "$lock"
+  export OV_PREFIX_LOCK="$lock" OV_PREFIX_TOKEN="$$.$RANDOM"
+  flock -n -E $busy -o "$lock" "$@" || rc=$?
+  # The script itself may have ended with the same status: then it ran.
+  if [ $rc -ne $busy ] || grep -qx "$OV_PREFIX_TOKEN" "$lock"; then exit $rc; fi
+  echo "$me: waiting for the Wine prefix ${WINEPREFIX#"$OV_ROOT"/}, held by $(head -1 "$lock" || true); going on when that ends" >&2
+  exec flock -o "$lock" "$@"
+}
