@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Downloads one large file from the stand-in service to disk through our HTTP
 # client, through a bare WinHTTP read loop (both under Wine) and with curl,
-# round after round, and prints the ratios of the best times.
+# round after round, and prints the ratios of the best times. The downloads
+# are deleted as they end.
 # Usage: bench/http_bench.sh [megabytes=400] [rounds=3] [http|https]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
 source "$here/../tools/lib.sh"
+ov_lock_prefix "$0" "$@"
+"$here/../tools/setup"
 
 megabytes=${1:-400}
 rounds=${2:-3}
 scheme=${3:-http}
 size=$(( megabytes * 1024 * 1024 ))
+
+echo "http_bench: unlike a real run, the file comes from the stand-in on 127.0.0.1 (no"
+echo "  network, no proxy), through the HTTP client alone (no charge around it)."
 
 ov_build_both
 ov_prepare_prefix

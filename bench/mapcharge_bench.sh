@@ -3,29 +3,48 @@
 # rebuild and transfer onto a card folder) under Wine, beside a reference on
 # the same data in the same run: curl fetching every piece, then the shell
 # pipeline of transfer_bench.sh (cat, gzip -d, cp, cmp) into the same card
-# folder. Prints the best times of each and their ratios.
+# folder. Prints the best times of each and their ratios. What it downloads
+# and writes is removed at the end; OV_BENCH_KEEP=1 keeps it.
 # Usage: bench/mapcharge_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
 source "$here/../tools/lib.sh"
+ov_lock_prefix "$0" "$@"
+"$here/../tools/setup"
 
 megabytes=${1:-300}
 rounds=${2:-3}
 letter=l
+work="$OV_BUILD/bench-mapcharge"
+card="$(ov_card_folder "$letter")"
+
+echo "mapcharge_bench: unlike a real run, the charge runs inside OvMapDemo (no core process),"
+echo "  without the two 2 s pauses between its phases, without the line-speed test (a saved"
+echo "  line speed stands in; the server's threshold is still asked), answering yes to every"
+echo "  question, against the stand-in on 127.0.0.1, onto a card that is a folder of this disk"
+echo "  (L:, ${card#"$OV_ROOT"/}), with settings and downloads of its own under ${work#"$OV_ROOT"/}."
 
 ov_build_both
 ov_prepare_prefix
 ov_install_checker
-trap ov_stop_all EXIT
+# The data set, the downloads, curl's pieces and the card's data; the
+# figures stay.
+bench_cleanup() {
+  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $work, $card"; return 0; }
+  local used
+  used=$(du -smc "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root "$card" \
+    2>/dev/null | tail -1 | cut -f1)
+  rm -rf "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root
+  find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
+  echo "cleaned up: $used MB (the data set, downloads and settings in ${work#"$OV_ROOT"/}, card L:)"
+}
+trap 'bench_cleanup; ov_stop_all' EXIT
 trap 'exit 130' INT TERM
 ov_start_display
 ov_start_wine
 ov_start_standin
 
-work="$OV_BUILD/bench-mapcharge"
 data="$work/data"
-card="$(ov_card_folder "$letter")"
 rm -rf "$work"
 mkdir -p "$data"
 echo "preparing a data set of $megabytes MB"

@@ -1,35 +1,54 @@
 #!/usr/bin/env bash
-# Fills the card E: by one random music charge choosing from generated PC
-# music files (made once under build/bench-music and kept), then copies the
-# same files with cp (and, inside the program, with the platform's plain
-# copy under Wine), and prints the times, their ratios and the time per
-# file. The charge's copying phase is timed by its own log lines; tag
-# reading is timed on its own.
+# Fills the card L: (the benchmarks' own drive) by one random music charge
+# choosing from generated PC music files (made once under build/bench-music
+# and kept), then copies the same files with cp (and, inside the program,
+# with the platform's plain copy under Wine), and prints the times, their
+# ratios and the time per file. The charge's copying phase is timed by its own log lines; tag
+# reading is timed on its own. Everything the copies wrote (about 6 GB at the
+# defaults) is removed again at the end; OV_BENCH_KEEP=1 keeps it.
 # Usage: bench/music_bench.sh [files=20000] [bytes per file=400000]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
 source "$here/../tools/lib.sh"
+ov_lock_prefix "$0" "$@"
+"$here/../tools/setup"
 
 files=${1:-20000}
 bytes=${2:-400000}
+letter=l
+work="$OV_BUILD/bench-music"
+card="$(ov_card_folder $letter)"
+
+echo "music_bench: unlike a real run, the charge runs inside OvMusicChargeBench (no core"
+echo "  process, no launcher), on a card that is a folder of this disk (L:, ${card#"$OV_ROOT"/}),"
+echo "  from generated MP3 files whose songs are mostly holes (kept in build/bench-music/pc"
+echo "  for the next run), with settings of its own (random charge, all of the card)."
 
 ov_build_both
 ov_prepare_prefix
-trap ov_stop_all EXIT
+# What the copies wrote: the card's music and the platform's plain copy on
+# the card, and cp's copy. The generated PC folder stays for the next run.
+bench_cleanup() {
+  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $card, $work/cp"; return 0; }
+  local used
+  used=$(du -sm "$card" "$work/cp" 2>/dev/null | awk '{ s += $1 } END { print s + 0 }')
+  find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
+  rm -rf "$work/cp"
+  echo "cleaned up: $used MB of copies removed from card L: and $work/cp;" \
+    "the PC music folder $work/pc stays for the next run ($(du -sm "$work/pc" 2>/dev/null | cut -f1) MB on disk)"
+}
+trap 'bench_cleanup; ov_stop_all' EXIT
 trap 'exit 130' INT TERM
 ov_start_display
 ov_start_wine
 
-work="$OV_BUILD/bench-music"
-card="$(ov_card_folder e)"
 mkdir -p "$work"
 rm -rf "$work/data" "$work/cp"
 find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
 # Both timed copies start with nothing left to write back from before.
 sync
 
-$WINE64 "$OV_BUILD/x86_64/bench/OvMusicChargeBench.exe" "$(winepath_of "$work")" E \
+$WINE64 "$OV_BUILD/x86_64/bench/OvMusicChargeBench.exe" "$(winepath_of "$work")" "${letter^^}" \
   "$files" "$bytes" </dev/null | tr -d '\r' >"$work/wine.txt"
 
 # The copying phase, from its two log lines (time stamps to the millisecond).

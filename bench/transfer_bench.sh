@@ -4,27 +4,41 @@
 # shell pipeline on the same pieces into the same card folder (cat the
 # pieces, gzip -d, cp, cmp), round after round; prints the ratio of the best
 # times, where the transfer's time goes, and the CRC-16's throughput beside
-# zlib's crc32 on one buffer.
+# zlib's crc32 on one buffer. The data set and the card's copy are removed
+# at the end; OV_BENCH_KEEP=1 keeps them.
 # Usage: bench/transfer_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
 source "$here/../tools/lib.sh"
+ov_lock_prefix "$0" "$@"
+"$here/../tools/setup"
 
 megabytes=${1:-300}
 rounds=${2:-3}
 letter=l
+work="$OV_BUILD/bench-transfer"
+card="$(ov_card_folder "$letter")"
+
+echo "transfer_bench: unlike a real run, the rebuild and transfer starts from pieces made"
+echo "  on this disk (no download, no core process, no questions), and the card is a folder"
+echo "  of this disk (L:, ${card#"$OV_ROOT"/}); the link file and the card's records are not touched."
 
 ov_build_both
 ov_prepare_prefix
-trap ov_stop_all EXIT
+# The data set, its pieces and the copy on the card; the figures stay.
+bench_cleanup() {
+  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $work, $card/BENCH"; return 0; }
+  local used
+  used=$(du -smc "$work/data" "$work/temp" "$card/BENCH" 2>/dev/null | tail -1 | cut -f1)
+  rm -rf "$work/data" "$work/temp" "$card/BENCH"
+  echo "cleaned up: $used MB (the data set in ${work#"$OV_ROOT"/}, the copy on card L:)"
+}
+trap 'bench_cleanup; ov_stop_all' EXIT
 trap 'exit 130' INT TERM
 ov_start_wine
 
 bench="$WINE64 $OV_BUILD/x86_64/bench/OvTransferBench.exe"
-work="$OV_BUILD/bench-transfer"
 data="$work/data"
-card="$(ov_card_folder "$letter")"
 rm -rf "$work"
 mkdir -p "$data" "$work/temp"
 echo "preparing a data set of $megabytes MB"
