@@ -32,12 +32,15 @@ function phase_name(p) {
 
 # The result word's code (below the kind byte), with its detail; mawk reads
 # no hex constants: 65280 is 0xFF00, 268435456 the HTTP status mark 0x10000000.
-function result_words(code, detail) {
+function result_words(kind, code, detail) {
   if (code == 0) return "done (success)"
   if (code == 65280) return "aborted"
   if (code == 65281) return "skipped (turned off in the settings)"
   if (code == 65282) return "nothing to do"
   if (code == 65286) return "no card in the drive"
+  # The music charge's own codes.
+  if (kind == 16 && code == 17) return "no music chosen (no PC music folder set, or nothing in it)"
+  if (kind == 16 && code == 16) return sprintf("copying or deleting failed (platform error %d)", detail)
   if (detail >= 268435456 && detail < 268439552)
     return sprintf("failed: code 0x%06X, HTTP status %d", code, detail - 268435456)
   if (detail != 0) return sprintf("failed: code 0x%06X, detail 0x%08X (%d)", code, detail, detail)
@@ -64,14 +67,23 @@ $2 ~ /^w=0x/ && $3 ~ /^l=0x/ {
   } else if (name == "OVEVNotifyError") {
     k = int(w / 16777216)
     code = w % 16777216
-    text = result_words(code, l)
+    text = result_words(k, code, l)
     say(sprintf("%s: %s", kind_name(k), text))
     if (!(k in result)) order[++kinds] = k
     result[k] = text
   } else if (name == "OVEVMapProgressStart") {
-    say(sprintf("map: %s begins", phase_name(w)))
+    # A phase begins twice: its preparation (line speed, download list,
+    # room on the card), then its files, with the figures from zero.
+    if (begun[w]) say(sprintf("map: %s: the files begin", phase_name(w)))
+    else say(sprintf("map: %s phase begins", phase_name(w)))
+    begun[w] = 1
+    for (q = 0; q <= 4; ++q) delete quarter_said[w, q]
+    last_done[w] = 0
+    shown_done[w] = 0
   } else if (name == "OVEVMapProgressEnd") {
-    say(sprintf("map: %s ends", phase_name(w)))
+    if (last_done[w] > 0) say(sprintf("map: %s phase ends, %s in all", phase_name(w), mb(last_done[w])))
+    else say(sprintf("map: %s phase ends", phase_name(w)))
+    begun[w] = 0
   } else if (name == "OVEVMapProgress") {
     block_phase = w
   } else if (name == "OVEVMapLicense" && w == 3) {
@@ -88,16 +100,23 @@ $2 ~ /^w=0x/ && $3 ~ /^l=0x/ {
   next
 }
 
-# "  block P: speed S B/s, last B, done D of T": one line per quarter.
+# "  block P: speed S B/s, last B, done D of T": a line per quarter of the
+# total; without a total (the transfer gives none), each time the bytes
+# done have doubled.
 /^  block [0-9]+: speed/ {
   total = $(NF)
   done = $(NF - 2)
   speed = $4
-  quarter = total > 0 ? int(4 * done / total) : 0
-  if (!((block_phase SUBSEP quarter) in quarter_said)) {
+  last_done[block_phase] = done
+  if (total > 0) {
+    quarter = int(4 * done / total)
+    if ((block_phase SUBSEP quarter) in quarter_said) next
     quarter_said[block_phase, quarter] = 1
     say(sprintf("map: %s %s of %s, %.1f MB/s", phase_name(block_phase), mb(done), mb(total),
                 speed / 1048576))
+  } else if (done >= 2 * shown_done[block_phase]) {
+    shown_done[block_phase] = done
+    say(sprintf("map: %s %s so far, %.1f MB/s", phase_name(block_phase), mb(done), speed / 1048576))
   }
   next
 }
