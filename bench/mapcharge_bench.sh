@@ -30,10 +30,10 @@ ov_install_checker
 # The data set, the downloads, curl's pieces and the card's data; the
 # figures stay.
 bench_cleanup() {
-  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $work, $card"; return 0; }
+  [ "${OV_BENCH_KEEP:-0}" != 1 ] || { echo "kept (OV_BENCH_KEEP=1): $work, $card"; return 0; }
   local used
   used=$(du -smc "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root "$card" \
-    2>/dev/null | tail -1 | cut -f1)
+    2>/dev/null | tail -1 | cut -f1 || true)
   rm -rf "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root
   find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
   echo "cleaned up: $used MB (the data set, downloads and settings in ${work#"$OV_ROOT"/}, card L:)"

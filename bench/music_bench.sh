@@ -29,13 +29,14 @@ ov_prepare_prefix
 # What the copies wrote: the card's music and the platform's plain copy on
 # the card, and cp's copy. The generated PC folder stays for the next run.
 bench_cleanup() {
-  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $card, $work/cp"; return 0; }
+  [ "${OV_BENCH_KEEP:-0}" != 1 ] || { echo "kept (OV_BENCH_KEEP=1): $card, $work/cp"; return 0; }
   local used
-  used=$(du -sm "$card" "$work/cp" 2>/dev/null | awk '{ s += $1 } END { print s + 0 }')
+  used=$(du -sm "$card" "$work/cp" 2>/dev/null | awk '{ s += $1 } END { print s + 0 }' || true)
   find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
   rm -rf "$work/cp"
-  echo "cleaned up: $used MB of copies removed from card L: and $work/cp;" \
-    "the PC music folder $work/pc stays for the next run ($(du -sm "$work/pc" 2>/dev/null | cut -f1) MB on disk)"
+  echo "cleaned up: $used MB of copies (card L: and ${work#"$OV_ROOT"/}/cp); the generated PC" \
+    "music folder ${work#"$OV_ROOT"/}/pc stays for the next run" \
+    "($(du -sm "$work/pc" 2>/dev/null | cut -f1 || true) MB on disk)"
 }
 trap 'bench_cleanup; ov_stop_all' EXIT
 trap 'exit 130' INT TERM

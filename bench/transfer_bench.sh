@@ -27,9 +27,9 @@ ov_build_both
 ov_prepare_prefix
 # The data set, its pieces and the copy on the card; the figures stay.
 bench_cleanup() {
-  [ "${OV_BENCH_KEEP:-0}" = 1 ] && { echo "kept (OV_BENCH_KEEP=1): $work, $card/BENCH"; return 0; }
+  [ "${OV_BENCH_KEEP:-0}" != 1 ] || { echo "kept (OV_BENCH_KEEP=1): $work, $card/BENCH"; return 0; }
   local used
-  used=$(du -smc "$work/data" "$work/temp" "$card/BENCH" 2>/dev/null | tail -1 | cut -f1)
+  used=$(du -smc "$work/data" "$work/temp" "$card/BENCH" 2>/dev/null | tail -1 | cut -f1 || true)
   rm -rf "$work/data" "$work/temp" "$card/BENCH"
   echo "cleaned up: $used MB (the data set in ${work#"$OV_ROOT"/}, the copy on card L:)"
 }
