@@ -83,6 +83,10 @@ class CRegionWindow : public CWindow {
  public:
   // The window owns the region afterwards.
   BOOL SetWindowRgn(HRGN region, bool redraw) { return ::SetWindowRgn(Handle(), region, redraw); }
+  // Gives the window a copy of the region (the caller keeps its own), redraws
+  // the frame and invalidates the client without erasing; throws bad_alloc
+  // when the copy cannot be made.
+  void ApplyRegion(HRGN region);
 };
 
 // Posts WM_COMMAND (id, notification 1) as a click on an item does.
