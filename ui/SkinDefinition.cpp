@@ -19,6 +19,9 @@ namespace {
 const int kMaxIncludeDepth = 16;
 const int kMaxClassDepth = 32;
 
+const UINT g_skin_window_message =
+    ::RegisterWindowMessageA("SkinWindowInternalMessage-{774AC32D-5AEC-4eb1-B2F8-8905C27F00F2}");
+
 std::atomic<bool> g_from_resources{true};
 std::atomic<HMODULE> g_skin_module{nullptr};
 std::atomic<HMODULE> g_language_module{nullptr};
@@ -246,5 +249,6 @@ void SetSkinModule(HMODULE module) { g_skin_module = module; }
 void SetLanguageModule(HMODULE module) { g_language_module = module; }
 HMODULE GetSkinModule() { return g_skin_module; }
 HMODULE GetLanguageModule() { return g_language_module; }
+UINT SkinWindowInternalMessage() { return g_skin_window_message; }
 
 }  // namespace ui

@@ -91,4 +91,8 @@ void SetLanguageModule(HMODULE module);
 HMODULE GetSkinModule();
 HMODULE GetLanguageModule();
 
+// The skinned windows' private message, registered before the program's
+// entry function runs.
+UINT SkinWindowInternalMessage();
+
 }  // namespace ui

@@ -277,6 +277,13 @@ TEST_F(SkinLoadTest, NullModuleLooksInTheLanguageModuleForLanguageFiles) {
   EXPECT_EQ(Value(d, "S", "L"), "language");
 }
 
+TEST(SkinWindowMessageTest, IsRegisteredBeforeTheProgramRuns) {
+  EXPECT_GE(ui::SkinWindowInternalMessage(), 0xC000u);
+  EXPECT_EQ(
+      ui::SkinWindowInternalMessage(),
+      ::RegisterWindowMessageA("SkinWindowInternalMessage-{774AC32D-5AEC-4eb1-B2F8-8905C27F00F2}"));
+}
+
 // The toolkit's own skin, built into this program's resources.
 TEST(SkinResourceTest, LoadsFromTheProgramsResourcesWithoutRegardToCase) {
   ovtest::CMessageBoxCapture boxes;
