@@ -1,26 +1,48 @@
 #include "SkinItemResources.h"
 
 #include <map>
-#include <memory>
+#include <mutex>
 #include <set>
-
-#include "DIB.h"
 
 namespace ui {
 
-// Stand-in until the shared picture cache is wired in.
+namespace {
+
+std::string Key(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
+std::mutex g_lock;
+std::map<std::string, lib::wfc::CDIB>& Pictures() {
+  static std::map<std::string, lib::wfc::CDIB> pictures;  // guarded by g_lock
+  return pictures;
+}
+
+}  // namespace
+
 struct CSkinItemResources::Impl {
   std::set<std::string> names;
 };
 
-struct CItemPicture::Impl {};
+CSkinItemResources::CSkinItemResources() : _impl(std::make_unique<Impl>()) {}
+CSkinItemResources::~CSkinItemResources() = default;
 
-CSkinItemResources::CSkinItemResources() : _impl(new Impl) {}
-CSkinItemResources::~CSkinItemResources() { delete _impl; }
+void CSkinItemResources::Acquire(const std::string& name) { _impl->names.insert(Key(name)); }
 
-void CSkinItemResources::Acquire(const std::string& name) { _impl->names.insert(name); }
+CItemPicture::CItemPicture(const std::string& name) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  const auto found = Pictures().find(Key(name));
+  if (found != Pictures().end()) _dib = &found->second;
+}
 
-CItemPicture::CItemPicture(const std::string&) : _impl(nullptr) {}
 CItemPicture::~CItemPicture() = default;
+
+void PutItemPicture(const std::string& name, lib::wfc::CDIB picture) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  Pictures()[Key(name)] = std::move(picture);
+}
 
 }  // namespace ui

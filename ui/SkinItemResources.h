@@ -4,11 +4,10 @@
 // under its own locks.
 #pragma once
 
+#include <memory>
 #include <string>
 
-namespace lib::wfc {
-class CDIB;
-}  // namespace lib::wfc
+#include "DIB.h"
 
 namespace ui {
 
@@ -23,10 +22,9 @@ class CSkinItemResources {
   // Throws CSkinWindowException when it cannot be read.
   void Acquire(const std::string& name);
 
-  struct Impl;
-
  private:
-  Impl* _impl;
+  struct Impl;
+  std::unique_ptr<Impl> _impl;
 };
 
 // One acquired picture, locked for the life of the object.
@@ -40,11 +38,11 @@ class CItemPicture {
   // Null when the picture is not in the cache.
   const lib::wfc::CDIB* Get() const { return _dib; }
 
-  struct Impl;
-
  private:
-  Impl* _impl;
   const lib::wfc::CDIB* _dib = nullptr;
 };
+
+// Puts a picture made in memory under a name, as if a skin carried it.
+void PutItemPicture(const std::string& name, lib::wfc::CDIB picture);
 
 }  // namespace ui

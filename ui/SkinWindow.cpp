@@ -105,8 +105,11 @@ CSkinWindowItem* CSkinWindow::AddItem(std::unique_ptr<CSkinWindowItem> item) {
   const auto same = std::find_if(_items.begin(), _items.end(),
                                  [&](const auto& held) { return held->Id() == added->Id(); });
   if (same != _items.end()) {
+    const RECT old = (*same)->Rect();
     Forget(same->get());
     *same = std::move(item);
+    // The old item's place shows what lies under it now.
+    if (IsCreated()) InvalidateItemRect(old.left, old.top, old.right, old.bottom, false);
   } else {
     _items.push_back(std::move(item));
   }

@@ -195,8 +195,8 @@ TEST_F(ButtonStateTest, BlinkingIconModeZeroShowsTheIconInTheFirstHalfOfEachPeri
     DWORD tick;
     bool shown;
   };
-  const Step steps[] = {{800, true},  {1199, true},        {1200, false},      {1599, false},
-                        {1600, true}, {0xFFFFFF00u, true}, {0xFFFFFFF0u, true}};
+  const Step steps[] = {{800, true},  {1199, true},         {1200, false},      {1599, false},
+                        {1600, true}, {0xFFFFFF00u, false}, {0xFFFFFFF0u, true}};
   for (const Step& s : steps) {
     button.OnTick(s.tick);
     EXPECT_EQ(button.IconShown(&selected), s.shown) << s.tick;
@@ -477,7 +477,8 @@ TEST(TextItemTest, LineBreakEscapes) {
       {"half an escape stays", "a\\rb\\n", "a\\rb\\n"},
       {"at the end", "end\\r\\n", "end\r\n"},
       // 0x95 0x5C is one character whose second byte is a backslash.
-      {"a trail byte is no backslash", "\x95\\r\\n", "\x95\\r\r\n"},
+      {"a trail byte is no backslash", "\x95\\r\\n", "\x95\\r\\n"},
+      {"an escape after a trail byte", "\x95\\\\r\\n", "\x95\\\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(ui::ExpandLineBreaks(c.in), c.out) << c.name;
 }
