@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Cuts regions out of 955 x 600 pictures by their magenta key, solid (a skin
+# picture with rounded corners and two holes) and scattered (every pixel a
+# coin toss), and decodes a 1024 x 1024 PNG into a 24-bit bitmap, under Wine;
+# prints the best times and their ratios to references measured in the same
+# run: one read of every pixel for the regions, bare GDI+ and zlib's inflate
+# of the same pixel data for the decode.
+# Usage: bench/drawing_bench.sh [rounds=5]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/../tools/setup"
+source "$here/../tools/lib.sh"
+
+rounds=${1:-5}
+
+ov_build_both
+ov_prepare_prefix
+trap ov_stop_all EXIT
+trap 'exit 130' INT TERM
+ov_start_display
+ov_start_wine
+
+work="$OV_BUILD/bench-drawing"
+mkdir -p "$work"
+bench="$WINE64 $OV_BUILD/x86_64/bench/OvDrawingBench.exe"
+$bench regions "$rounds" </dev/null | tr -d '\r' >"$work/regions.txt"
+$bench decode "$rounds" </dev/null | tr -d '\r' >"$work/decode.txt"
+
+awk '{ ms[$1] = $2; count[$1] = $3 }
+  END {
+    printf "regions of a 955 x 600 picture, best of each:\n"
+    printf "  solid key      %8.2f ms  %7d rectangles  %6.1f x one read of the picture\n",
+      ms["solid"], count["solid"], ms["solid"] / ms["scan"]
+    printf "  scattered key  %8.2f ms  %7d rectangles  %6.1f x one read of the picture\n",
+      ms["scattered"], count["scattered"], ms["scattered"] / ms["scan"]
+    printf "  one read       %8.2f ms\n", ms["scan"]
+    printf "  scattered / solid: %.1f\n", ms["scattered"] / ms["solid"]
+  }' "$work/regions.txt"
+awk '{ ms[$1] = $2; if ($1 == "ours") bytes = $3 }
+  END {
+    printf "decoding a 1024 x 1024 PNG (%d bytes), best of each:\n", bytes
+    printf "  ours %.2f ms (%.2f ms with GDI+ already started), bare GDI+ %.2f ms, inflate alone %.2f ms\n",
+      ms["ours"], ms["started"], ms["gdiplus"], ms["inflate"]
+    printf "  ours / bare GDI+: %.2f (aim: at most 1.10)\n", ms["ours"] / ms["gdiplus"]
+    printf "  ours / inflate: %.1f\n", ms["ours"] / ms["inflate"]
+  }' "$work/decode.txt"
