@@ -4,6 +4,8 @@
 #include <mutex>
 #include <set>
 
+#include "SkinDefinition.h"
+
 namespace ui {
 
 namespace {
@@ -33,9 +35,18 @@ CSkinItemResources::~CSkinItemResources() = default;
 void CSkinItemResources::Acquire(const std::string& name) { _impl->names.insert(Key(name)); }
 
 CItemPicture::CItemPicture(const std::string& name) {
+  if (name.empty()) return;
   std::lock_guard<std::mutex> hold(g_lock);
-  const auto found = Pictures().find(Key(name));
-  if (found != Pictures().end()) _dib = &found->second;
+  const std::string key = Key(name);
+  auto found = Pictures().find(key);
+  if (found == Pictures().end()) {
+    // The skin's own picture, carried as a resource of type "SKIN".
+    const HMODULE module = GetSkinModule() ? GetSkinModule() : GetModuleHandleA(nullptr);
+    lib::wfc::CDIB picture;
+    if (!picture.DecodeResource(module, key.c_str(), "SKIN")) return;
+    found = Pictures().emplace(key, std::move(picture)).first;
+  }
+  _dib = &found->second;
 }
 
 CItemPicture::~CItemPicture() = default;

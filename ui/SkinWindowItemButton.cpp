@@ -15,7 +15,8 @@ void CSkinWindowItemButton::SetClock(DWORD (*clock)()) { g_clock = clock ? clock
 CSkinWindowItemButton::CSkinWindowItemButton(ISkinWindowItemAccessor* accessor, int id,
                                              ButtonLook look, CSkinItemResources* resources)
     : CSkinWindowItem(accessor, id), _look(std::move(look)), _resources(resources) {
-  SetBounds(_look.x, _look.y, _look.x + _look.width, _look.y + _look.height);
+  const int width = _look.divided && _look.layout_width > 0 ? _look.layout_width : _look.width;
+  SetBounds(_look.x, _look.y, _look.x + width, _look.y + _look.height);
 }
 
 std::string CSkinWindowItemButton::GetText() const {

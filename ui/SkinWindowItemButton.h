@@ -35,8 +35,10 @@ struct ButtonLook {
   UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
   int text_indent = 0;
   POINT push_shift = {0, 0};
-  // Width layout: the width and the two caps; off when `divided` is false.
+  // Width layout: the initial width and the two caps; off when `divided` is
+  // false.
   bool divided = false;
+  int layout_width = 0;
   int left_cap = 0;
   int right_cap = 0;
   bool auto_disable = false;
