@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "MessageBoxCapture.h"
-#include "Screenshot.h"
 #include "SkinDefinition.h"
 #include "SkinWindow.h"
 #include "SkinWindowItemAnimation.h"
@@ -17,6 +16,7 @@
 #include "SkinWindowItemOverlay.h"
 #include "SkinWindowItemStatic.h"
 #include "SkinWindowItemStaticImage.h"
+#include "XvfbScreenshot.h"
 
 namespace {
 
@@ -226,7 +226,7 @@ TEST(SkinGalleryTest, EveryItemKindFromTheTestSkin) {
   EXPECT_GT(grey, 20);
 
   std::string error;
-  EXPECT_TRUE(testsupport::SaveScreenshot("gallery", &error)) << error;
+  EXPECT_TRUE(ovtest::SaveXvfbScreenshot("gallery", &error)) << error;
   window.DestroyWindow();
   Pump();
 }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "DC.h"
-#include "Screenshot.h"
 #include "SkinItemResources.h"
 #include "SkinWindow.h"
 #include "SkinWindowItemButton.h"
@@ -18,6 +17,7 @@
 #include "SkinWindowItemOverlay.h"
 #include "SkinWindowItemStatic.h"
 #include "SkinWindowItemStaticImage.h"
+#include "XvfbScreenshot.h"
 
 namespace {
 
@@ -199,7 +199,7 @@ TEST_F(SkinWindowTest, DrawsBaseAndItemsAndCutsTheKeyColourOut) {
     for (int x = 4; x < 196; ++x) differing += screen.GetPixel(x, y) != Pixel(x, y);
   EXPECT_EQ(differing, 0);
   std::string error;
-  EXPECT_TRUE(testsupport::SaveScreenshot("skin_window_basic", &error)) << error;
+  EXPECT_TRUE(ovtest::SaveXvfbScreenshot("skin_window_basic", &error)) << error;
 }
 
 TEST_F(SkinWindowTest, OverlappingItemsTheLaterOneTakesClicksHoverAndCursor) {

@@ -1,13 +1,13 @@
 // Wine runs Unix programs through CreateProcess, so the tool is started with
 // the shell's Unix path and the source tree's folder from OV_SOURCE_DIR.
-#include "Screenshot.h"
+#include "XvfbScreenshot.h"
 
 #include <cstdlib>
 #include <vector>
 
 #include "OvWindows.h"
 
-namespace testsupport {
+namespace ovtest {
 
 namespace {
 
@@ -28,7 +28,7 @@ std::string OnZ(const std::string& unix_path) {
 
 std::string ScreenshotFolder() { return SourceDir() + "/build/screens"; }
 
-bool SaveScreenshot(const std::string& name, std::string* error) {
+bool SaveXvfbScreenshot(const std::string& name, std::string* error) {
   const std::string source = SourceDir();
   if (source.empty()) {
     if (error) *error = "OV_SOURCE_DIR is not set";
@@ -73,4 +73,4 @@ bool SaveScreenshot(const std::string& name, std::string* error) {
   return true;
 }
 
-}  // namespace testsupport
+}  // namespace ovtest
