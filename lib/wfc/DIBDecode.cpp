@@ -198,21 +198,28 @@ COwner<IStream*, StreamDestroyer> StreamOver(const void* data, size_t size) {
   return COwner<IStream*, StreamDestroyer>(stream);
 }
 
-bool ReadWholeFile(HANDLE file, std::vector<uint8_t>* bytes) {
+// A stream over the whole file, read into fixed global memory that the
+// stream frees; empty when the file cannot be read.
+COwner<IStream*, StreamDestroyer> StreamOverFile(HANDLE file) {
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) return false;
-  bytes->resize(static_cast<size_t>(size.QuadPart));
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF) return {};
+  const size_t bytes = static_cast<size_t>(size.QuadPart);
+  COwner<HGLOBAL, GlobalDestroyer> memory(::GlobalAlloc(GMEM_FIXED, bytes));
+  if (!memory) return {};
+  auto* data = static_cast<uint8_t*>(static_cast<void*>(memory.Get()));
   size_t done = 0;
-  while (done < bytes->size()) {
+  while (done < bytes) {
     DWORD got = 0;
-    if (!::ReadFile(file, bytes->data() + done, static_cast<DWORD>(bytes->size() - done), &got,
-                    nullptr) ||
+    if (!::ReadFile(file, data + done, static_cast<DWORD>(bytes - done), &got, nullptr) ||
         got == 0) {
-      return false;
+      return {};
     }
     done += got;
   }
-  return true;
+  IStream* stream = nullptr;
+  if (FAILED(::CreateStreamOnHGlobal(memory.Get(), TRUE, &stream))) return {};
+  memory.Detach();
+  return COwner<IStream*, StreamDestroyer>(stream);
 }
 
 }  // namespace
@@ -281,23 +288,25 @@ bool CDIB::Decode(const void* data, size_t size) {
 bool CDIB::DecodeFile(const char* path) {
   CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::vector<uint8_t> bytes;
-  if (!file || !ReadWholeFile(file.Get(), &bytes)) {
+  COwner<IStream*, StreamDestroyer> stream;
+  if (file) stream = StreamOverFile(file.Get());
+  if (!stream) {
     OV_LOG(kLogError, "画像ファイルを読めません %s ERR:%lu", path, ::GetLastError());
     return false;
   }
-  return Decode(bytes.data(), bytes.size());
+  return Decode(stream.Get());
 }
 
 bool CDIB::DecodeFileW(const wchar_t* path) {
   CFileHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::vector<uint8_t> bytes;
-  if (!file || !ReadWholeFile(file.Get(), &bytes)) {
+  COwner<IStream*, StreamDestroyer> stream;
+  if (file) stream = StreamOverFile(file.Get());
+  if (!stream) {
     OV_LOG(kLogError, "画像ファイルを読めません ERR:%lu", ::GetLastError());
     return false;
   }
-  return Decode(bytes.data(), bytes.size());
+  return Decode(stream.Get());
 }
 
 bool CDIB::DecodeResource(HINSTANCE instance, const char* name, const char* type) {

@@ -10,6 +10,7 @@
 #include "FrameworkEnvironment.h"
 #include "GdiObject.h"
 #include "Region.h"
+#include "Screenshot.h"
 #include "Window.h"
 
 namespace {
@@ -166,6 +167,7 @@ TEST(DCTest, ShapedWindowPaintsAndCutsItsKeyColour) {
   lib::wfc::CClientDC client(window.Handle());
   EXPECT_EQ(GetPixel(client, 50, 5), RGB(20, 140, 60));
   EXPECT_EQ(GetPixel(client, 50, 45), RGB(20, 140, 60));
+  ovtest::SaveScreenshot(window.Handle(), "wfc_shaped_window");
   window.DestroyWindow();
 }
 
