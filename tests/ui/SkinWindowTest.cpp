@@ -3,6 +3,7 @@
 // keys, capture and tooltips to the items.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -513,6 +514,123 @@ TEST_F(SkinWindowTest, CaptionBandDragsTheWindowWhereNoItemIs) {
   EXPECT_EQ(Send(WM_NCHITTEST, 0, At(100 + 100, 100 + 10)), HTCAPTION);
   EXPECT_EQ(Send(WM_NCHITTEST, 0, At(100 + 25, 100 + 10)), HTCLIENT);
   EXPECT_EQ(Send(WM_NCHITTEST, 0, At(100 + 100, 100 + 30)), HTCLIENT);
+}
+
+// A text-entry stand-in: it keeps the keys it is given while it has the focus.
+class CKeyEater final : public ui::CSkinWindowItemButton {
+ public:
+  using CSkinWindowItemButton::CSkinWindowItemButton;
+  bool OnWindowMessage(UINT message, WPARAM wparam, LPARAM, LRESULT* result) override {
+    if (message != WM_KEYDOWN) return false;
+    keys.push_back(static_cast<UINT>(wparam));
+    *result = 0;
+    return true;
+  }
+  void OnSetFocus() override { ++gained; }
+  void OnKillFocus() override { ++lost; }
+  std::vector<UINT> keys;
+  int gained = 0;
+  int lost = 0;
+};
+
+TEST_F(SkinWindowTest, TheFocusItemSeesMessagesFirst) {
+  auto* eater = Add<CKeyEater>(2001, StripButton(20, 40), nullptr);
+  AddButton(2002, 100, 40);
+  Create();
+  Click(25, 45);
+  EXPECT_EQ(window.FocusItem(), eater);
+  EXPECT_EQ(eater->gained, 1);
+  Send(WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(eater->keys, (std::vector<UINT>{VK_RETURN}));
+  EXPECT_TRUE(window.accepts.empty());
+  Click(105, 45);
+  EXPECT_EQ(eater->lost, 1);
+  Send(WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(window.accepts, (std::vector<std::pair<int, bool>>{{-1, true}}));
+}
+
+TEST_F(SkinWindowTest, PointerLeavingTheWindowLeavesTheHoverItem) {
+  auto* button = AddButton(2001, 20, 40);
+  Create();
+  SetCursorPos(100 + 25, 100 + 45);
+  Send(WM_MOUSEMOVE, 0, At(25, 45));
+  EXPECT_TRUE(button->IsHot());
+  EXPECT_EQ(Pixel(25, 45), kHot);
+  // The tracked leave arrives as a posted WM_MOUSELEAVE once the pointer is
+  // elsewhere.
+  SetCursorPos(800, 800);
+  const DWORD deadline = GetTickCount() + 5000;
+  while (window.HoverItem() && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    Pump();
+  }
+  EXPECT_EQ(window.HoverItem(), nullptr);
+  EXPECT_FALSE(button->IsHot());
+  EXPECT_EQ(Pixel(25, 45), kNormal);
+}
+
+TEST_F(SkinWindowTest, CaptionBandMovesGiveHoverToo) {
+  auto* button = AddButton(2001, 20, 4);
+  Create();
+  // A move over the non-client area arrives in screen coordinates.
+  Send(WM_NCMOUSEMOVE, HTCAPTION, At(100 + 25, 100 + 8));
+  EXPECT_EQ(window.HoverItem(), button);
+  EXPECT_TRUE(button->IsHot());
+}
+
+TEST_F(SkinWindowTest, TheInternalMessageRebuildsTheBuffer) {
+  auto* button = AddButton(2001, 20, 40);
+  Create();
+  // A change the window was not told about...
+  button->SetPosition(120, 40);
+  EXPECT_EQ(Pixel(125, 45), kBaseColour);
+  Send(ui::SkinWindowInternalMessage(), 1, 0);  // other values are ignored
+  EXPECT_EQ(Pixel(125, 45), kBaseColour);
+  Send(ui::SkinWindowInternalMessage(), 0, 0);
+  EXPECT_EQ(Pixel(125, 45), kNormal);
+  EXPECT_EQ(Pixel(25, 45), kBaseColour);
+}
+
+TEST_F(SkinWindowTest, NestedRedrawLocksOnlyTheOutermostReleaseUnlocks) {
+  Create();
+  EXPECT_FALSE(window.SetRedrawLock(true));
+  EXPECT_TRUE(window.SetRedrawLock(true));
+  EXPECT_TRUE(window.SetRedrawLock(true));  // restore the inner hold's value
+  EXPECT_TRUE(window.SetRedrawLock(false));
+  EXPECT_FALSE(window.SetRedrawLock(false));
+}
+
+TEST_F(SkinWindowTest, AntialiasedCaptionsDrawInTheirColourAndWordBreakTakesThePlainPath) {
+  ui::StaticLook look;
+  look.rect = RECT{10, 10, 190, 40};
+  look.font = Font(18);
+  look.colour = RGB(255, 255, 255);
+  look.antialias = true;
+  look.text = "日本語の表示";
+  auto* centred = Add<ui::CSkinWindowItemStatic>(2001, look);
+  centred->SetFormat(DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  look.rect = RECT{10, 60, 190, 90};
+  Add<ui::CSkinWindowItemStatic>(2002, look);  // DT_WORDBREAK: refused, drawn plain
+  Create();
+  for (const RECT& r : {RECT{10, 10, 190, 40}, RECT{10, 60, 190, 90}}) {
+    int white = 0;
+    int left = r.right;
+    int right = r.left;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+        if (Pixel(x, y) != kBaseColour) {
+          white += Pixel(x, y) == RGB(255, 255, 255);
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+    EXPECT_GT(white, 30) << r.top;
+    if (r.top == 10) {
+      EXPECT_NEAR((left + right) / 2, 100, 4);  // centred
+    }
+    if (r.top == 60) {
+      EXPECT_LT(left, 14);  // left aligned
+    }
+  }
 }
 
 }  // namespace
