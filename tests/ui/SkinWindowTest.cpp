@@ -633,4 +633,29 @@ TEST_F(SkinWindowTest, AntialiasedCaptionsDrawInTheirColourAndWordBreakTakesTheP
   }
 }
 
+TEST_F(SkinWindowTest, CapsFillingThePictureLeaveNoMiddleToRepeat) {
+  ui::ButtonLook look = StripButton(20, 40);
+  look.divided = true;
+  look.layout_width = 100;
+  look.left_cap = 25;
+  look.right_cap = 15;  // together the whole 40-pixel picture
+  Add<ui::CSkinWindowItemButton>(2001, look, nullptr);
+  Create();
+  EXPECT_EQ(window.FindItem(2001)->Width(), 100);
+  EXPECT_EQ(Pixel(21, 45), kNormal);   // left cap
+  EXPECT_EQ(Pixel(118, 45), kNormal);  // right cap
+  EXPECT_EQ(Pixel(80, 45), kBaseColour);
+}
+
+TEST_F(SkinWindowTest, HidingAnItemRedrawsItsPlaceWithoutIt) {
+  auto* button = AddButton(2001, 20, 40);
+  Create();
+  button->SetVisible(false);
+  EXPECT_EQ(Pixel(25, 45), kBaseColour);
+  Click(25, 45);
+  EXPECT_TRUE(window.commands.empty());
+  button->SetVisible(true);
+  EXPECT_EQ(Pixel(25, 45), kNormal);
+}
+
 }  // namespace
