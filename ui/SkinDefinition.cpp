@@ -191,6 +191,10 @@ SkinDefinition SkinDefinition::Load(const std::string& file_name, HMODULE module
   return built;
 }
 
+SkinDefinition SkinDefinition::LoadUncached(const std::string& file_name, HMODULE module) {
+  return Build(file_name, module);
+}
+
 SkinSection SkinDefinition::GetSection(const SkinItemDescriptor& item) const {
   return GetSection(item.section);
 }

@@ -56,6 +56,8 @@ class SkinDefinition {
   // From the cache when the same (module, name) was loaded before. Throws
   // CSkinWindowException (after its box).
   static SkinDefinition Load(const std::string& file_name, HMODULE module = nullptr);
+  // The same, read afresh and not kept (for checking tools and sweeps).
+  static SkinDefinition LoadUncached(const std::string& file_name, HMODULE module = nullptr);
 
   SkinSection GetSection(const SkinItemDescriptor& item) const;
   SkinSection GetSection(const std::string& name) const;

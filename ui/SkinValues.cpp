@@ -73,4 +73,8 @@ LOGFONTA LogFontFromValues(const SkinSection& section, const std::string& key, s
   return font;
 }
 
+lib::wfc::CFont FontFromValues(const SkinSection& section, const std::string& key, size_t pos) {
+  return lib::wfc::CFont(LogFontFromValues(section, key, pos));
+}
+
 }  // namespace ui

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "GdiObject.h"
 #include "OvWindows.h"
 #include "SkinDefinition.h"
 
@@ -32,5 +33,6 @@ SkinImageRef ImageRefFromValues(const SkinSection& section, const std::string& k
 // Face name, size and weight. A face name that does not fit the 32-byte
 // field with its terminator throws std::bad_alloc.
 LOGFONTA LogFontFromValues(const SkinSection& section, const std::string& key, size_t pos = 0);
+lib::wfc::CFont FontFromValues(const SkinSection& section, const std::string& key, size_t pos = 0);
 
 }  // namespace ui

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Tests of the skin build step: texts to code page 932 with CR LF, the
+refusals that fail the build, and pictures drawn from their descriptions."""
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPT = os.path.join(HERE, "skinbuild.py")
+HEADER = "<RVK2 Skin Definition File Version 0.10>"
+
+
+def run(*args):
+    return subprocess.run([sys.executable, SCRIPT, *args], capture_output=True, text=True)
+
+
+def read_png(path):
+    """Width, height and rows of (r, g, b) of an 8-bit RGB PNG without filters."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        crc, = struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])
+        assert crc == zlib.crc32(kind + body)
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour_type = header[:4]
+    raw = zlib.decompress(idat)
+    rows = []
+    for y in range(height):
+        line = raw[y * (1 + 3 * width):(y + 1) * (1 + 3 * width)]
+        assert line[0] == 0
+        rows.append([tuple(line[1 + 3 * x:4 + 3 * x]) for x in range(width)])
+    return width, height, depth, colour_type, rows
+
+
+class SkinTextTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def build(self, text):
+        source = os.path.join(self.dir.name, "Win.txt")
+        output = os.path.join(self.dir.name, "out", "WIN.TXT")
+        with open(source, "wb") as f:
+            f.write(text.encode("utf-8"))
+        return run("text", source, output), output
+
+    def test_converts_to_cp932_with_crlf(self):
+        result, output = self.build(HEADER + "\nS{A=\"表示\";}\n")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(output, "rb") as f:
+            self.assertEqual(f.read(), HEADER.encode() + b"\r\nS{A=\"\x95\x5c\x8e\xa6\";}\r\n")
+
+    def test_refusals_name_file_and_line(self):
+        cases = {
+            "no_cp932_form": (HEADER + "\nS{}\nT{A=\"\U0001F600\";}\n", ":3:"),
+            "wrong_header": ("<Skin>\nS{}\n", ":1:"),
+            "empty": ("", ":1:"),
+            "crlf_source": (HEADER + "\r\nS{}\r\n", "carriage return"),
+            "byte_order_mark": ("\ufeff" + HEADER + "\n", "byte-order mark"),
+        }
+        for name, (text, where) in cases.items():
+            with self.subTest(name):
+                result, output = self.build(text)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(where, result.stderr)
+                self.assertIn("Win.txt", result.stderr)
+                self.assertFalse(os.path.exists(output))
+
+
+class SkinArtTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def build(self, description):
+        source = os.path.join(self.dir.name, "P.png.json")
+        output = os.path.join(self.dir.name, "P.PNG")
+        with open(source, "w") as f:
+            json.dump(description, f)
+        return run("art", source, output), output
+
+    def test_draws_rectangles_borders_and_grids_in_24_bit_rgb(self):
+        result, output = self.build({"size": [20, 10], "fill": [1, 2, 3], "rects": [
+            {"name": "r", "rect": [0, 0, 4, 4], "fill": [255, 0, 255], "border": [9, 9, 9]},
+            {"name": "g", "grid": [8, 10, 18, 20, 0, 2, 8, 10], "corner": [1, 1, 1],
+             "edge": [2, 2, 2], "top": [3, 3, 3], "centre": [4, 4, 4]}]})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        width, height, depth, colour_type, rows = read_png(output)
+        self.assertEqual((width, height, depth, colour_type), (20, 10, 8, 2))
+        self.assertEqual(rows[0][0], (9, 9, 9))
+        self.assertEqual(rows[1][1], (255, 0, 255))
+        self.assertEqual(rows[5][5], (1, 2, 3))
+        self.assertEqual(rows[0][8], (1, 1, 1))
+        self.assertEqual(rows[0][12], (3, 3, 3))
+        self.assertEqual(rows[9][12], (2, 2, 2))
+        self.assertEqual(rows[5][9], (2, 2, 2))
+        self.assertEqual(rows[5][12], (4, 4, 4))
+
+    def test_refusals(self):
+        cases = {
+            "outside": {"size": [4, 4], "rects": [{"name": "a", "rect": [0, 0, 5, 4],
+                                                   "fill": [0, 0, 0]}]},
+            "same_name": {"size": [4, 4], "rects": [
+                {"name": "a", "rect": [0, 0, 1, 1], "fill": [0, 0, 0]},
+                {"name": "a", "rect": [1, 1, 2, 2], "fill": [0, 0, 0]}]},
+            "key_in_border": {"size": [4, 4], "rects": [
+                {"name": "a", "rect": [0, 0, 4, 4], "fill": [0, 0, 0],
+                 "border": [255, 0, 255]}]},
+            "falling_grid": {"size": [9, 9], "rects": [
+                {"name": "a", "grid": [0, 5, 3, 9, 0, 1, 2, 3], "corner": [0, 0, 0],
+                 "edge": [0, 0, 0], "centre": [0, 0, 0]}]},
+            "bad_colour": {"size": [4, 4], "rects": [{"name": "a", "rect": [0, 0, 1, 1],
+                                                      "fill": [256, 0, 0]}]},
+            "no_size": {"rects": []},
+        }
+        for name, description in cases.items():
+            with self.subTest(name):
+                result, output = self.build(description)
+                self.assertEqual(result.returncode, 1, name)
+                self.assertIn("P.png.json", result.stderr)
+                self.assertFalse(os.path.exists(output))
+
+
+if __name__ == "__main__":
+    unittest.main()
