@@ -6,11 +6,13 @@ namespace ui {
 
 namespace {
 
-DWORD (*g_clock)() = &GetTickCount;
+DWORD SystemClock() { return GetTickCount(); }
+
+DWORD (*g_clock)() = &SystemClock;
 
 }  // namespace
 
-void CSkinWindowItemButton::SetClock(DWORD (*clock)()) { g_clock = clock ? clock : &GetTickCount; }
+void CSkinWindowItemButton::SetClock(DWORD (*clock)()) { g_clock = clock ? clock : &SystemClock; }
 
 CSkinWindowItemButton::CSkinWindowItemButton(ISkinWindowItemAccessor* accessor, int id,
                                              ButtonLook look, CSkinItemResources* resources)
