@@ -14,10 +14,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "DC.h"
 #include "DIB.h"
+#include "SkinImage.h"
 #include "SkinItemResources.h"
 #include "SkinWindow.h"
 #include "SkinWindowItemAnimation.h"
@@ -57,6 +60,29 @@ void FillRect(lib::wfc::CDIB& dib, const RECT& r, COLORREF colour) {
     for (int x = r.left; x < r.right; ++x) dib.SetPixel(x, y, colour);
 }
 
+// The bench's pictures, made in memory and served to the picture cache.
+class CBenchImageSource final : public ui::ISkinImageSource {
+ public:
+  void Put(const std::string& name, lib::wfc::CDIB picture) {
+    _pictures[ui::CCachedDIBImpl::KeyOf(name)] = std::move(picture);
+  }
+  bool Decode(const std::string& name, bool, lib::wfc::CDIB* out, std::string* error) override {
+    const auto found = _pictures.find(ui::CCachedDIBImpl::KeyOf(name));
+    if (found == _pictures.end()) {
+      *error = name + " is not made here";
+      return false;
+    }
+    out->Create(found->second.Width(), found->second.Height());
+    out->BlitKeyed(0, 0, found->second.Width(), found->second.Height(), found->second, 0, 0);
+    return true;
+  }
+
+ private:
+  std::map<std::string, lib::wfc::CDIB> _pictures;
+};
+
+CBenchImageSource g_source;
+
 // A base with rounded-off corners, a strip of four button states and eight
 // animation cells.
 void MakePictures() {
@@ -67,7 +93,7 @@ void MakePictures() {
     FillRect(base, RECT{0, i, 8 - i, i + 1}, lib::wfc::kMagenta);
     FillRect(base, RECT{kWidth - 8 + i, i, kWidth, i + 1}, lib::wfc::kMagenta);
   }
-  ui::PutItemPicture("BenchBase.png", std::move(base));
+  g_source.Put("BenchBase.png", std::move(base));
   lib::wfc::CDIB parts;
   parts.Create(96, 160);
   parts.Fill(lib::wfc::kMagenta);
@@ -77,7 +103,7 @@ void MakePictures() {
   for (int c = 0; c < 8; ++c)
     FillRect(parts, RECT{(c % 4) * 24, 112 + (c / 4) * 24, (c % 4) * 24 + 24, 136 + (c / 4) * 24},
              RGB(c * 30, 200 - c * 20, 100));
-  ui::PutItemPicture("BenchParts.png", std::move(parts));
+  g_source.Put("BenchParts.png", std::move(parts));
 }
 
 ui::ButtonLook Button(int x, int y) {
@@ -104,6 +130,7 @@ class CBenchWindow final : public ui::CSkinWindow {
   void Build() {
     SetBaseImage("BenchBase.png", RECT{0, 0, kWidth, kHeight});
     SetUseRegion(true);
+    GetItemResourceObject()->Acquire("BenchParts.png");
     int id = 2000;
     for (int row = 0; row < 6; ++row)
       for (int column = 0; column < 6; ++column)
@@ -151,6 +178,7 @@ int main(int argc, char** argv) {
   const int idle_seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   lib::wfc::Initialize(GetModuleHandleA(nullptr), "OvSkinWindowBench", nullptr, nullptr);
   lib::wfc::InitThread();
+  ui::SetSkinImageSource(&g_source);
   MakePictures();
   {
     CBenchWindow window;

@@ -2,6 +2,7 @@
 // alpha, magenta transparent) and the nine-grid image (opaque, with caption).
 #include <algorithm>
 
+#include "NineGrid.h"
 #include "SkinItemDraw.h"
 #include "SkinItemResources.h"
 #include "SkinWindowItemOverlay.h"
@@ -10,24 +11,18 @@ namespace ui {
 
 using lib::wfc::CDIB;
 
-void DrawItemNineGrid(CDIB& target, const CDIB& source, const RECT& dest, const int xs[4],
-                      const int ys[4], int alpha, COLORREF key) {
-  const int wl = xs[1] - xs[0];
-  const int wr = xs[3] - xs[2];
-  const int ht = ys[1] - ys[0];
-  const int hb = ys[3] - ys[2];
-  const int cx[3] = {dest.left, dest.left + wl, dest.right - wr};
-  const int cw[3] = {wl, dest.right - dest.left - wl - wr, wr};
-  const int cy[3] = {dest.top, dest.top + ht, dest.bottom - hb};
-  const int ch[3] = {ht, dest.bottom - dest.top - ht - hb, hb};
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 3; ++column) {
-      if (cw[column] <= 0 || ch[row] <= 0) continue;
-      const RECT cell = {xs[column], ys[row], xs[column + 1], ys[row + 1]};
-      target.TileBlit(cx[column], cy[row], cw[column], ch[row], source, true, &cell, alpha, key);
-    }
+namespace {
+
+NineGrid GridOf(const NineGridLook& look) {
+  NineGrid grid;
+  for (int i = 0; i < 4; ++i) {
+    grid.x[i] = look.xs[i];
+    grid.y[i] = look.ys[i];
   }
+  return grid;
 }
+
+}  // namespace
 
 void CSkinWindowItemOverlay::Draw() {
   if (!IsVisible() || !Accessor()) return;
@@ -35,8 +30,8 @@ void CSkinWindowItemOverlay::Draw() {
   if (!back || !*back) return;
   CItemPicture source(_look.picture);
   if (!source.Get()) return;
-  DrawItemNineGrid(*back, *source.Get(), Rect(), _look.xs, _look.ys, DrawnAlpha(),
-                   lib::wfc::kMagenta);
+  DrawNineGrid(*back, *source.Get(), Rect(), nullptr, GridOf(_look), DrawnAlpha(),
+               lib::wfc::kMagenta);
 }
 
 void CSkinWindowItemResizableStaticImage::Draw() {
@@ -46,7 +41,7 @@ void CSkinWindowItemResizableStaticImage::Draw() {
   {
     CItemPicture source(_look.picture);
     if (source.Get())
-      DrawItemNineGrid(*back, *source.Get(), Rect(), _look.xs, _look.ys, 255, lib::wfc::kNoKey);
+      DrawNineGrid(*back, *source.Get(), Rect(), nullptr, GridOf(_look), 255, lib::wfc::kNoKey);
   }
   DrawTextBlock(*back, _look.text, _text, POINT{X(), Y()}, !Enabled());
 }

@@ -4,6 +4,7 @@
 // every item.
 #pragma once
 
+#include "NineGrid.h"
 #include "SkinItemPicture.h"
 #include "SkinTextBlock.h"
 #include "SkinWindowItem.h"
@@ -25,7 +26,7 @@ struct NineGridLook {
 NineGridLook ReadOverlayLook(const SkinSection& section);
 NineGridLook ReadNineGridImageLook(const SkinSection& section);
 
-class CSkinWindowItemOverlay final : public CSkinWindowItem {
+class CSkinWindowItemOverlay final : public CSkinWindowItem, public CResizableDIBHelper {
  public:
   CSkinWindowItemOverlay(ISkinWindowItemAccessor* accessor, int id, const SkinSection& section,
                          CSkinItemResources* resources);
@@ -50,7 +51,8 @@ class CSkinWindowItemOverlay final : public CSkinWindowItem {
   int _alpha;
 };
 
-class CSkinWindowItemResizableStaticImage final : public CSkinWindowItem {
+class CSkinWindowItemResizableStaticImage final : public CSkinWindowItem,
+                                                  public CResizableDIBHelper {
  public:
   CSkinWindowItemResizableStaticImage(ISkinWindowItemAccessor* accessor, int id,
                                       const SkinSection& section, CSkinItemResources* resources);

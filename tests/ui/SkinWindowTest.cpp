@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DC.h"
+#include "MemoryImageSource.h"
 #include "SkinItemResources.h"
 #include "SkinWindow.h"
 #include "SkinWindowItemButton.h"
@@ -51,19 +52,19 @@ void MakePictures() {
   CDIB base = Picture(200, 120, kBaseColour);
   for (const POINT corner : {POINT{0, 0}, POINT{196, 0}, POINT{0, 116}, POINT{196, 116}})
     FillRect(base, RECT{corner.x, corner.y, corner.x + 4, corner.y + 4}, lib::wfc::kMagenta);
-  ui::PutItemPicture("WinBase.png", std::move(base));
+  uitest::CMemoryImageSource::Installed().Put("WinBase.png", std::move(base));
   CDIB strip = Picture(40, 64, kNormal);
   FillRect(strip, RECT{0, 16, 40, 32}, kHot);
   FillRect(strip, RECT{0, 32, 40, 48}, kPush);
   FillRect(strip, RECT{0, 48, 40, 64}, kHotPush);
-  ui::PutItemPicture("WinStrip.png", std::move(strip));
-  ui::PutItemPicture("WinDot.png", Picture(10, 10, kDot));
+  uitest::CMemoryImageSource::Installed().Put("WinStrip.png", std::move(strip));
+  uitest::CMemoryImageSource::Installed().Put("WinDot.png", Picture(10, 10, kDot));
   // Ten digits of 4 x 6 pixels, digit d in red d * 20; a white tilde after.
   CDIB digits = Picture(48, 6, RGB(0, 0, 0));
   for (int d = 0; d < 10; ++d)
     FillRect(digits, RECT{d * 4, 0, d * 4 + 4, 6}, RGB(d * 20 + 10, 0, 0));
   FillRect(digits, RECT{40, 0, 44, 6}, RGB(255, 255, 255));
-  ui::PutItemPicture("WinDigits.png", std::move(digits));
+  uitest::CMemoryImageSource::Installed().Put("WinDigits.png", std::move(digits));
 }
 
 ui::ButtonLook StripButton(int x, int y, const char* tip = "normal tip") {
@@ -113,7 +114,13 @@ LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
 class SkinWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { MakePictures(); }
+  void SetUp() override {
+    MakePictures();
+    // The items below are made from looks, not sections: the window
+    // acquires their pictures for them.
+    for (const char* name : {"WinStrip.png", "WinDot.png", "WinDigits.png"})
+      window.GetItemResourceObject()->Acquire(name);
+  }
   void TearDown() override {
     if (window.Handle()) window.DestroyWindow();
     Pump();
