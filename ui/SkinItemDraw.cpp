@@ -98,23 +98,23 @@ void CSkinWindowItemButton::DrawCaption(CDIB& target) {
   if (!IsEnabled()) colour = GetDisabledColour(colour);
   if ((_look.format & DT_VCENTER) && !(_look.format & DT_SINGLELINE)) {
     // DrawTextA centres only single lines; measure and place the block.
-    lib::wfc::CFont face(_look.font);
     lib::wfc::CMemDC dc;
     lib::wfc::CDCStateSaver saver(dc);
-    saver.SelectObject(0, face.Get());
+    saver.SelectObject(0, CachedFont(&_face, _look.font));
     RECT measured = r;
     dc.DrawTextA(text.c_str(), &measured, _look.format | DT_CALCRECT);
     const int text_height = measured.bottom - measured.top;
     r.top = Height() / 2 - text_height / 2;
   }
-  DrawItemText(target, text, r, _look.font, colour, _look.format, _look.antialias);
+  DrawItemText(target, text, r, CachedFont(&_face, _look.font), colour, _look.format,
+               _look.antialias);
 }
 
 void CSkinWindowItemButton::Draw() {
   CDIB* back = Target(*this);
   if (!back) return;
-  CDIB canvas;
-  canvas.Create(Width(), Height());
+  if (_canvas.Width() != Width() || _canvas.Height() != Height()) _canvas.Create(Width(), Height());
+  CDIB& canvas = _canvas;
   canvas.Fill(kMagenta);
   DrawBackgroundPicture(canvas);
   bool icon_selected = false;
@@ -131,7 +131,7 @@ void CSkinWindowItemButton::Draw() {
 void CSkinWindowItemStatic::Draw() {
   CDIB* back = Target(*this);
   if (!back) return;
-  DrawItemText(*back, _text, Rect(), _font, DrawnColour(), _format, _antialias);
+  DrawItemText(*back, _text, Rect(), CachedFont(&_face, _font), DrawnColour(), _format, _antialias);
 }
 
 // Animation
@@ -146,7 +146,7 @@ void CSkinWindowItemAnimation::Draw() {
       back->BlitKeyed(X(), Y(), Width(), Height(), *source.Get(), cell.left, cell.top, kMagenta);
     }
   }
-  DrawTextBlock(*back, _look.text, _look.text.text, POINT{X(), Y()}, !Enabled());
+  DrawTextBlock(*back, _look.text, _look.text.text, POINT{X(), Y()}, !Enabled(), &_text_font);
 }
 
 // Digit image
@@ -192,7 +192,7 @@ void CSkinWindowItemStaticImage::Draw() {
       }
     }
   }
-  DrawTextBlock(*back, _look.text, _look.text.text, POINT{X(), Y()}, !Enabled());
+  DrawTextBlock(*back, _look.text, _look.text.text, POINT{X(), Y()}, !Enabled(), &_text_font);
 }
 
 }  // namespace ui

@@ -43,7 +43,7 @@ void CSkinWindowItemResizableStaticImage::Draw() {
     if (source.Get())
       DrawNineGrid(*back, *source.Get(), Rect(), nullptr, GridOf(_look), 255, lib::wfc::kNoKey);
   }
-  DrawTextBlock(*back, _look.text, _text, POINT{X(), Y()}, !Enabled());
+  DrawTextBlock(*back, _look.text, _text, POINT{X(), Y()}, !Enabled(), &_text_font);
 }
 
 }  // namespace ui

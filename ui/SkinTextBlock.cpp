@@ -8,15 +8,19 @@
 
 namespace ui {
 
-void DrawItemText(lib::wfc::CDIB& target, const std::string& text, const RECT& rect,
-                  const LOGFONTA& font, COLORREF colour, UINT format, bool antialias) {
+HFONT CachedFont(lib::wfc::CFont* cache, const LOGFONTA& font) {
+  if (!*cache) cache->Create(font);
+  return cache->Get();
+}
+
+void DrawItemText(lib::wfc::CDIB& target, const std::string& text, const RECT& rect, HFONT font,
+                  COLORREF colour, UINT format, bool antialias) {
   if (text.empty() || !target) return;
   const RECT clip = target.Clip();
   if (clip.left >= clip.right || clip.top >= clip.bottom) return;
-  lib::wfc::CFont face(font);
   lib::wfc::CMemDC dc;
   lib::wfc::CDCStateSaver saver(dc);
-  saver.SelectObject(0, face.Get());
+  saver.SelectObject(0, font);
   saver.SelectObject(1, target.Get());
   saver.SetBkMode(TRANSPARENT);
   saver.SetTextColor(colour);
@@ -37,13 +41,14 @@ void DrawItemText(lib::wfc::CDIB& target, const std::string& text, const RECT& r
 }
 
 void DrawTextBlock(lib::wfc::CDIB& target, const SkinTextBlock& block, const std::string& text,
-                   POINT origin, bool disabled) {
+                   POINT origin, bool disabled, lib::wfc::CFont* font_cache) {
   if (text.empty()) return;
   RECT r = block.rect;
   OffsetRect(&r, origin.x, origin.y);
   const COLORREF colour =
       disabled ? CSkinWindowItem::GetDisabledColour(block.colour) : block.colour;
-  DrawItemText(target, text, r, block.font, colour, block.format, block.antialias);
+  DrawItemText(target, text, r, CachedFont(font_cache, block.font), colour, block.format,
+               block.antialias);
 }
 
 }  // namespace ui

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "GdiObject.h"
 #include "OvWindows.h"
 
 namespace lib::wfc {
@@ -32,11 +33,14 @@ SkinTextBlock ReadTextBlock(const SkinSection& section);
 // Draws text into the bitmap in `rect` (bitmap coordinates): anti-aliased
 // when asked and possible, else DrawTextA with the format plus DT_NOPREFIX.
 // Nothing is drawn outside the bitmap's clip rectangle.
-void DrawItemText(lib::wfc::CDIB& target, const std::string& text, const RECT& rect,
-                  const LOGFONTA& font, COLORREF colour, UINT format, bool antialias);
+void DrawItemText(lib::wfc::CDIB& target, const std::string& text, const RECT& rect, HFONT font,
+                  COLORREF colour, UINT format, bool antialias);
+
+// The font of a logical font, made on first use and kept: items draw often.
+HFONT CachedFont(lib::wfc::CFont* cache, const LOGFONTA& font);
 
 // The block's text at the item's position, greyed when the item is disabled.
 void DrawTextBlock(lib::wfc::CDIB& target, const SkinTextBlock& block, const std::string& text,
-                   POINT item_origin, bool disabled);
+                   POINT item_origin, bool disabled, lib::wfc::CFont* font_cache);
 
 }  // namespace ui

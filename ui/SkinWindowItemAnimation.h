@@ -57,6 +57,7 @@ class CSkinWindowItemAnimation final : public CSkinWindowItem {
 
  private:
   AnimationLook _look;
+  lib::wfc::CFont _text_font;      // made on first use
   CSkinItemResources* _resources;  // not owned
   bool _running = false;
   int _frame = 0;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "DIB.h"
+#include "GdiObject.h"
 #include "SkinItemPicture.h"
 #include "SkinWindowItem.h"
 
@@ -125,6 +127,8 @@ class CSkinWindowItemButton : public CSkinWindowItem {
   bool _hand_cursor = true;
   ButtonLook _look;
   CSkinItemResources* _resources;  // not owned
+  lib::wfc::CFont _face;           // made on first use
+  lib::wfc::CDIB _canvas;          // the item's size, redrawn for every Draw
 
  private:
   void DrawCaption(lib::wfc::CDIB& target);

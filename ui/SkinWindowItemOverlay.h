@@ -70,6 +70,7 @@ class CSkinWindowItemResizableStaticImage final : public CSkinWindowItem,
   NineGridLook _look;
   CSkinItemResources* _resources;  // not owned
   std::string _text;
+  lib::wfc::CFont _text_font;  // made on first use
 };
 
 }  // namespace ui

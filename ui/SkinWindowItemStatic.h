@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "GdiObject.h"
 #include "SkinWindowItem.h"
 
 namespace ui {
@@ -56,6 +57,7 @@ class CSkinWindowItemStatic : public CSkinWindowItem {
   COLORREF _colour;
   UINT _format = DT_WORDBREAK;
   bool _antialias;
+  lib::wfc::CFont _face;  // made on first use
 };
 
 }  // namespace ui

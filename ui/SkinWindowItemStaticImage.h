@@ -46,6 +46,7 @@ class CSkinWindowItemStaticImage final : public CSkinWindowItem {
 
  private:
   StaticImageLook _look;
+  lib::wfc::CFont _text_font;      // made on first use
   CSkinItemResources* _resources;  // not owned
   std::string _tooltip;
 };
