@@ -111,8 +111,6 @@ void CDIB::Create(HDC dc, int width, int height, int bits_per_pixel) {
   header.biPlanes = 1;
   header.biBitCount = static_cast<WORD>(bits_per_pixel);
   header.biCompression = BI_RGB;
-  _format = kImageUnknown;
-  _key = kNoKey;
   if (width == 0 || height == 0) {
     // A window with no client area asks for an empty back buffer: an empty
     // bitmap on which every operation does nothing.
@@ -124,8 +122,13 @@ void CDIB::Create(HDC dc, int width, int height, int bits_per_pixel) {
     _height = 0;
     _stride = 0;
     _clip = RECT{0, 0, 0, 0};
+    _format = kImageUnknown;
+    _key = kNoKey;
     return;
   }
+  // Fewer bits would need a colour table after the header, which this
+  // bitmap does not carry.
+  if (bits_per_pixel != 16 && bits_per_pixel != 24 && bits_per_pixel != 32) throw bad_alloc();
   BITMAPINFO info = BITMAPINFO();
   info.bmiHeader = header;
   void* bits = nullptr;
@@ -143,6 +146,8 @@ void CDIB::Create(HDC dc, int width, int height, int bits_per_pixel) {
   const int64_t row_bits = static_cast<int64_t>(header.biPlanes) * bits_per_pixel * width;
   _stride = static_cast<int>((row_bits + 31) / 32 * 4);
   _clip = Rect();
+  _format = kImageUnknown;
+  _key = kNoKey;
 }
 
 uint8_t* CDIB::Row(int y) { return const_cast<uint8_t*>(static_cast<const CDIB&>(*this).Row(y)); }

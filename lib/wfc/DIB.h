@@ -44,8 +44,9 @@ class CDIB final {
   CDIB(const CDIB&) = delete;
   CDIB& operator=(const CDIB&) = delete;
 
-  // CreateDIBSection in a memory DC of `dc` (of the screen when null);
-  // replaces the previous bitmap, the clip becomes the whole image. Throws
+  // CreateDIBSection in a memory DC of `dc` (of the screen when null) with
+  // 16, 24 or 32 bits; replaces the previous bitmap, the clip becomes the
+  // whole image. A width or height of 0 gives an empty bitmap. Throws
   // bad_alloc on failure.
   void Create(HDC dc, int width, int height, int bits_per_pixel = 24);
   void Create(int width, int height, int bits_per_pixel = 24) {

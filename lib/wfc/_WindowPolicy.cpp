@@ -1,6 +1,7 @@
 // Start and end of the framework, its globals and the message switch.
 #include "_WindowPolicy.h"
 
+
 #include <cstdlib>
 #include <cstring>
 #include <map>

@@ -9,6 +9,7 @@
 
 #include "DIB.h"
 #include "TestSupport.h"
+#include "_WindowPolicy.h"
 
 namespace {
 
@@ -311,6 +312,17 @@ TEST(DIBTest, EmptyBitmapIgnoresEverything) {
   CDIB dest = MakeGround(3, 3);
   dest.BlitKeyed(0, 0, 3, 3, empty, 0, 0);
   EXPECT_EQ(dest.GetPixel(1, 1), kGround);
+}
+
+TEST(DIBTest, BitmapsThatCannotBeMadeThrow) {
+  CDIB dib = MakeGround(3, 3);
+  // Palette depths would need a colour table the bitmap does not carry.
+  EXPECT_THROW(dib.Create(4, 4, 8), lib::wfc::bad_alloc);
+  EXPECT_THROW(dib.Create(-4, 4), lib::wfc::bad_alloc);
+  // A failed creation leaves the bitmap as it was.
+  EXPECT_EQ(dib.GetPixel(2, 2), kGround);
+  dib.Create(4, 4, 32);
+  EXPECT_EQ(dib.Stride(), 16);
 }
 
 TEST(DIBTest, MovedBitmapKeepsItsPixels) {
