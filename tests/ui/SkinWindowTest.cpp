@@ -665,4 +665,74 @@ TEST_F(SkinWindowTest, HidingAnItemRedrawsItsPlaceWithoutIt) {
   EXPECT_EQ(Pixel(25, 45), kNormal);
 }
 
+TEST_F(SkinWindowTest, ButtonAlphaBlendsUntilHotOrPressed) {
+  auto* button = AddButton(2001, 20, 40);
+  button->SetAlpha(128);
+  Create();
+  const auto blend = [](int d, int s) { return d + (((s - d) * 129) >> 8); };
+  EXPECT_EQ(Pixel(25, 45), RGB(blend(30, 10), blend(60, 20), blend(90, 30)));
+  Send(WM_MOUSEMOVE, 0, At(25, 45));
+  EXPECT_EQ(Pixel(25, 45), kHot);
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, At(25, 45));
+  EXPECT_EQ(Pixel(25, 45), kPush);
+  Send(WM_LBUTTONUP, 0, At(25, 45));
+}
+
+TEST_F(SkinWindowTest, BlinkingIconShowsInTheFirstHalfOfEachPeriod) {
+  ui::ButtonLook look = StripButton(20, 40);
+  look.pictures[ui::kPictureIcon].name = "WinDot.png";
+  look.pictures[ui::kPictureIcon].rect = RECT{0, 0, 10, 10};
+  auto* button = Add<ui::CSkinWindowItemButton>(2001, look, nullptr);
+  Create();
+  EXPECT_EQ(Pixel(40, 48), kDot);  // centred in the 40 x 16 button
+  button->OnNotify(ui::kItemSetBlinking, 1, 0);
+  struct Step {
+    DWORD tick;
+    COLORREF middle;
+  };
+  const Step steps[] = {{800 * 7 + 500, kNormal},
+                        {800 * 8 + 10, kDot},
+                        {800 * 8 + 399, kDot},
+                        {800 * 8 + 400, kNormal}};
+  for (const Step& step : steps) {
+    button->OnTick(step.tick);
+    EXPECT_EQ(Pixel(40, 48), step.middle) << step.tick;
+  }
+}
+
+TEST_F(SkinWindowTest, ToggleButtonDrawsPushedWhileSelected) {
+  auto* toggle = Add<ui::CSkinWindowItemToggleButton>(2001, StripButton(20, 40), nullptr);
+  Create();
+  Click(25, 45);
+  EXPECT_EQ(toggle->OnNotify(ui::kItemGetSelected, 0, 0), 1);
+  Send(WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(Pixel(25, 45), kPush);
+  Click(25, 45);
+  Send(WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(Pixel(25, 45), kNormal);
+  EXPECT_EQ(window.commands, (std::vector<int>{2001, 2001}));
+}
+
+TEST_F(SkinWindowTest, RefreshingToolTipsRemovesHiddenItems) {
+  auto* hidden = AddButton(2001, 20, 40);
+  AddButton(2002, 100, 40);
+  Create();
+  EXPECT_EQ(SendMessageA(window.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 2);
+  hidden->SetVisible(false);
+  window.RefreshToolTips();
+  EXPECT_EQ(SendMessageA(window.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+  hidden->SetVisible(true);
+  window.RefreshToolTips();
+  EXPECT_EQ(SendMessageA(window.ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 2);
+}
+
+TEST_F(SkinWindowTest, ClickItemRefusesADisabledWindow) {
+  AddButton(2001, 20, 40);
+  const HWND hwnd = Create();
+  EnableWindow(hwnd, FALSE);
+  EXPECT_FALSE(window.ClickItem(2001));
+  EnableWindow(hwnd, TRUE);
+  EXPECT_TRUE(window.ClickItem(2001));
+}
+
 }  // namespace
