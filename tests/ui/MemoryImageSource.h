@@ -16,12 +16,10 @@ class CMemoryImageSource final : public ui::ISkinImageSource {
  public:
   // The process's one instance, installed on first use.
   static CMemoryImageSource& Installed() {
-    static CMemoryImageSource* source = [] {
-      auto* made = new CMemoryImageSource;  // lives as long as the process
-      ui::SetSkinImageSource(made);
-      return made;
-    }();
-    return *source;
+    static CMemoryImageSource source;
+    static const bool installed = (ui::SetSkinImageSource(&source), true);
+    (void)installed;
+    return source;
   }
 
   void Put(const std::string& name, lib::wfc::CDIB picture) {
