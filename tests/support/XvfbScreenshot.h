@@ -1,0 +1,17 @@
+// Screenshots of the whole test display for window tests: tools/screenshot (xwd of
+// the Xvfb screen, then convert) writes build/screens/<name>.png. The test's
+// windows should be painted (UpdateWindow) before it is called.
+#pragma once
+
+#include <string>
+
+namespace ovtest {
+
+// Runs the tool and waits for it; false (with the reason in `error`) when no
+// picture was written.
+bool SaveXvfbScreenshot(const std::string& name, std::string* error = nullptr);
+
+// Where the pictures go (a Unix path).
+std::string ScreenshotFolder();
+
+}  // namespace ovtest
