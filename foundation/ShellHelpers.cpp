@@ -1,0 +1,232 @@
+// The shell's change-notification entries and folder picker.
+#include "ShellHelpers.h"
+
+#include <cstring>
+
+#include "Log.h"
+#include "StringUtil.h"
+
+namespace {
+
+// shell32 exports these only by ordinal.
+constexpr WORD kRegisterOrdinal = 2;
+constexpr WORD kDeregisterOrdinal = 4;
+constexpr WORD kLockOrdinal = 644;
+constexpr WORD kUnlockOrdinal = 645;
+
+// A notification's path in the ANSI code page must leave room for its end.
+constexpr size_t kNarrowPathLimit = CWrapSHChangeNotifyRegister::kPathBufferSize - 1;
+
+template <typename Entry>
+Entry TakeOrdinal(HMODULE module, WORD ordinal) {
+  return reinterpret_cast<Entry>(
+      reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+}
+
+// The ANSI form of a wide text, or false when a character has none: a path
+// with a stand-in character would name another file or none.
+bool ToExactAnsi(const std::wstring& wide, std::string* narrow) {
+  narrow->clear();
+  if (wide.empty()) return true;
+  BOOL lossy = FALSE;
+  const int size = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0,
+                                    nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, &out[0], n, nullptr,
+                      nullptr);
+  narrow->swap(out);
+  return true;
+}
+
+// The file-system path of an item list; empty for items outside it.
+std::wstring ItemPath(PCIDLIST_ABSOLUTE item) {
+  wchar_t path[MAX_PATH] = {};
+  if (!item || !SHGetPathFromIDListW(item, path)) return std::wstring();
+  return path;
+}
+
+void CopyNotifiedPath(PCIDLIST_ABSOLUTE item, char* out) {
+  if (!out) return;
+  std::string narrow;
+  if (!ToExactAnsi(ItemPath(item), &narrow) || narrow.size() >= kNarrowPathLimit) return;
+  memcpy(out, narrow.c_str(), narrow.size() + 1);
+}
+
+// The shell's allocator, held while the picker is open; it frees the item
+// list the picker hands back.
+class CShellAllocator final {
+ public:
+  CShellAllocator() {
+    if (FAILED(SHGetMalloc(&_malloc))) _malloc = nullptr;
+  }
+  ~CShellAllocator() {
+    if (_malloc) _malloc->Release();
+  }
+  CShellAllocator(const CShellAllocator&) = delete;
+  CShellAllocator& operator=(const CShellAllocator&) = delete;
+
+  explicit operator bool() const { return _malloc != nullptr; }
+  void Free(void* p) const {
+    if (p) _malloc->Free(p);
+  }
+
+ private:
+  IMalloc* _malloc = nullptr;
+};
+
+}  // namespace
+
+bool CWrapSHChangeNotifyRegister::Load(const char* library) {
+  Clear();
+  _shell.Reset(LoadLibraryA(library));
+  if (!_shell) return false;
+  const HMODULE shell = _shell.Get();
+  _entries.register_entry = TakeOrdinal<RegisterEntry>(shell, kRegisterOrdinal);
+  _entries.deregister_entry = TakeOrdinal<DeregisterEntry>(shell, kDeregisterOrdinal);
+  _entries.lock_entry = TakeOrdinal<LockEntry>(shell, kLockOrdinal);
+  _entries.unlock_entry = TakeOrdinal<UnlockEntry>(shell, kUnlockOrdinal);
+  if (IsLoaded()) return true;
+  Clear();
+  return false;
+}
+
+bool CWrapSHChangeNotifyRegister::IsLoaded() const {
+  return _entries.register_entry && _entries.deregister_entry && _entries.lock_entry &&
+         _entries.unlock_entry;
+}
+
+void CWrapSHChangeNotifyRegister::Clear() {
+  _entries = Entries();
+  _shell.Reset();
+}
+
+ULONG CWrapSHChangeNotifyRegister::Register(HWND window, int sources, LONG events, UINT message,
+                                            int count, const SHChangeNotifyEntry* entries) const {
+  if (!_entries.register_entry) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return 0;
+  }
+  return _entries.register_entry(window, sources, events, message, count, entries);
+}
+
+BOOL CWrapSHChangeNotifyRegister::Deregister(ULONG id) const {
+  if (!_entries.deregister_entry) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+  }
+  return _entries.deregister_entry(id);
+}
+
+bool CWrapSHChangeNotifyRegister::OnNotify(LONG* event, char* path1, char* path2, WPARAM wparam,
+                                           LPARAM lparam) const {
+  if (path1) path1[0] = '\0';
+  if (path2) path2[0] = '\0';
+  if (!_entries.lock_entry) return false;
+  PIDLIST_ABSOLUTE* items = nullptr;
+  LONG code = 0;
+  const HANDLE lock = _entries.lock_entry(reinterpret_cast<HANDLE>(wparam),
+                                          static_cast<DWORD>(lparam), &items, &code);
+  if (!lock) return false;
+  if (event) *event = code;
+  if (items) {
+    CopyNotifiedPath(items[0], path1);
+    CopyNotifiedPath(items[1], path2);
+  }
+  if (_entries.unlock_entry) _entries.unlock_entry(lock);
+  return true;
+}
+
+namespace lib {
+
+void CBrowseForFolder::SetInitialFolder(const std::string& folder) {
+  _initial = folder;
+  _initial_w = ToWide(folder);
+}
+
+void CBrowseForFolder::SetInitialFolderW(const std::wstring& folder) {
+  _initial_w = folder;
+  if (!ToExactAnsi(folder, &_initial)) _initial.clear();
+}
+
+bool CBrowseForFolder::Show(HWND owner, const char* title, bool status_text, UINT extra_flags) {
+  const std::wstring wide_title = title ? ToWide(title) : std::wstring();
+  return Show(owner, title ? wide_title.c_str() : nullptr, status_text, extra_flags);
+}
+
+bool CBrowseForFolder::Show(HWND owner, const wchar_t* title, bool status_text, UINT extra_flags) {
+  _path.clear();
+  _path_w.clear();
+  _display_name.clear();
+  _display_name_w.clear();
+  const CShellAllocator allocator;
+  if (!allocator) return false;
+
+  wchar_t display_name[MAX_PATH] = {};
+  BROWSEINFOW info = {};
+  info.hwndOwner = owner;
+  info.pszDisplayName = display_name;
+  info.lpszTitle = title;
+  info.ulFlags = BIF_RETURNONLYFSDIRS | (status_text ? BIF_STATUSTEXT : 0) | extra_flags;
+  info.lpfn = &BrowseCallbackProc;
+  info.lParam = reinterpret_cast<LPARAM>(this);
+  const PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  _picker = nullptr;
+  if (!chosen) return false;
+
+  _path_w = ItemPath(chosen);
+  allocator.Free(chosen);
+  // An item outside the file system has no path to hand on: not a folder.
+  if (_path_w.empty()) return false;
+  if (!ToExactAnsi(_path_w, &_path)) _path.clear();
+  _display_name_w = display_name;
+  _display_name = ToMultiByte(_display_name_w);
+  return true;
+}
+
+int CALLBACK CBrowseForFolder::BrowseCallbackProc(HWND window, UINT notice, LPARAM lparam,
+                                                  LPARAM data) {
+  // The picker's dialog procedure is below us: nothing may escape into it.
+  try {
+    return reinterpret_cast<CBrowseForFolder*>(data)->OnCallback(window, notice, lparam);
+  } catch (...) {
+    OV_LOG(kLogError, "フォルダ選択 コールバック致命的エラー ERR:0x%08lX",
+           static_cast<unsigned long>(GetLastError()));
+    return 0;
+  }
+}
+
+void CBrowseForFolder::SelectInitialFolder(HWND window) {
+  if (_initial_w.empty()) return;
+  // In a freshly started Wine session the picker sometimes misses an existing
+  // folder on the first attempt; it finds it on the next. A folder that does
+  // not exist fails both and the default selection stays. The selection
+  // notice arrives inside the send, so it tells whether the attempt took.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    _selection_changed = false;
+    SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(_initial_w.c_str()));
+    if (_selection_changed) return;
+  }
+}
+
+int CBrowseForFolder::OnCallback(HWND window, UINT notice, LPARAM lparam) {
+  _picker = window;
+  switch (notice) {
+    case BFFM_INITIALIZED:
+      SelectInitialFolder(window);
+      OnInitialized();
+      return 0;
+    case BFFM_SELCHANGED: {
+      _selection_changed = true;
+      const std::wstring path_w = ItemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(lparam));
+      std::string path;
+      if (!ToExactAnsi(path_w, &path)) path.clear();
+      return OnSelectionChanged(path, path_w);
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace lib
