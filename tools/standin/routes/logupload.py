@@ -11,9 +11,9 @@ A request without its fields is answered "RET=1" (and VALID=FALSE), an
 upload whose archive cannot be read "RET=2", whatever the scenario says.
 
 The upload lists the archive in its request log entry, one note per entry:
-  zip        <entry name>   "<size> <crc32 in 8 hex digits>"
-  zip-text   <entry name>   the content, for ".txt" entries up to 64 KB
-  zip-error  <reason>       the archive could not be read or failed its CRC
+  zip:<entry name>        "<size> <crc32 in 8 hex digits>"
+  zip-text:<entry name>   the content, for ".txt" entries up to 64 KB
+  zip-error               the archive could not be read or failed its CRC
 """
 
 import io
@@ -53,11 +53,11 @@ def _read_archive(req, data):
         with zipfile.ZipFile(io.BytesIO(data)) as archive:
             for info in archive.infolist():
                 content = archive.read(info)  # checks the entry's CRC
-                req.notes.append(("zip", info.filename, "%d %08X" % (len(content), info.CRC)))
+                req.notes.append(("zip:" + info.filename, "%d %08X" % (len(content), info.CRC)))
                 if info.filename.lower().endswith(".txt") and len(content) <= _MAX_TEXT:
-                    req.notes.append(("zip-text", info.filename, content))
+                    req.notes.append(("zip-text:" + info.filename, content))
     except (zipfile.BadZipFile, zipfile.LargeZipFile, OSError, EOFError, ValueError) as error:
-        req.notes.append(("zip-error", type(error).__name__, str(error)))
+        req.notes.append(("zip-error", "%s: %s" % (type(error).__name__, error)))
         return False
     return True
 
