@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,11 @@
 namespace {
 
 constexpr UINT kDoneMessage = WM_APP + 2;
-constexpr DWORD kJobLimitMs = 60000;
+constexpr DWORD kJobLimitMs = 120000;
+// Long enough for a start to find the job still running, short enough that
+// the client's stop (which cannot interrupt the wait for the reply's headers)
+// ends when the reply comes rather than by force.
+constexpr const char* kDelayedReply = "delay_ms=6000";
 constexpr DWORD kRequestLimitMs = 20000;
 constexpr const char* kPermissionPath = "/pcapp/LogUploadCheckAPI";
 constexpr const char* kUploadPath = "/pcapp/LogUploadAPI";
@@ -175,6 +180,7 @@ struct NameCase {
   const char* file;
   logupload::LogFileKind kind;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
 
 class LogFileNameTest : public ::testing::TestWithParam<NameCase> {};
 
@@ -212,6 +218,7 @@ struct DeviceCase {
   const char* device_no;
   bool safe;
 };
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
 
 class DeviceNumberTest : public ::testing::TestWithParam<DeviceCase> {};
 
@@ -301,6 +308,7 @@ struct PermissionCase {
   uint32_t result;
   const char* line;  // empty: none expected
 };
+void PrintTo(const PermissionCase& c, std::ostream* os) { *os << c.name; }
 
 class LogUploadPermissionTest : public LogUploadTest,
                                 public ::testing::WithParamInterface<PermissionCase> {};
@@ -317,7 +325,9 @@ TEST_P(LogUploadPermissionTest, PostsTheAnswer) {
   EXPECT_EQ(0u, detail);
   EXPECT_EQ(c.result, upload.GetResult());
   EXPECT_FALSE(_window.HasMore());
-  if (c.line[0] != '\0') EXPECT_TRUE(_log.Contains(c.line)) << _log.Text();
+  if (c.line[0] != '\0') {
+    EXPECT_TRUE(_log.Contains(c.line)) << _log.Text();
+  }
 
   const std::vector<ovtest::StandInRequest> requests = _standin.Requests();
   ASSERT_EQ(1u, requests.size());
@@ -410,6 +420,7 @@ struct FailedUploadCase {
   const char* scenario;
   uint32_t result;
 };
+void PrintTo(const FailedUploadCase& c, std::ostream* os) { *os << c.name; }
 
 class LogUploadFailureTest : public LogUploadTest,
                              public ::testing::WithParamInterface<FailedUploadCase> {};
@@ -489,6 +500,7 @@ struct CancelCase {
   const char* path;
   const char* line;
 };
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 
 class LogUploadCancelTest : public LogUploadTest,
                             public ::testing::WithParamInterface<CancelCase> {};
@@ -498,7 +510,7 @@ class LogUploadCancelTest : public LogUploadTest,
 TEST_P(LogUploadCancelTest, TheNamedEventStopsADelayedReply) {
   const CancelCase& c = GetParam();
   WriteLogFolder();
-  ASSERT_TRUE(_standin.Set(c.path, "delay_ms=30000"));
+  ASSERT_TRUE(_standin.Set(c.path, kDelayedReply));
   CAplLogUpload upload;
   ASSERT_TRUE(upload.SetDiruInfo(kDeviceNo, kCcid, "agent"));
   ASSERT_TRUE(upload.Start(_window.Get(), kDoneMessage, c.job));
@@ -531,7 +543,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LogUploadTest, SecondStartDuringADelayedJobIsRefused) {
   WriteLogFolder();
-  ASSERT_TRUE(_standin.Set(kUploadPath, "delay_ms=30000"));
+  ASSERT_TRUE(_standin.Set(kUploadPath, kDelayedReply));
   CAplLogUpload upload(PrivateEventName().c_str());
   ASSERT_TRUE(upload.SetDiruInfo(kDeviceNo, kCcid, "agent"));
   ASSERT_TRUE(upload.Start(_window.Get(), kDoneMessage, logupload::kJobUpload));
@@ -559,7 +571,7 @@ TEST_F(LogUploadTest, SecondStartDuringADelayedJobIsRefused) {
 
 TEST_F(LogUploadTest, DeletingTheObjectMidJobStopsIt) {
   WriteLogFolder();
-  ASSERT_TRUE(_standin.Set(kUploadPath, "delay_ms=30000"));
+  ASSERT_TRUE(_standin.Set(kUploadPath, kDelayedReply));
   auto upload = std::make_unique<CAplLogUpload>(PrivateEventName().c_str());
   ASSERT_TRUE(upload->SetDiruInfo(kDeviceNo, kCcid, "agent"));
   const std::string send_file = upload->GetSendFilePath();
