@@ -472,6 +472,29 @@ TEST_F(LogUploadTest, LinesWrittenAfterTheCopyAreKept) {
   ExpectSendFilesGone(upload);
 }
 
+TEST_F(LogUploadTest, ALogThatCannotBeDeletedIsReportedAfterTheUpload) {
+  WriteLogFolder();
+  // Another program reads the launcher's log and lets no one delete it.
+  CFileHandle reader(CreateFileA(LogFile("Ostrovelle_EV.log").c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(reader.IsValid());
+  CAplLogUpload upload(PrivateEventName().c_str());
+  ASSERT_TRUE(upload.SetDiruInfo(kDeviceNo, kCcid, "agent"));
+  uint32_t result = 0;
+  uint32_t detail = 0;
+  ASSERT_TRUE(RunJob(upload, logupload::kJobUpload, &result, &detail));
+  // The upload itself went through; the clean-up reports what it left.
+  EXPECT_EQ(logupload::kDeleteFailed, result) << std::hex << result;
+  EXPECT_EQ(static_cast<uint32_t>(ERROR_SHARING_VIOLATION), detail);
+  EXPECT_TRUE(_log.Contains("CAplLogUpload::DeleteFile - DeleteFile失敗 PATH:" +
+                            LogFile("Ostrovelle_EV.log") + " ERR:0x00000020"));
+  reader.Reset();
+  ExpectLogsKept({"Ostrovelle_EV.log", "Ostrovelle_Core.log", "20101301.log", "notes.txt"});
+  // A program log's failure does not end the clean-up of the others.
+  EXPECT_FALSE(PathFileExists(LogFile("20100131.log")));
+  ExpectSendFilesGone(upload);
+}
+
 TEST_F(LogUploadTest, UploadWithoutLogFolderSendsThePcInfo) {
   // The data root's log folder is made on demand; remove it behind the
   // foundation's back.
