@@ -454,7 +454,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LogUploadTest, LinesWrittenAfterTheCopyAreKept) {
   WriteLogFolder();
-  ASSERT_TRUE(_standin.Set(kUploadPath, "delay_ms=1500"));
+  ASSERT_TRUE(_standin.Set(kUploadPath, kDelayedReply));
   CAplLogUpload upload(PrivateEventName().c_str());
   ASSERT_TRUE(upload.SetDiruInfo(kDeviceNo, kCcid, "agent"));
   ASSERT_TRUE(upload.Start(_window.Get(), kDoneMessage, logupload::kJobUpload));
