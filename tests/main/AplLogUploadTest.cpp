@@ -495,6 +495,25 @@ TEST_F(LogUploadTest, ALogThatCannotBeDeletedIsReportedAfterTheUpload) {
   ExpectSendFilesGone(upload);
 }
 
+TEST_F(LogUploadTest, AZipThatCannotBeWrittenSendsNothing) {
+  WriteLogFolder();
+  CAplLogUpload upload(PrivateEventName().c_str());
+  ASSERT_TRUE(upload.SetDiruInfo(kDeviceNo, kCcid, "agent"));
+  // A folder holds the zip's name.
+  ASSERT_TRUE(CreateFolderTree(upload.GetSendFilePath()));
+  uint32_t result = 0;
+  uint32_t detail = 0;
+  ASSERT_TRUE(RunJob(upload, logupload::kJobUpload, &result, &detail));
+  EXPECT_EQ(logupload::kZipFailed, result) << std::hex << result;
+  EXPECT_NE(0u, detail);
+  EXPECT_TRUE(_log.Contains("CAplLogUpload::_CreateSendFile - 送信ファイル圧縮失敗 " +
+                            upload.GetSendFilePath()));
+  EXPECT_TRUE(_standin.Requests().empty());
+  ExpectLogsKept(
+      {"Ostrovelle_EV.log", "Ostrovelle_Core.log", "20100131.log", "20101301.log", "notes.txt"});
+  EXPECT_FALSE(PathFileExists(upload.GetCollectFolderPath()));
+}
+
 TEST_F(LogUploadTest, UploadWithoutLogFolderSendsThePcInfo) {
   // The data root's log folder is made on demand; remove it behind the
   // foundation's back.
