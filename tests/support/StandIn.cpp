@@ -124,6 +124,8 @@ std::vector<StandInRequest> ParseStandInLog(const std::string& text) {
     } else if (kind == "filename" && !current.parts.empty()) {
       current.parts.back().filename = value;
       current.parts.back().has_filename = true;
+    } else if (kind == "note") {
+      current.notes.emplace_back(name, value);
     } else if (kind == "body") {
       current.body = value;
     } else if (kind == "end") {

@@ -35,6 +35,9 @@ struct StandInRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   std::map<std::string, std::string> form;  // decoded values
   std::vector<StandInPart> parts;
+  // What the route read from the body (routes/logupload.py: the archive's
+  // entries), in order.
+  std::vector<std::pair<std::string, std::string>> notes;
 
   // The first header of that name (case-insensitive); empty when none.
   std::string Header(const std::string& name) const;

@@ -5,6 +5,8 @@ A request path "/t/<ns>/<rest>" belongs to the namespace <ns> (one per test)
 and is routed as "/<rest>"; any other path belongs to the namespace "".
 Scenarios and the request log are kept per namespace, so tests running in
 parallel against one service never see each other's requests.
+A route may add (key, value) notes to its request's log entry (req.notes),
+such as the entries of an archive it was sent; they follow the parts.
 
 Control requests (never logged), on any listener:
   GET /_control/<ns>/set?path=/p&status=404&delay_ms=..   scenario for a path
@@ -69,6 +71,7 @@ class Request:
         self.body = body        # bytes
         self.form = {}          # decoded form fields: str -> bytes
         self.parts = []         # multipart: (name, filename or None, bytes)
+        self.notes = []         # (key, value) a route adds to the request log
         self.state = namespace(ns).state
         _decode_body(self)
 
@@ -204,6 +207,8 @@ def _log_text(entries):
             lines.append("part\t%s\t%s" % (escape(name or ""), escape(content)))
             if filename is not None:
                 lines.append("filename\t%s\t%s" % (escape(name or ""), escape(filename)))
+        for key, value in e["notes"]:
+            lines.append("note\t%s\t%s" % (escape(key), escape(value)))
         lines.append("body\t\t" + escape(e["body"]))
         lines.append("end\t\t")
     return ("\n".join(lines) + "\n").encode("ascii") if lines else b""
@@ -313,7 +318,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             space.log.append({
                 "method": self.command, "path": path, "query": url.query,
                 "headers": list(self.headers.items()), "form": req.form,
-                "parts": req.parts, "body": body})
+                "parts": req.parts, "body": body, "notes": req.notes})
             space.logged.notify_all()
             count = space.counts.get(path, 0) + 1
             space.counts[path] = count
