@@ -1,0 +1,94 @@
+// The tests' result window; see MusicTestWindow.h.
+#include "MusicTestWindow.h"
+
+#include "MusicFileThread.h"
+
+namespace musicmanualtest {
+
+namespace {
+
+constexpr char kClass[] = "OvMusicTestResultWindow";
+
+}  // namespace
+
+CResultWindow::CResultWindow() : _message(RegisterWindowMessageA(kMsgMusicManual)) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &Proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kClass;
+  RegisterClassExA(&wc);
+  _hwnd = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                          GetModuleHandleA(nullptr), nullptr);
+  SetWindowLongPtrA(_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+CResultWindow::~CResultWindow() {
+  if (!_hwnd) return;
+  SetWindowLongPtrA(_hwnd, GWLP_USERDATA, 0);
+  DestroyWindow(_hwnd);
+  // Requests still posted to the window are freed here, as the window's
+  // close would.
+  MSG msg;
+  while (PeekMessageA(&msg, _hwnd, _message, _message, PM_REMOVE)) {
+    CMusicFileThreadRequest::Adopt(msg.wParam, msg.lParam);
+  }
+}
+
+LRESULT CALLBACK CResultWindow::Proc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<CResultWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!self || message != self->_message) return DefWindowProcA(hwnd, message, wp, lp);
+  Posted posted;
+  posted.code = wp;
+  posted.value = lp;
+  if (wp != kMusicManualProgress) {
+    posted.request = CMusicFileThreadRequest::Adopt(wp, lp);
+    if (!posted.request) {
+      ++self->_refused;
+      return 0;
+    }
+  }
+  self->_posted.push_back(std::move(posted));
+  return 0;
+}
+
+bool CResultWindow::PumpUntil(const std::function<bool()>& done, DWORD limit_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    Drain();
+    if (done()) return true;
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= limit_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, limit_ms - spent, QS_ALLINPUT);
+  }
+}
+
+bool CResultWindow::WaitResult(WPARAM kind, DWORD limit_ms) {
+  return PumpUntil([&] { return !Results(kind).empty(); }, limit_ms);
+}
+
+void CResultWindow::Drain() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+std::vector<Posted> CResultWindow::Results(WPARAM kind) const {
+  std::vector<Posted> out;
+  for (const Posted& p : _posted) {
+    if (p.code == kind) out.push_back(p);
+  }
+  return out;
+}
+
+std::vector<int> CResultWindow::Percentages() const {
+  std::vector<int> out;
+  for (const Posted& p : _posted) {
+    if (p.code == kMusicManualProgress) out.push_back(static_cast<int>(p.value));
+  }
+  return out;
+}
+
+}  // namespace musicmanualtest
