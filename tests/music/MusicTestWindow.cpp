@@ -1,7 +1,12 @@
 // The tests' result window; see MusicTestWindow.h.
 #include "MusicTestWindow.h"
 
+#include <string>
+
+#include "Folders.h"
+#include "Handle.h"
 #include "MusicFileThread.h"
+#include "TestSupport.h"
 
 namespace musicmanualtest {
 
@@ -89,6 +94,49 @@ std::vector<int> CResultWindow::Percentages() const {
     if (p.code == kMusicManualProgress) out.push_back(static_cast<int>(p.value));
   }
   return out;
+}
+
+bool SaveScreenshot(HWND window, const char* name) {
+  RECT rect;
+  if (!GetWindowRect(window, &rect)) return false;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  const size_t size = static_cast<size_t>(width) * height * 4;
+  const std::string pixels(static_cast<const char*>(bits), size);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  bool lit = false;
+  for (size_t i = 0; i < size && !lit; i += 4)
+    lit = (pixels[i] | pixels[i + 1] | pixels[i + 2]) != 0;
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = static_cast<DWORD>(file.bfOffBits + size);
+  const std::string folder = ovtest::ExecutableFolder() + "..\\..\\..\\screens\\";
+  CreateDirectories(folder);
+  const std::string bytes =
+      std::string(reinterpret_cast<const char*>(&file), sizeof(file)) +
+      std::string(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader)) + pixels;
+  return ovtest::WriteFileBytes(folder + name + ".bmp", bytes) && lit;
 }
 
 }  // namespace musicmanualtest

@@ -51,6 +51,11 @@ class CResultWindow final {
   int _refused = 0;
 };
 
+// Saves the window's pixels as it shows on the screen to
+// build\screens\<name>.bmp; false when the window shows nothing (all
+// black) or the file cannot be written.
+bool SaveScreenshot(HWND window, const char* name);
+
 template <typename T>
 T* As(const Posted& posted) {
   return dynamic_cast<T*>(posted.request.get());
