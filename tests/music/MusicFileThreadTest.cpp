@@ -53,6 +53,7 @@ std::set<std::wstring> FilesIn(const std::wstring& folder) {
 
 // A file of the size, quickly (its bytes are zeros).
 bool MakeLargeFile(const std::wstring& path, LONGLONG size) {
+  if (!WriteFileW(path, std::string())) return false;
   CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   if (!file) return false;
   LARGE_INTEGER at;

@@ -131,7 +131,11 @@ bool SaveScreenshot(HWND window, const char* name) {
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
   file.bfSize = static_cast<DWORD>(file.bfOffBits + size);
-  const std::string folder = ovtest::ExecutableFolder() + "..\\..\\..\\screens\\";
+  // The screens folder sits beside the architectures' build folders.
+  std::string folder = ovtest::ExecutableFolder();
+  RemoveTrailingBackslash(folder);
+  for (int i = 0; i < 3; ++i) folder = PathRemoveFileSpec(folder);
+  folder += "\\screens\\";
   CreateDirectories(folder);
   const std::string bytes =
       std::string(reinterpret_cast<const char*>(&file), sizeof(file)) +
