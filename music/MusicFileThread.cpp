@@ -151,8 +151,10 @@ void CMusicFileThread::PostProgress(int percent) const {
 bool CMusicFileThread::PostResult(std::unique_ptr<CMusicFileThreadRequest> request) const {
   if (!request) return false;
   const WPARAM kind = request->kind;
+  const HWND target = TargetWindow();
   request->SetPosted(true);
-  if (PostMessageA(TargetWindow(), _message, kind, reinterpret_cast<LPARAM>(request.get()))) {
+  // A null window would post to this thread's own queue, where nobody reads.
+  if (target && PostMessageA(target, _message, kind, reinterpret_cast<LPARAM>(request.get()))) {
     request.release();  // the window owns it now
     return true;
   }
