@@ -446,3 +446,23 @@ TEST_F(MusicWorkerTest, AWorkerWhoseThreadEndedStartsANewOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MusicPostTest, ARequestThatCannotBePostedIsDeleted) {
+  ovtest::CLogCapture log;
+  CMusicFileThread worker("MusicFile");
+  auto request = std::make_unique<CMusicFileThreadRequestDeleteFolder>(L"E:\\AV\\MUSIC\\Rock");
+  const LPARAM address = reinterpret_cast<LPARAM>(request.get());
+  // No window at all, then a window that has gone.
+  EXPECT_FALSE(worker.PostResult(std::move(request)));
+  EXPECT_EQ(nullptr, CMusicFileThreadRequest::Adopt(kMusicResultDeleteFolder, address));
+  {
+    CResultWindow gone;
+    worker.SetTargetWindow(gone.Handle());
+  }
+  EXPECT_FALSE(worker.PostResult(std::make_unique<CMusicFileThreadRequestDeleteFolder>(L"E:\\")));
+  EXPECT_TRUE(log.Contains("応答送信失敗[6]"));
+}
+
+}  // namespace
