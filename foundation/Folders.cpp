@@ -1,11 +1,11 @@
 // Data folders and path helpers; see Folders.h.
 #include "Folders.h"
 
-#include "Handle.h"
-#include "StringUtil.h"
-
 #include <cstdlib>
 #include <cstring>
+
+#include "Handle.h"
+#include "StringUtil.h"
 
 namespace {
 
@@ -122,6 +122,10 @@ bool PathIsDirectory(const std::string& path) { return PathIsDirectoryA(path.c_s
 
 bool PathIsRoot(const std::string& path) { return PathIsRootA(path.c_str()) != FALSE; }
 
+bool PathFileExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
+
+bool PathIsDirectory(const std::wstring& path) { return PathIsDirectoryW(path.c_str()) != FALSE; }
+
 std::string PathFindFileName(const std::string& path) {
   const char* name = PathFindFileNameA(path.c_str());
   if (!name || name == path.c_str()) return std::string();
@@ -184,6 +188,25 @@ bool CreateFolderTree(const std::string& path) {
   const std::string parent = GetParentFolder(path);
   if (parent != path && !parent.empty()) CreateFolderTree(parent);
   return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool PathCreateDirectory(const std::wstring& path) {
+  if (path.empty()) return false;
+  if (PathIsDirectory(path) || PathIsRootW(path.c_str())) return true;
+  if (PathFileExists(path)) return false;
+  std::vector<wchar_t> buffer(path.begin(), path.end());
+  buffer.resize(path.size() + MAX_PATH + 2, L'\0');
+  // A relative name's parent is the current folder: nothing to create.
+  if (!PathRemoveFileSpecW(buffer.data())) return false;
+  const std::wstring parent(buffer.data());
+  if (parent == path) return false;
+  if (!parent.empty() && !PathCreateDirectory(parent)) return false;
+  // Another thread may have made it meanwhile: what counts is that it is there.
+  return CreateDirectoryW(path.c_str(), nullptr) != FALSE || PathIsDirectory(path);
+}
+
+bool PathCreateDirectory(const std::string& path) {
+  return !path.empty() && PathCreateDirectory(ToWide(path));
 }
 
 std::wstring MakeLongPathW(const std::string& path) {
@@ -294,11 +317,13 @@ bool IsVolumeLockable(char drive) {
 }
 
 const std::vector<std::string>& GetCardKeepList() {
-  static const std::vector<std::string> kList = {
-      ":\\PC\\NAVIINFO.DAT",          ":\\PC\\PCLINK.DAT",
-      ":\\PC\\SDINFO.DAT",            ":\\AUTORUN.INF",
-      ":\\PC\\PCAPL\\PCLAUNCHER.EXE", ":\\PC\\PCAPL\\PCLAUNCHER.INI",
-      ":\\PROBE\\"};
+  static const std::vector<std::string> kList = {":\\PC\\NAVIINFO.DAT",
+                                                 ":\\PC\\PCLINK.DAT",
+                                                 ":\\PC\\SDINFO.DAT",
+                                                 ":\\AUTORUN.INF",
+                                                 ":\\PC\\PCAPL\\PCLAUNCHER.EXE",
+                                                 ":\\PC\\PCAPL\\PCLAUNCHER.INI",
+                                                 ":\\PROBE\\"};
   return kList;
 }
 

@@ -4,11 +4,11 @@
 // stateless. DeleteFolderTree changes the process's current folder.
 #pragma once
 
-#include "OvWindows.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "OvWindows.h"
 
 // The data root, ending in a backslash. The environment variable
 // OV_DATA_ROOT, when set, replaces the application-data folder: tests and
@@ -34,6 +34,9 @@ std::string GetModuleFolder();
 
 bool PathFileExists(const std::string& path);
 bool PathIsDirectory(const std::string& path);
+// Wide forms, over the shell calls of the same names.
+bool PathFileExists(const std::wstring& path);
+bool PathIsDirectory(const std::wstring& path);
 bool PathIsRoot(const std::string& path);
 std::string PathFindFileName(const std::string& path);
 std::string GetParentFolder(const std::string& path);
@@ -45,6 +48,10 @@ void AppendBackslashW(std::wstring& path);
 void RemoveTrailingBackslash(std::string& path);
 
 bool CreateFolderTree(const std::string& path);
+// Creates the folder and every missing parent; true when the folder exists
+// afterwards. A path whose parent is a file fails without creating anything.
+bool PathCreateDirectory(const std::wstring& path);
+bool PathCreateDirectory(const std::string& path);
 // The wide path with the long-path prefix that CreateDirectoryLongPath uses.
 std::wstring MakeLongPathW(const std::string& path);
 bool CreateDirectoryLongPath(const std::string& path, SECURITY_ATTRIBUTES* security);

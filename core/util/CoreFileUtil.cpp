@@ -1,14 +1,14 @@
 // The core's path and folder helpers; see CoreFileUtil.h.
 #include "CoreFileUtil.h"
 
+#include <cstring>
+
 #include "Exception.h"
 #include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
 #include "StringUtil.h"
 #include "WinFileSystemLib.h"
-
-#include <cstring>
 
 namespace {
 
@@ -43,10 +43,6 @@ std::vector<std::string> OutermostMapChargeFolders(char drive) {
 }
 
 }  // namespace
-
-bool PathFileExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
-
-bool PathIsDirectory(const std::wstring& path) { return PathIsDirectoryW(path.c_str()) != FALSE; }
 
 bool PathIsRoot(const std::wstring& path) { return PathIsRootW(path.c_str()) != FALSE; }
 
@@ -84,22 +80,6 @@ std::wstring PathStripToRoot(const std::wstring& path) {
   std::vector<wchar_t> buffer = EditBuffer(path);
   if (!PathStripToRootW(buffer.data())) return std::wstring();
   return std::wstring(buffer.data());
-}
-
-bool PathCreateDirectory(const std::wstring& path) {
-  if (path.empty()) return false;
-  if (PathIsDirectory(path) || PathIsRoot(path)) return true;
-  if (PathFileExists(path)) return false;
-  const std::wstring parent = PathRemoveFileSpec(path);
-  // A relative name's parent is the current folder: nothing to create.
-  if (parent == path) return false;
-  if (!parent.empty() && !PathCreateDirectory(parent)) return false;
-  // Another thread may have made it meanwhile: what counts is that it is there.
-  return CreateDirectoryW(path.c_str(), nullptr) != FALSE || PathIsDirectory(path);
-}
-
-bool PathCreateDirectory(const std::string& path) {
-  return !path.empty() && PathCreateDirectory(ToWide(path));
 }
 
 void CreateFolderPath(const char* path, bool is_file) {

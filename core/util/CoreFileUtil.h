@@ -5,16 +5,16 @@
 // current folder.
 #pragma once
 
-#include "OvWindows.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "Folders.h"
+#include "OvWindows.h"
+
 // Wide forms of the narrow helpers of Folders.h, each over the shell call of
-// the same name.
-bool PathFileExists(const std::wstring& path);
-bool PathIsDirectory(const std::wstring& path);
+// the same name (PathFileExists, PathIsDirectory and PathCreateDirectory
+// live in Folders.h).
 // A drive root with its backslash, or a share root.
 bool PathIsRoot(const std::wstring& path);
 // Exists and is not a folder.
@@ -30,11 +30,6 @@ std::wstring PathRemoveFileSpec(const std::wstring& path);
 std::wstring PathAddBackslash(const std::wstring& path);
 // The root of the path; empty when it has none.
 std::wstring PathStripToRoot(const std::wstring& path);
-
-// Creates the folder and every missing parent; true when the folder exists
-// afterwards. A path whose parent is a file fails without creating anything.
-bool PathCreateDirectory(const std::wstring& path);
-bool PathCreateDirectory(const std::string& path);
 
 // Creates every folder of the path (with is_file, every folder above its
 // last component) with default security. Throws lib::IOException when one
