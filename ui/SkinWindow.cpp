@@ -47,15 +47,6 @@ void CopyTipText(const std::string& text, char* out) {
 
 }  // namespace
 
-UINT SkinWindowInternalMessage() {
-  static const UINT message =
-      ::RegisterWindowMessageA("SkinWindowInternalMessage-{774AC32D-5AEC-4eb1-B2F8-8905C27F00F2}");
-  return message;
-}
-
-// Registered before any window exists, as the other processes' copies are.
-static const UINT g_internal_message_at_start = SkinWindowInternalMessage();
-
 class CSkinWindow::CRedrawHold final {
  public:
   explicit CRedrawHold(CSkinWindow* window)
