@@ -86,7 +86,7 @@ TEST_P(OpenFailureTest, PausesByDispositionAndErrorThenLogsThePath) {
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
   const CFileHandle h = fs.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                              c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_FALSE(h);
   EXPECT_EQ(std::vector<DWORD>(3, c.pause), pauses.Pauses());
   EXPECT_EQ(c.error, fs.LastError());
@@ -133,8 +133,8 @@ TEST_F(RetryTest, CardFileHeldByAnotherProgramGivesUpWithTheSharingError) {
   ASSERT_TRUE(holder);
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  const CFileHandle h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  const CFileHandle h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_FALSE(h);
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), fs.LastError());
@@ -167,8 +167,8 @@ TEST_F(RetryTest, SignalledAbortEventCutsEveryPauseShort) {
   CWinFileSystemLib fs(abort_event.Get());
   EXPECT_EQ(abort_event.Get(), fs.AbortEvent());
   const DWORD start = GetTickCount();
-  const CFileHandle h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
+  const CFileHandle h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_FALSE(h);
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
