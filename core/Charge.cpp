@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "StringUtil.h"
 
+#include <exception>
 #include <process.h>
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 constexpr DWORD kReapWaitMs = 1000;
 constexpr uint32_t kStageStart = 1;
 constexpr uint32_t kStageProbeNotLogged = 5;
+// The result of a charge whose work ended with an exception; memory
+// exhaustion, the one the design expects, has this code everywhere.
+constexpr uint32_t kResultThrown = 0xFFFF;
 
 // Set by tests before any charge starts.
 std::string& AbortEventTag() {
@@ -106,6 +110,27 @@ unsigned __stdcall CCharge::ThreadProc(void* self) {
 }
 
 uint32_t CCharge::RunProc() {
+  uint32_t result = kResultThrown;
+  // Nothing may end the worker without its finish: the manager waits for it.
+  try {
+    result = RunWork();
+  } catch (const std::exception& e) {
+    OV_LOG(kLogError, "チャージ処理の例外 CHARGTYPE:%08X %s", static_cast<unsigned>(_kind),
+           e.what());
+    _NotifyError(kResultThrown, 0);
+  } catch (...) {
+    OV_LOG(kLogError, "チャージ処理の例外 CHARGTYPE:%08X 不明な例外", static_cast<unsigned>(_kind));
+    _NotifyError(kResultThrown, 0);
+  }
+  if (!IsVolumeLockable(_drive)) {
+    OV_LOG(kLogError, "SDフラッシュ失敗 SD:%c ERR:0x%08X", _drive,
+           static_cast<unsigned>(GetLastError()));
+  }
+  Post(kMsgNotifyFinish, reinterpret_cast<WPARAM>(_reported_thread), static_cast<LPARAM>(_kind));
+  return result;
+}
+
+uint32_t CCharge::RunWork() {
   const bool restarted_before = _restart;
   _restart = false;
   uint32_t result = _Proc();
@@ -113,11 +138,6 @@ uint32_t CCharge::RunProc() {
     _restart = false;
     result = _Proc();
   }
-  if (!IsVolumeLockable(_drive)) {
-    OV_LOG(kLogError, "SDフラッシュ失敗 SD:%c ERR:0x%08X", _drive,
-           static_cast<unsigned>(GetLastError()));
-  }
-  Post(kMsgNotifyFinish, reinterpret_cast<WPARAM>(_reported_thread), static_cast<LPARAM>(_kind));
   return result;
 }
 

@@ -66,6 +66,7 @@ class CCharge {
  private:
   static unsigned __stdcall ThreadProc(void* self);
   uint32_t RunProc();
+  uint32_t RunWork();
   bool MayRun();
   void Post(const char* message, WPARAM wparam, LPARAM lparam) const;
 

@@ -6,6 +6,9 @@
 #include "CoreManager.h"
 #include "CoreMessages.h"
 #include "CoreResource.h"
+#include "Log.h"
+
+#include <exception>
 
 namespace {
 
@@ -63,6 +66,35 @@ LRESULT OnCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(window, WM_COMMAND, wparam, lparam);
 }
 
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == g_reconfirm_message) {
+    return g_manager ? static_cast<LRESULT>(g_manager->ReconfirmChargeReserve()) : 0;
+  }
+  if (message == g_reconst_message) {
+    return g_manager ? g_manager->OnReConstCoreManager(static_cast<char>(wparam),
+                                                       reinterpret_cast<HWND>(lparam))
+                     : 0;
+  }
+  switch (message) {
+    case WM_DESTROY:
+      if (window == g_window) g_window = nullptr;
+      PostQuitMessage(0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(window, &ps);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_SYSKEYDOWN:
+      return 0;
+    case WM_COMMAND:
+      return OnCommand(window, wparam, lparam);
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
 }  // namespace
 
 HINSTANCE GetCoreInstance() { return g_instance; }
@@ -96,30 +128,14 @@ bool CreateCoreWindow(HINSTANCE instance) {
 }
 
 LRESULT CALLBACK CoreWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == g_reconfirm_message) {
-    return g_manager ? static_cast<LRESULT>(g_manager->ReconfirmChargeReserve()) : 0;
+  // No exception may cross into the platform's dispatch: it is logged and
+  // the message counts as handled.
+  try {
+    return HandleMessage(window, message, wparam, lparam);
+  } catch (const std::exception& e) {
+    OV_LOG(kLogError, "コアウィンドウのメッセージ処理の例外 MSG:0x%04X %s", message, e.what());
+  } catch (...) {
+    OV_LOG(kLogError, "コアウィンドウのメッセージ処理の例外 MSG:0x%04X 不明な例外", message);
   }
-  if (message == g_reconst_message) {
-    return g_manager ? g_manager->OnReConstCoreManager(static_cast<char>(wparam),
-                                                       reinterpret_cast<HWND>(lparam))
-                     : 0;
-  }
-  switch (message) {
-    case WM_DESTROY:
-      if (window == g_window) g_window = nullptr;
-      PostQuitMessage(0);
-      return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      BeginPaint(window, &ps);
-      EndPaint(window, &ps);
-      return 0;
-    }
-    case WM_SYSKEYDOWN:
-      return 0;
-    case WM_COMMAND:
-      return OnCommand(window, wparam, lparam);
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
-  }
+  return 0;
 }

@@ -87,11 +87,11 @@ std::string GetInstallProgramPath(int id) {
   static const char* const kPrograms[] = {"Ostrovelle_EV.exe", "Ostrovelle_Core.exe",
                                           "Ostrovelle_Music.exe"};
   if (id < 0 || id > 2) return std::string();
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+  CRegKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallKey, 0, KEY_QUERY_VALUE, key.Put()) !=
+      ERROR_SUCCESS) {
     return std::string();
   }
-  CRegKey key(raw);
   char buffer[512] = {};
   DWORD type = 0;
   DWORD size = sizeof(buffer) - 1;

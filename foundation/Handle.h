@@ -34,6 +34,12 @@ class CScopedHandle final {
     if (_h != Traits::Empty()) Traits::Destroy(_h);
     _h = h;
   }
+  // For a call that returns a handle through an out-parameter: what is held
+  // goes first, and the owner takes whatever the call writes.
+  Type* Put() {
+    Reset();
+    return &_h;
+  }
 
  private:
   Type _h = Traits::Empty();
@@ -75,12 +81,19 @@ struct LocalMemTraits {
   static void Destroy(Type h) { ::LocalFree(h); }
 };
 
+struct GlobalMemTraits {
+  using Type = HGLOBAL;
+  static Type Empty() { return nullptr; }
+  static void Destroy(Type h) { ::GlobalFree(h); }
+};
+
 using CHandle = CScopedHandle<KernelHandleTraits>;
 using CFileHandle = CScopedHandle<FileHandleTraits>;
 using CFindHandle = CScopedHandle<FindHandleTraits>;
 using CRegKey = CScopedHandle<RegKeyTraits>;
 using CMappedView = CScopedHandle<MappedViewTraits>;
 using CLocalMem = CScopedHandle<LocalMemTraits>;
+using CGlobalMem = CScopedHandle<GlobalMemTraits>;
 
 // Holds a mutex taken by a successful wait; releases it on scope exit.
 class CMutexLock final {

@@ -62,8 +62,7 @@ std::string GetCommandLineFolder(const std::string& command_line) {
 
 bool StartCore(HWND notify, char drive, uint32_t kinds) {
   const std::string arguments = BuildCoreArguments(notify, drive, kinds);
-  const std::string command_line =
-      BuildCommandLine(GetInstallProgramPath(kInstallCore), arguments);
+  const std::string command_line = BuildCommandLine(GetInstallProgramPath(kInstallCore), arguments);
   OV_LOG(kLogInfo, "チャージ要求 TYPE:0x%08X", static_cast<unsigned>(kinds));
   if (StartProgram(command_line, SW_SHOWNORMAL)) return true;
   OV_LOG(kLogError, "Core実行失敗 ERR:0x%08X", static_cast<unsigned>(GetLastError()));
@@ -83,12 +82,12 @@ bool StartMusic(HWND notify, char drive, bool setting_mode) {
   return false;
 }
 
-bool StartProgram(const std::string& command_line, int show, HANDLE* process) {
+bool StartProgram(const std::string& command_line, int show, CHandle* process) {
   if (StartProcess(command_line, show, process)) return true;
   return ShellExecuteProgram(command_line, show, process);
 }
 
-bool StartProcess(const std::string& command_line, int show, HANDLE* process) {
+bool StartProcess(const std::string& command_line, int show, CHandle* process) {
   const std::string folder = GetCommandLineFolder(command_line);
   std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
@@ -101,16 +100,13 @@ bool StartProcess(const std::string& command_line, int show, HANDLE* process) {
                       nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
-  CloseHandle(info.hThread);
-  if (process) {
-    *process = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
+  const CHandle thread(info.hThread);
+  CHandle started(info.hProcess);
+  if (process) *process = std::move(started);
   return true;
 }
 
-bool ShellExecuteProgram(const std::string& command_line, int show, HANDLE* process) {
+bool ShellExecuteProgram(const std::string& command_line, int show, CHandle* process) {
   // The shell takes the program and its arguments apart; a whole command
   // line as the file name names no file.
   const std::string program = ProgramOfCommandLine(command_line);
@@ -126,10 +122,7 @@ bool ShellExecuteProgram(const std::string& command_line, int show, HANDLE* proc
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = show;
   if (!ShellExecuteExA(&info)) return false;
-  if (process) {
-    *process = info.hProcess;
-  } else if (info.hProcess) {
-    CloseHandle(info.hProcess);
-  }
+  CHandle started(info.hProcess);
+  if (process) *process = std::move(started);
   return true;
 }

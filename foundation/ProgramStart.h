@@ -3,6 +3,7 @@
 // program. Stateless; any thread.
 #pragma once
 
+#include "Handle.h"
 #include "OvWindows.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ bool StartCoreAll(HWND notify, char drive);
 bool StartMusic(HWND notify, char drive, bool setting_mode);
 
 // As a process of its own and, failing that, through the shell. With
-// process set, *process receives the process handle (the caller closes it).
-bool StartProgram(const std::string& command_line, int show, HANDLE* process = nullptr);
-bool StartProcess(const std::string& command_line, int show, HANDLE* process);
-bool ShellExecuteProgram(const std::string& command_line, int show, HANDLE* process);
+// process set, *process takes the started process (the shell may give none).
+bool StartProgram(const std::string& command_line, int show, CHandle* process = nullptr);
+bool StartProcess(const std::string& command_line, int show, CHandle* process);
+bool ShellExecuteProgram(const std::string& command_line, int show, CHandle* process);

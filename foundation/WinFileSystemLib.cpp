@@ -75,20 +75,20 @@ BOOL CWinFileSystemLib::WriteFile_Recover(HANDLE file, const void* buffer, DWORD
   return FALSE;
 }
 
-HANDLE CWinFileSystemLib::CreateFile_Recover(const char* path, DWORD access, DWORD share,
-                                             SECURITY_ATTRIBUTES* security, DWORD disposition,
-                                             DWORD flags, HANDLE template_file) {
+CFileHandle CWinFileSystemLib::CreateFile_Recover(const char* path, DWORD access, DWORD share,
+                                                  SECURITY_ATTRIBUTES* security, DWORD disposition,
+                                                  DWORD flags, HANDLE template_file) {
   if (!path) {
     KeepError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
+    return CFileHandle();
   }
   return CreateFile_Recover(Wide(path).c_str(), access, share, security, disposition, flags,
                             template_file);
 }
 
-HANDLE CWinFileSystemLib::CreateFile_Recover(const wchar_t* path, DWORD access, DWORD share,
-                                             SECURITY_ATTRIBUTES* security, DWORD disposition,
-                                             DWORD flags, HANDLE template_file) {
+CFileHandle CWinFileSystemLib::CreateFile_Recover(const wchar_t* path, DWORD access, DWORD share,
+                                                  SECURITY_ATTRIBUTES* security, DWORD disposition,
+                                                  DWORD flags, HANDLE template_file) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD error = 0;
   const auto attempt = [&] {
@@ -99,12 +99,12 @@ HANDLE CWinFileSystemLib::CreateFile_Recover(const wchar_t* path, DWORD access, 
     return disposition == OPEN_EXISTING && e == ERROR_FILE_NOT_FOUND ? kRetryPauseMissingFileMs
                                                                      : kRetryPauseMs;
   };
-  if (Retry(_abort_event, attempt, pause_for, &error)) return handle;
+  if (Retry(_abort_event, attempt, pause_for, &error)) return CFileHandle(handle);
   OV_LOG(kLogError, "CreateFile_Recover( ) - Error ERR:0x%08X PATH:%s ACCESS:%X SHARE:%X",
          static_cast<unsigned>(error), Narrow(path).c_str(), static_cast<unsigned>(access),
          static_cast<unsigned>(share));
   KeepError(error);
-  return handle;
+  return CFileHandle();
 }
 
 BOOL CWinFileSystemLib::CopyFile_Recover(const char* source, const char* target,

@@ -14,6 +14,7 @@
 // folder.
 #pragma once
 
+#include "Handle.h"
 #include "OvWindows.h"
 
 class CWinFileSystemLib final {
@@ -32,14 +33,14 @@ class CWinFileSystemLib final {
   BOOL WriteFile_Recover(HANDLE file, const void* buffer, DWORD size, DWORD* written,
                          OVERLAPPED* overlapped);
 
-  // The handle (the caller owns it), or the failed result of the last try
-  // (INVALID_HANDLE_VALUE, or null, which counts as a failure too).
-  HANDLE CreateFile_Recover(const char* path, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
-                            HANDLE template_file);
-  HANDLE CreateFile_Recover(const wchar_t* path, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
-                            HANDLE template_file);
+  // The opened file, or an empty owner when the last try failed (a null
+  // handle from the platform counts as a failure too).
+  CFileHandle CreateFile_Recover(const char* path, DWORD access, DWORD share,
+                                 SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
+                                 HANDLE template_file);
+  CFileHandle CreateFile_Recover(const wchar_t* path, DWORD access, DWORD share,
+                                 SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
+                                 HANDLE template_file);
 
   BOOL CopyFile_Recover(const char* source, const char* target, BOOL fail_if_exists);
   BOOL CopyFile_Recover(const wchar_t* source, const wchar_t* target, BOOL fail_if_exists);

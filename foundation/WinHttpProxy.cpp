@@ -16,10 +16,9 @@ std::wstring g_proxy;  // guarded by g_proxy_lock
 
 // A text value of the Internet settings; false (error set) when unreadable.
 bool ReadSettingText(const char* name, std::string* value, LONG* error) {
-  HKEY raw = nullptr;
-  *error = RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, &raw);
+  CRegKey key;
+  *error = RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, key.Put());
   if (*error != ERROR_SUCCESS) return false;
-  CRegKey key(raw);
   char buffer[kMaxRegistryText + 1] = {};
   DWORD size = kMaxRegistryText;
   DWORD type = 0;
@@ -36,10 +35,9 @@ bool ReadSettingText(const char* name, std::string* value, LONG* error) {
 }
 
 bool ReadSettingNumber(const char* name, DWORD* value, LONG* error) {
-  HKEY raw = nullptr;
-  *error = RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, &raw);
+  CRegKey key;
+  *error = RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, key.Put());
   if (*error != ERROR_SUCCESS) return false;
-  CRegKey key(raw);
   DWORD size = sizeof(*value);
   DWORD type = 0;
   *error = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
@@ -72,6 +70,9 @@ std::wstring AutoProxyFor(const std::wstring& url) {
   WINHTTP_PROXY_INFO info = {};
   std::wstring proxy;
   if (WinHttpGetProxyForUrl(session.Get(), url.c_str(), &options, &info)) {
+    // The texts are the caller's to free, whatever comes next.
+    const CGlobalMem proxy_text(info.lpszProxy);
+    const CGlobalMem bypass_text(info.lpszProxyBypass);
     if (info.dwAccessType == WINHTTP_ACCESS_TYPE_DEFAULT_PROXY) {
       OV_LOG(kLogTrace, "WinHttpGetProxyForUrl() : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY\n");
     } else if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY) {
@@ -81,8 +82,6 @@ std::wstring AutoProxyFor(const std::wstring& url) {
     }
     if (info.lpszProxy) proxy = info.lpszProxy;
     OV_LOG(kLogTrace, "WinHttpGetProxyForUrl() : %s", ToMultiByte(proxy).c_str());
-    if (info.lpszProxy) GlobalFree(info.lpszProxy);
-    if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
   } else {
     OV_LOG(kLogTrace, "WinHttpGetProxyForUrl()失敗[ERR:%lu]", GetLastError());
   }

@@ -2,6 +2,8 @@
 // WinHttpProxy.cpp, the reading of the reply in WinHttpTransfer.cpp.
 #include "WinHttpWrapper.h"
 
+#include <exception>
+#include <new>
 #include <process.h>
 
 #include "ConnectionFile.h"
@@ -236,7 +238,22 @@ HANDLE CWinHttpWrapper::StartWorker(WorkerKind kind) {
 }
 
 unsigned __stdcall CWinHttpWrapper::ThreadMain(void* context) {
-  return static_cast<unsigned>(static_cast<CWinHttpWrapper*>(context)->RunWorker());
+  CWinHttpWrapper* self = static_cast<CWinHttpWrapper*>(context);
+  // Whatever happens, the transfer ends with its handles closed and a
+  // result the waiting caller can read.
+  DWORD result = ERROR_INTERNAL_ERROR;
+  try {
+    return static_cast<unsigned>(self->RunWorker());
+  } catch (const std::bad_alloc& e) {
+    OV_LOG(kLogError, "HTTP転送スレッドの例外 %s", e.what());
+    result = ERROR_NOT_ENOUGH_MEMORY;
+  } catch (const std::exception& e) {
+    OV_LOG(kLogError, "HTTP転送スレッドの例外 %s", e.what());
+  } catch (...) {
+    OV_LOG(kLogError, "HTTP転送スレッドの例外 不明な例外");
+  }
+  self->FinishTransfer(result);
+  return static_cast<unsigned>(result);
 }
 
 bool CWinHttpWrapper::Stop(DWORD ms) {

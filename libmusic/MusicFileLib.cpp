@@ -347,10 +347,9 @@ CMusicFileLib::Step CMusicFileLib::TransferOne(const std::wstring& relative, Car
   LARGE_INTEGER size = {};
   {
     CWinFileSystemLib file_system(GetAbortEvent());
-    CFileHandle file(file_system.CreateFile_Recover(
+    const CFileHandle file = file_system.CreateFile_Recover(
         source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (file.Get() == nullptr) file.Detach();  // a null handle is a failure, never closed
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (!file) {
       SetSystemError(file_system.LastError());
       OV_LOG(kLogError, "CreateFile() - ERR[%08X] [%s]", static_cast<unsigned>(_system_error),

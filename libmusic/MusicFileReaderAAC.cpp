@@ -16,13 +16,11 @@ namespace libmusic {
 std::unique_ptr<CMusicFileInfo> CMusicFileReaderAAC::GetInfo(const std::wstring& path) {
   // A card may be briefly busy: open and read through the retrying operations.
   CWinFileSystemLib file_system(nullptr);
-  CFileHandle file(file_system.CreateFile_Recover(path.c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (file.Get() == nullptr) file.Detach();  // a null handle is a failure too, never closed
+  CFileHandle file =
+      file_system.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   media::CFileSource source;
-  const DWORD error = file ? source.Attach(std::move(file), &file_system)
-                           : file_system.LastError();
+  const DWORD error = file ? source.Attach(std::move(file), &file_system) : file_system.LastError();
   if (error) {
     OV_LOG(kLogError, "ファイルオープン失敗 ERR:%08X PATH:%s", static_cast<unsigned>(error),
            ToMultiByte(path).c_str());

@@ -140,6 +140,12 @@ ov_start_wine() {
   "$WINESERVER" -p
   # Background services inherit the first process's pipes: start them here.
   $WINE64 wineboot </dev/null >/dev/null 2>&1 || true
+  # The desktop process (explorer.exe /desktop) ends a moment after the last
+  # program that used it, and the next program with a window starts it again,
+  # handing it its own output pipe: ctest then waits for that pipe until the
+  # case times out, long after the case passed. A program that lives as long
+  # as the server, with no pipe of ctest's, starts the desktop and keeps it.
+  $WINE64 cmd /c ping -n 1000000 127.0.0.1 </dev/null >/dev/null 2>&1 &
 }
 
 # The stand-in service (tools/standin) on free ports of 127.0.0.1; its ports

@@ -22,13 +22,12 @@ uint32_t WriteWhole(CWinFileSystemLib& files, const std::string& path, const voi
   }
   const std::string temp = path + ".tmp";
   files.DeleteFile_Recover(temp.c_str());
-  const HANDLE created = files.CreateFile_Recover(
-      temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (created == INVALID_HANDLE_VALUE || created == nullptr) {
+  CFileHandle file = files.CreateFile_Recover(temp.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (!file) {
     *error = files.LastError();
     return kCardFileOpenFailed;
   }
-  CFileHandle file(created);
   DWORD written = 0;
   const DWORD wanted = static_cast<DWORD>(size);
   bool whole = files.WriteFile_Recover(file.Get(), data, wanted, &written, nullptr) != FALSE;

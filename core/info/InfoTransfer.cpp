@@ -2,6 +2,7 @@
 #include "info/InfoTransfer.h"
 
 #include "ChargeKind.h"
+#include "HttpExchange.h"
 #include "Log.h"
 #include "OstrovelleLite/UserAgent.h"
 #include "WinHttpWrapper.h"
@@ -51,16 +52,13 @@ uint32_t RunInfoTransfer(const InfoTransfer& transfer, std::vector<char>* reply,
   const HANDLE thread = StartTransfer(http, transfer);
   if (thread == nullptr) return SetupFailure(texts.connect_failed);
 
-  const HANDLE waits[] = {thread, transfer.abort_event};
-  const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-  if (wait == WAIT_OBJECT_0 + 1) {
-    http.Stop(kStopWaitMs);
+  DWORD error = 0;
+  const TransferEnd end = WaitOrStop(http, thread, transfer.abort_event, kStopWaitMs, &error);
+  if (end == TransferEnd::kAborted) {
     OV_LOG(kLogError, "%s", texts.aborted);
     return CHARGE_RESULT_ABORT;
   }
-  if (wait != WAIT_OBJECT_0) {
-    const DWORD error = GetLastError();
-    http.Stop(kStopWaitMs);
+  if (end == TransferEnd::kFailed) {
     OV_LOG(kLogError, "%s ERR:0x%08X", texts.wait_failed, U(error));
     return kInfoWaitFailed;
   }

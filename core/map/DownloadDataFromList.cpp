@@ -44,13 +44,6 @@ std::string LineAfter(const std::string& text, size_t prefix_length) {
 
 }  // namespace
 
-struct CDownloadDataFromList::Outcome {
-  enum Stage { kPrepareFailed, kOpenFailed, kAborted, kWaitFailed, kDone };
-  Stage stage = kWaitFailed;
-  DWORD error = 0;
-  DWORD result = 0;
-};
-
 const CDownloadDataFromList::StepTexts CDownloadDataFromList::kConfUrlTexts = {
     "CDownloadDataFromList::_GetConfUrl - ConfURI取得時のエラー",
     "CDownloadDataFromList::_GetConfUrl - ConfURI取得時のエラー",
@@ -315,19 +308,7 @@ CDownloadDataFromList::Outcome CDownloadDataFromList::_Transfer(
     outcome.error = GetLastError();
     return outcome;
   }
-  const HANDLE handles[2] = {thread, charge.GetAbortEvent()};
-  const DWORD count = handles[1] ? 2 : 1;
-  const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
-  if (waited == WAIT_OBJECT_0) {
-    outcome.stage = Outcome::kDone;
-    outcome.result = http.GetResult();
-  } else if (count == 2 && waited == WAIT_OBJECT_0 + 1) {
-    http.Stop(kStopWaitMs);
-    outcome.stage = Outcome::kAborted;
-  } else {
-    outcome.stage = Outcome::kWaitFailed;
-    outcome.error = GetLastError();
-  }
+  WaitForExchange(http, thread, charge.GetAbortEvent(), kStopWaitMs, &outcome);
   return outcome;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "CoreConnectionParameterData.h"
+#include "HttpExchange.h"
 #include "OvWindows.h"
 #include "WinHttpWrapper.h"
 #include "map/ConfImageChain.h"
@@ -143,7 +144,7 @@ class CDownloadDataFromList final {
     uint32_t not_opened_code;
     uint32_t failed_base;
   };
-  struct Outcome;
+  using Outcome = HttpExchange;
   static const StepTexts kConfUrlTexts;
   static const StepTexts kConfTexts;
   static const StepTexts kPieceTexts;

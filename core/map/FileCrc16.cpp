@@ -10,14 +10,13 @@
 
 FileCrc16 SumFileCrc16(CWinFileSystemLib& files, const std::string& path, DWORD chunk) {
   FileCrc16 out;
-  const HANDLE opened =
+  CFileHandle file =
       files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
+  if (!file) {
     out.error = files.LastError();
     return out;
   }
-  CFileHandle file(opened);
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.Get(), &size)) {
     out.status = FileCrc16::kReadFailed;

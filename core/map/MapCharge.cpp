@@ -8,7 +8,6 @@
 #include "OstrovelleLite/PcLinkFile.h"
 #include "OstrovelleLite/UserAgent.h"
 #include "WinHttpWrapper.h"
-#include "map/MapChargeExchange.h"
 
 const CMapCharge::DataIdRow CMapCharge::kDataIdTable[8] = {
     {2, 0x30020001}, {3, 0x30020001}, {4, 0x30010002}, {5, 0x10000001},
@@ -81,17 +80,5 @@ void CMapCharge::_PostForm(CWinHttpWrapper& http, const std::string& url, const 
     exchange->error = GetLastError();
     return;
   }
-  const HANDLE handles[2] = {thread, _GetAbortEvent()};
-  const DWORD count = handles[1] ? 2 : 1;
-  const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
-  if (waited == WAIT_OBJECT_0) {
-    exchange->stage = Exchange::kDone;
-    exchange->result = http.GetResult();
-  } else if (count == 2 && waited == WAIT_OBJECT_0 + 1) {
-    http.Stop(100000);
-    exchange->stage = Exchange::kAborted;
-  } else {
-    exchange->stage = Exchange::kWaitFailed;
-    exchange->error = GetLastError();
-  }
+  WaitForExchange(http, thread, _GetAbortEvent(), 100000, exchange);
 }

@@ -20,6 +20,7 @@
 #include "CoreConnectionParameterData.h"
 #include "CoreShareMem.h"
 #include "Handle.h"
+#include "HttpExchange.h"
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
@@ -171,7 +172,7 @@ class CMapCharge : public CCharge {
   uint32_t _Proc() override;
 
  private:
-  struct Exchange;
+  using Exchange = HttpExchange;
   // Prepares, opens and sends one form POST and waits for it or for the
   // abort event.
   void _PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,

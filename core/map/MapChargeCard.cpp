@@ -151,7 +151,7 @@ bool CMapCharge::_ScanSDCard() {
                       folder.c_str(), &startup, &process)) {
     OV_LOG(kLogError, "CHKDSK起動失敗 ERR:0x%08X", static_cast<unsigned>(GetLastError()));
   } else {
-    CloseHandle(process.hThread);
+    const CHandle thread(process.hThread);
     const CHandle checker(process.hProcess);
     result = _WaitForChecker(checker.Get());
   }

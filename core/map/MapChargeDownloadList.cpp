@@ -13,7 +13,6 @@
 #include "WinFileSystemLib.h"
 #include "WinHttpWrapper.h"
 #include "map/MapCharge.h"
-#include "map/MapChargeExchange.h"
 #include "map/ServerPath.h"
 #include "util/CoreFileUtil.h"
 #include "util/GZipIF.h"
@@ -74,11 +73,9 @@ bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) 
 // answer of its own.
 bool CMapCharge::_WriteReplyFile(CWinFileSystemLib& files, const std::string& path,
                                  const std::vector<char>& reply) {
-  const HANDLE created =
-      files.CreateFile_Recover(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE || created == nullptr) return false;
-  CFileHandle file(created);
+  CFileHandle file = files.CreateFile_Recover(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!file) return false;
   DWORD written = 0;
   const auto size = static_cast<DWORD>(reply.size());
   return files.WriteFile_Recover(file.Get(), reply.data(), size, &written, nullptr) &&

@@ -11,7 +11,6 @@
 #include "WinHttpWrapper.h"
 #include "map/DownloadNotice.h"
 #include "map/MapCharge.h"
-#include "map/MapChargeExchange.h"
 
 namespace {
 

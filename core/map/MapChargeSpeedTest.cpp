@@ -13,7 +13,6 @@
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
 #include "map/MapCharge.h"
-#include "map/MapChargeExchange.h"
 
 namespace {
 

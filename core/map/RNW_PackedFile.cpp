@@ -22,14 +22,12 @@ uint32_t BigEndian32(const unsigned char* p) {
 
 bool RNW_PackedFile::ReadWhole(const std::string& path, DWORD size, std::string* bytes) {
   CWinFileSystemLib files(_abort_event);
-  const HANDLE opened =
-      files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
+  CFileHandle file = files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!file) {
     _last_error = files.LastError();
     return false;
   }
-  CFileHandle file(opened);
   try {
     bytes->resize(size);
   } catch (const std::exception&) {  // bad_alloc, or length_error on 32-bit
@@ -48,13 +46,12 @@ bool RNW_PackedFile::ReadWhole(const std::string& path, DWORD size, std::string*
 
 bool RNW_PackedFile::WriteEntry(const std::string& target, const char* data, uint32_t size) {
   CWinFileSystemLib files(_abort_event);
-  const HANDLE created = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE || created == nullptr) {
+  CFileHandle file = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!file) {
     _last_error = files.LastError();
     return false;
   }
-  CFileHandle file(created);
   DWORD written = 0;
   if (size > 0 &&
       (!files.WriteFile_Recover(file.Get(), data, size, &written, nullptr) || written != size)) {

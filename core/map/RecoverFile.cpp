@@ -74,14 +74,12 @@ bool CRecoverFile::_ImagePathOf(uint8_t kind, uint8_t detail, const std::string&
 CRecoverFile::ImageRead CRecoverFile::_ReadImage(const std::string& path,
                                                  std::vector<char>* bytes) {
   CWinFileSystemLib files(_abort_event);
-  const HANDLE opened =
-      files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
+  CFileHandle file = files.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!file) {
     _last_error = files.LastError();
     return kImageOpenFailed;
   }
-  CFileHandle file(opened);
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF) {
     _last_error = GetLastError() ? GetLastError() : ERROR_FILE_TOO_LARGE;

@@ -41,9 +41,9 @@ uint32_t CRecoverFile::_MakeFile(const std::string& base, const std::string& tar
                                  bool delete_pieces) {
   OV_LOG(kLogTrace, "CRecoverFile::_MakeFile - Start");
   CWinFileSystemLib files(_abort_event);
-  const HANDLE created = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE || created == nullptr) {
+  CFileHandle out = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!out) {
     _last_error = files.LastError();
     OV_LOG(kLogError,
            "CRecoverFile::_MakeFile - 連番ファイル結合失敗 結合ファイル作成失敗[ERR:0x%08X]",
@@ -51,7 +51,6 @@ uint32_t CRecoverFile::_MakeFile(const std::string& base, const std::string& tar
     OV_LOG(kLogInfo, "CRecoverFile::_MakeFile - End(%08X)", static_cast<unsigned>(kWriteFailed));
     return kWriteFailed;
   }
-  CFileHandle out(created);
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kJoinChunk]);
   uint32_t code = buffer ? 0 : kJoinFailed;
   if (!buffer) _last_error = ERROR_NOT_ENOUGH_MEMORY;
@@ -68,17 +67,15 @@ uint32_t CRecoverFile::_MakeFile(const std::string& base, const std::string& tar
       code = kJoinFailed;
       break;
     }
-    const HANDLE opened =
-        files.CreateFile_Recover(piece.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
+    CFileHandle in = files.CreateFile_Recover(piece.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (!in) {
       _last_error = files.LastError();
       OV_LOG(kLogError, "CRecoverFile::_MakeFile - 連番ファイル結合読み込み失敗[ERR:0x%08X]",
              static_cast<unsigned>(_last_error));
       code = kJoinFailed;
       break;
     }
-    CFileHandle in(opened);
     for (;;) {
       DWORD read = 0;
       if (!files.ReadFile_Recover(in.Get(), buffer.get(), kJoinChunk, &read, nullptr)) {
@@ -170,11 +167,11 @@ bool CRecoverFile::_CopyFileLite(const std::string& source, const std::string& t
     result = true;  // nothing to copy
   } else {
     CWinFileSystemLib files(_abort_event);
-    const HANDLE opened =
+    CFileHandle file =
         files.CreateFile_Recover(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     LARGE_INTEGER size = {};
-    if (opened == INVALID_HANDLE_VALUE || opened == nullptr) {
+    if (!file) {
       // Only a missing source is nothing to copy; one that cannot be read
       // is a failed copy.
       _last_error = files.LastError();
@@ -182,10 +179,8 @@ bool CRecoverFile::_CopyFileLite(const std::string& source, const std::string& t
              static_cast<unsigned>(_last_error), source.c_str(), target.c_str());
       result = _last_error == ERROR_FILE_NOT_FOUND;
     } else {
-      {
-        CFileHandle file(opened);
-        GetFileSizeEx(file.Get(), &size);
-      }
+      GetFileSizeEx(file.Get(), &size);
+      file.Reset();
       _copied += static_cast<uint64_t>(size.QuadPart);
       result = files.CopyFile_Recover(source.c_str(), target.c_str(), FALSE) != FALSE;
       if (!result) {

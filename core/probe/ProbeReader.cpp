@@ -52,10 +52,8 @@ bool ReadProbeBlockHeader(const uint8_t* data, size_t size, size_t offset,
 
 CFileHandle OpenProbeFile(CWinFileSystemLib& fs, const std::string& path, DWORD access, DWORD share,
                           DWORD disposition) {
-  HANDLE handle = fs.CreateFile_Recover(path.c_str(), access, share, nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (!handle) handle = INVALID_HANDLE_VALUE;
-  return CFileHandle(handle);
+  return fs.CreateFile_Recover(path.c_str(), access, share, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 ProbeFileResult ReadOpenFile(CWinFileSystemLib& fs, HANDLE file, std::vector<uint8_t>* bytes) {

@@ -11,6 +11,7 @@
 #include "OstrovelleLite/UserAgent.h"
 #include "ProbeUpload.h"
 #include "StringUtil.h"
+#include "HttpExchange.h"
 #include "WinHttpWrapper.h"
 
 namespace {
@@ -194,9 +195,9 @@ std::string CProbeUpload::SendRequest(int api, const ProbeSendIdentity* identity
   }
   const HANDLE transfer =
       http.Upload(body.data(), static_cast<DWORD>(body.size()), kFormType, nullptr, nullptr);
-  const HANDLE waits[] = {transfer, _GetAbortEvent()};
-  const DWORD wait = transfer ? WaitForMultipleObjects(2, waits, FALSE, INFINITE) : WAIT_FAILED;
-  if (wait == WAIT_OBJECT_0) {
+  DWORD error = 0;
+  const TransferEnd end = WaitOrStop(http, transfer, _GetAbortEvent(), kStopWaitMs, &error);
+  if (end == TransferEnd::kDone) {
     const DWORD result = http.GetResult();
     if (result != 0) {
       OV_LOG(kLogError, "%dの要求失敗[nResponse:0x%08X]", api, Hex(result));
@@ -208,14 +209,12 @@ std::string CProbeUpload::SendRequest(int api, const ProbeSendIdentity* identity
     if (reply.empty()) OV_LOG(kLogError, "データサイズエラーです。");
     return std::string(reply.begin(), reply.end());
   }
-  if (wait == WAIT_OBJECT_0 + 1) {
+  if (end == TransferEnd::kAborted) {
     OV_LOG(kLogInfo, "プローブAPI待機時のキャンセル");
-    http.Stop(kStopWaitMs);
     return "ABT";
   }
-  _detail = GetLastError();
+  _detail = error;
   OV_LOG(kLogError, "プローブAPI待機時の致命的エラー ERR:0x%08X", Hex(_detail));
-  http.Stop(kStopWaitMs);
   *transport_error = kProbeRequestFailed;
   return std::string();
 }

@@ -11,10 +11,12 @@
 // an open still under way then reports nothing.
 #include "media/WMRuntime.h"
 
+#include "Log.h"
 #include "media/ComRef.h"
 #include "media/MediaFile.h"
 
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <string>
@@ -293,9 +295,31 @@ class CWMReader final : public IWMReader,
 
   static DWORD WINAPI OpenWork(void* param) {
     CWMReader* self = static_cast<CWMReader*>(param);
-    self->ReadAndReport();
+    // The pool's thread is not ours to end: nothing may escape it.
+    try {
+      self->ReadAndReport();
+    } catch (const std::exception& e) {
+      OV_LOG(kLogError, "メディアファイルを開く処理の例外 %s", e.what());
+    } catch (...) {
+      OV_LOG(kLogError, "メディアファイルを開く処理の例外 不明な例外");
+    }
     self->Release();
     return 0;
+  }
+
+  // A read that throws is a failed open: the opener still hears of it.
+  static HRESULT ReadGuarded(const std::wstring& path, CMediaDescription* description) {
+    try {
+      return ReadMediaFile(path, description);
+    } catch (const std::bad_alloc& e) {
+      OV_LOG(kLogError, "メディアファイル読み込みの例外 %s", e.what());
+      return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+      OV_LOG(kLogError, "メディアファイル読み込みの例外 %s", e.what());
+    } catch (...) {
+      OV_LOG(kLogError, "メディアファイル読み込みの例外 不明な例外");
+    }
+    return E_UNEXPECTED;
   }
 
   void ReadAndReport() {
@@ -307,7 +331,7 @@ class CWMReader final : public IWMReader,
       generation = _generation;
     }
     CMediaDescription description;
-    const HRESULT hr = ReadMediaFile(path, &description);
+    const HRESULT hr = ReadGuarded(path, &description);
     CComRef<IWMReaderCallback> callback;
     void* context = nullptr;
     {

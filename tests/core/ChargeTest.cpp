@@ -3,10 +3,12 @@
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "CoreTestSupport.h"
+#include "Handle.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 
 namespace {
 
@@ -131,17 +133,55 @@ TEST_F(ChargeTest, RestartRunsTheWorkTwiceNotMore) {
   EXPECT_EQ(2, runs.load());
 }
 
+struct ThrowCase {
+  const char* name;
+  CTestCharge::Work work;
+  const char* logged;
+};
+
+void PrintTo(const ThrowCase& c, std::ostream* os) { *os << c.name; }
+
+class ChargeThrows : public ChargeTest, public ::testing::WithParamInterface<ThrowCase> {};
+
+// Whatever the work throws, the manager still hears of a failed end.
+TEST_P(ChargeThrows, PostsAFailureAndTheFinishAndLogsOneLine) {
+  const ThrowCase& c = GetParam();
+  ovtest::CLogCapture log;
+  auto charge = Make(CHARGE_KIND_WEATHER, c.work);
+  ASSERT_TRUE(charge->Start());
+  const HANDLE thread = charge->GetThreadHandle();
+  ASSERT_TRUE(WaitForFinish());
+  ASSERT_EQ(1u, window.Of(error).size());
+  EXPECT_EQ(0x0800FFFFu, window.Of(error)[0].wparam);
+  const auto finishes = window.Of(finish);
+  EXPECT_EQ(reinterpret_cast<WPARAM>(thread), finishes[0].wparam);
+  EXPECT_EQ(CHARGE_KIND_WEATHER, static_cast<uint32_t>(finishes[0].lparam));
+  EXPECT_TRUE(log.Contains(c.logged));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Barrier, ChargeThrows,
+    ::testing::Values(ThrowCase{"StandardException",
+                                [](CTestCharge&) -> uint32_t {
+                                  throw std::runtime_error("broken reply");
+                                },
+                                "チャージ処理の例外 CHARGTYPE:00000008 broken reply"},
+                      ThrowCase{"AnythingElse", [](CTestCharge&) -> uint32_t { throw 42; },
+                                "チャージ処理の例外 CHARGTYPE:00000008 不明な例外"}),
+    ovtest::CaseName());
+
 TEST_F(ChargeTest, StartWhileTheWorkerIsHeldFails) {
-  HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  auto charge = Make(CHARGE_KIND_MAP, [gate](CTestCharge& self) {
-    WaitForSingleObject(gate, 10000);
+  // Declared before the charge, so it outlives the worker that waits on it.
+  const CHandle gate(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE waited = gate.Get();
+  auto charge = Make(CHARGE_KIND_MAP, [waited](CTestCharge& self) {
+    WaitForSingleObject(waited, 10000);
     return Succeed(self);
   });
   ASSERT_TRUE(charge->Start());
   EXPECT_FALSE(charge->Start());
-  SetEvent(gate);
+  SetEvent(gate.Get());
   ASSERT_TRUE(WaitForFinish());
-  CloseHandle(gate);
 }
 
 TEST_F(ChargeTest, AbortStopsTheWorkerAndReleasesItsHandle) {
@@ -173,23 +213,20 @@ TEST_F(ChargeTest, AbortWithoutAWorkerIsRefusedAndLogged) {
 }
 
 TEST_F(ChargeTest, DeletionStopsAWorkerThatIgnoresTheAbort) {
-  HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const CHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const CHandle started(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   auto charge = Make(CHARGE_KIND_MAP, [&](CTestCharge&) {
-    SetEvent(started);
-    WaitForSingleObject(never, INFINITE);
+    SetEvent(started.Get());
+    WaitForSingleObject(never.Get(), INFINITE);
     return 0u;
   });
   ASSERT_TRUE(charge->Start());
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 10000));
-  HANDLE thread = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), charge->GetThreadHandle(),
-                              GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.Get(), 10000));
+  CHandle thread;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), charge->GetThreadHandle(), GetCurrentProcess(),
+                              thread.Put(), SYNCHRONIZE, FALSE, 0));
   charge.reset();
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
-  CloseHandle(thread);
-  CloseHandle(started);
-  CloseHandle(never);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 0));
 }
 
 struct HistoryCase {

@@ -324,18 +324,17 @@ TEST_F(CoreManagerTest, AFinishAfterAnAbortWaitsOnNoStaleHandle) {
   ASSERT_TRUE(PeekMessageA(&finish, own.Get(), Msg(kMsgNotifyFinish), Msg(kMsgNotifyFinish),
                            PM_NOREMOVE));
   ASSERT_NE(0u, finish.wParam);
-  std::vector<HANDLE> events;
-  HANDLE reused = nullptr;
+  std::vector<CHandle> events;
+  HANDLE reused = nullptr;  // not owned
   for (int i = 0; i < 64 && !reused; ++i) {
-    HANDLE e = CreateEventA(nullptr, FALSE, TRUE, nullptr);
-    events.push_back(e);
+    events.emplace_back(CreateEventA(nullptr, FALSE, TRUE, nullptr));
+    const HANDLE e = events.back().Get();
     if (reinterpret_cast<WPARAM>(e) == finish.wParam) reused = e;
   }
   ASSERT_TRUE(WaitIdle());
   if (reused) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reused, 0));
   }
-  for (HANDLE e : events) CloseHandle(e);
   if (!reused) GTEST_SKIP() << "the handle value was not reused";
 }
 

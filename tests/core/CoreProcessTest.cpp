@@ -280,6 +280,11 @@ TEST_F(CoreProcessTest, AStartWhileTheCoreWindowIsGoneTakesOver) {
   CProgram a(HostExe() + CoreArguments('C', notify.Get(), "map"));
   SetEnvironmentVariableA("OV_TEST_STUBBORN_2", nullptr);
   ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP}));
+  // The first core lives on for the reap alone (about a second), less than
+  // a program start takes under load: kept open here, the mutex outlives
+  // it, so the new start always finds it taken or abandoned.
+  const CHandle held_name(OpenMutexA(SYNCHRONIZE, FALSE, kCoreMutexName));
+  ASSERT_TRUE(held_name);
   PostMessageA(FindCore(), WM_COMMAND, 105, 0);
   ASSERT_TRUE(PumpUntil([] { return FindCore() == nullptr; }, kTimeoutMs));
   CProgram b(HostExe() + CoreArguments('C', notify.Get(), "wl"));

@@ -7,13 +7,13 @@
 #include "StringUtil.h"
 #include "TestBytes.h"
 #include "TestSupport.h"
+#include "TestThread.h"
 #include "WinFileSystemLib.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -189,15 +189,20 @@ TEST_F(ChunkedCopyTest, CancelFlagSetByAnotherThreadEndsALongCopyAtOnce) {
   CWinFileSystemLib fs;
   BOOL result = TRUE;
   DWORD error = 0;
-  std::thread worker([&] {
-    result = fs.CopyFileEx_Recover(source.c_str(), target.c_str(), HoldAfterFirstChunk, &held,
-                                   &cancel, 0);
-    error = fs.LastError();
-  });
+  const auto cancel_copy = [&] {
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&cancel), TRUE);
+    SetEvent(held.go_on.Get());
+  };
+  ovtest::CTestThread worker(
+      [&] {
+        result = fs.CopyFileEx_Recover(source.c_str(), target.c_str(), HoldAfterFirstChunk, &held,
+                                       &cancel, 0);
+        error = fs.LastError();
+      },
+      cancel_copy);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held.first_chunk.Get(), 30000));
-  InterlockedExchange(reinterpret_cast<volatile LONG*>(&cancel), TRUE);
-  SetEvent(held.go_on.Get());
-  worker.join();
+  cancel_copy();
+  worker.Join();
   EXPECT_FALSE(result);
   EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), error);
   EXPECT_EQ(1, held.chunks);

@@ -4,6 +4,7 @@
 #include "Handle.h"
 #include "Log.h"
 #include "TestSupport.h"
+#include "TestThread.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,8 @@ TEST_F(LogTest, LineHeadFieldsAndMarks) {
   const auto lines = ReadLines(path);
   ASSERT_EQ(lines.size(), 1u + 6u);
   const std::regex head(
-      "^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3}\t([^\t]*)\tSample\\.cpp\t77\t[0-9a-f]+\t(.*)$");
+      "^\\d{4}/\\d{2}/\\d{2} "
+      "\\d{2}:\\d{2}:\\d{2}:\\d{3}\t([^\t]*)\tSample\\.cpp\t77\t[0-9a-f]+\t(.*)$");
   const std::string tid = FormatString("\t%lx\t", GetCurrentThreadId());
   for (size_t i = 0; i < 6; ++i) {
     std::smatch m;
@@ -160,8 +162,8 @@ TEST_F(LogTest, RolloverKeepsOneBackup) {
   EXPECT_GT(rolled.size(), 900u);
   const auto current = ReadLines(path);
   ASSERT_EQ(current.size(), 1u);
-  EXPECT_EQ(MessageOf(current[0]), FormatString("line %03d %s", written - 1,
-                                                std::string(40, 'r').c_str()));
+  EXPECT_EQ(MessageOf(current[0]),
+            FormatString("line %03d %s", written - 1, std::string(40, 'r').c_str()));
 
   // A line larger than the limit still rolls the file and is written whole.
   const std::string huge(1020, 'h');
@@ -213,18 +215,20 @@ TEST_F(LogTest, HeldMutexLosesTheLineWithANoticeInTheSystemLog) {
   const std::string mutex_name = PathFindFileName(path);
   CHandle held(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   CHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  std::thread holder([&] {
-    CHandle m(CreateMutexA(nullptr, FALSE, mutex_name.c_str()));
-    WaitForSingleObject(m.Get(), INFINITE);
-    SetEvent(held.Get());
-    WaitForSingleObject(release.Get(), 30000);
-    ReleaseMutex(m.Get());
-  });
+  ovtest::CTestThread holder(
+      [&] {
+        CHandle m(CreateMutexA(nullptr, FALSE, mutex_name.c_str()));
+        WaitForSingleObject(m.Get(), INFINITE);
+        SetEvent(held.Get());
+        WaitForSingleObject(release.Get(), 30000);
+        ReleaseMutex(m.Get());
+      },
+      [&] { SetEvent(release.Get()); });
   ASSERT_EQ(WaitForSingleObject(held.Get(), 30000), WAIT_OBJECT_0);
   logtest::SetMutexTimeout(50);
   EXPECT_NE(OV_LOG(kLogInfo, "lost line"), 0);
   SetEvent(release.Get());
-  holder.join();
+  holder.Join();
 
   EXPECT_FALSE(HasMessage(ReadLines(path), "lost line"));
   EXPECT_EQ(logtest::SystemLogPath(), dir_.File("foundation_tests_sys.log"));

@@ -57,10 +57,10 @@ TEST(ProgramStart, StartsAProgramInAFolderWithABlank) {
   const std::string program = folder + "\\cmd.exe";
   ASSERT_TRUE(CopyFileA((std::string(system) + "\\cmd.exe").c_str(), program.c_str(), FALSE));
 
-  HANDLE raw = nullptr;
-  ASSERT_TRUE(StartProgram(BuildCommandLine(program, " /c if exist cmd.exe exit 7"),
-                           SW_HIDE, &raw));
-  CHandle process(raw);
+  CHandle process;
+  ASSERT_TRUE(
+      StartProgram(BuildCommandLine(program, " /c if exist cmd.exe exit 7"), SW_HIDE, &process));
+  ASSERT_TRUE(process);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.Get(), 30000));
   DWORD code = 0;
   GetExitCodeProcess(process.Get(), &code);
@@ -69,9 +69,9 @@ TEST(ProgramStart, StartsAProgramInAFolderWithABlank) {
 
 TEST(ProgramStart, MissingProgramFailsBothWays) {
   ovtest::CTempDir temp;
-  HANDLE raw = nullptr;
-  EXPECT_FALSE(StartProgram(BuildCommandLine(temp.File("none.exe"), " /x"), SW_HIDE, &raw));
-  EXPECT_EQ(nullptr, raw);
+  CHandle process;
+  EXPECT_FALSE(StartProgram(BuildCommandLine(temp.File("none.exe"), " /x"), SW_HIDE, &process));
+  EXPECT_FALSE(process);
 }
 
 }  // namespace

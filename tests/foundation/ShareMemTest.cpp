@@ -113,12 +113,11 @@ TEST(MutexObj, CreatingAnExistingNameOpensIt) {
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.Get(), 0));
   // Another thread sees the one mutex taken.
   HANDLE other = second.Get();
-  HANDLE thread = CreateThread(nullptr, 0, TryTake, other, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
-  WaitForSingleObject(thread, 5000);
+  const CHandle thread(CreateThread(nullptr, 0, TryTake, other, 0, nullptr));
+  ASSERT_TRUE(thread);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
   DWORD code = 0;
-  GetExitCodeThread(thread, &code);
-  CloseHandle(thread);
+  GetExitCodeThread(thread.Get(), &code);
   EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), code);
   ReleaseMutex(first.Get());
 }

@@ -85,9 +85,9 @@ TEST_P(OpenFailureTest, PausesByDispositionAndErrorThenLogsThePath) {
   const std::string path = _dir.File(c.relative);
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  const HANDLE h = fs.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  const CFileHandle h = fs.CreateFile_Recover(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_FALSE(h);
   EXPECT_EQ(std::vector<DWORD>(3, c.pause), pauses.Pauses());
   EXPECT_EQ(c.error, fs.LastError());
   EXPECT_EQ(std::vector<std::string>{FormatString(
@@ -133,9 +133,9 @@ TEST_F(RetryTest, CardFileHeldByAnotherProgramGivesUpWithTheSharingError) {
   ASSERT_TRUE(holder);
   CPauseRecorder pauses;
   CWinFileSystemLib fs;
-  const HANDLE h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  const CFileHandle h = fs.CreateFile_Recover(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_FALSE(h);
   EXPECT_EQ(kThreeUsualPauses, pauses.Pauses());
   EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), fs.LastError());
   EXPECT_EQ(std::vector<std::string>{FormatString(
@@ -167,9 +167,9 @@ TEST_F(RetryTest, SignalledAbortEventCutsEveryPauseShort) {
   CWinFileSystemLib fs(abort_event.Get());
   EXPECT_EQ(abort_event.Get(), fs.AbortEvent());
   const DWORD start = GetTickCount();
-  const HANDLE h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  const CFileHandle h = fs.CreateFile_Recover(_dir.File("nofolder\\x").c_str(), GENERIC_READ, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_FALSE(h);
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), fs.LastError());
   EXPECT_EQ(1u, _log.Errors().size());

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "ConnectionFile.h"
+#include "Handle.h"
+#include "HttpExchange.h"
 #include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
@@ -291,6 +293,38 @@ TEST_F(WinHttpWrapperTest, StopOnOneWrapperAbortsItsSiblingOnTheSameThread) {
   ASSERT_TRUE(progress.WaitForProgress(kTransferLimitMs));
   EXPECT_TRUE(idle.Stop(25000));  // no worker of its own: returns at once
   EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), Finish(busy, thread));
+}
+
+// The wait every caller of the client shares: the transfer's end, the
+// abort (the transfer is stopped), or no transfer at all.
+TEST_F(WinHttpWrapperTest, WaitOrStopTellsHowTheWaitEnded) {
+  const CHandle abort(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  DWORD error = 1;
+  {
+    CWinHttpWrapper http;
+    ASSERT_TRUE(Open(http, _standin.Url("/text?body=x"), kHttpGet));
+    const HANDLE thread = http.Download(nullptr, nullptr);
+    EXPECT_EQ(TransferEnd::kDone, WaitOrStop(http, thread, abort.Get(), 25000, &error));
+    EXPECT_EQ(0u, error);
+    EXPECT_EQ(0u, http.GetResult());
+  }
+  {
+    ASSERT_TRUE(_standin.Set("/bytes", "pace_bytes=65536&pace_ms=20"));
+    CWinHttpWrapper http;
+    ASSERT_TRUE(Open(http, _standin.Url("/bytes?size=4000000"), kHttpGet));
+    const HANDLE thread = http.Download(nullptr, nullptr);
+    ASSERT_NE(nullptr, thread);
+    SetEvent(abort.Get());
+    EXPECT_EQ(TransferEnd::kAborted, WaitOrStop(http, thread, abort.Get(), 25000, &error));
+    // Stopped: the worker has ended with the abort's result.
+    EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), http.GetResult());
+  }
+  {
+    CWinHttpWrapper http;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TransferEnd::kFailed, WaitOrStop(http, nullptr, abort.Get(), 25000, &error));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), error);
+  }
 }
 
 TEST_F(WinHttpWrapperTest, WorkerThatCannotSeeTheAbortIsEndedByForce) {

@@ -2,6 +2,7 @@
 // searches and counts over a PC tree, and list copies and deletions on a
 // simulated card with its limits, a full card, a missing card, abort and
 // files that fail.
+#include "Handle.h"
 #include "MusicFileLib.h"
 #include "MusicFileUtil.h"
 #include "MusicTestSupport.h"
@@ -180,13 +181,12 @@ TEST_F(MusicLibTest, FileInfoOfWhatIsNotPlayableMusic) {
   // 2 GiB is too big even to be looked at: a sparse file of that size.
   PutPc(L"huge.mp3", MakeMp3());
   {
-    HANDLE file = CreateFileW(Pc(L"huge.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const CFileHandle file(
+        CreateFileW(Pc(L"huge.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
     LARGE_INTEGER end;
     end.QuadPart = 0x80000000ll;
-    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
+    EXPECT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
   }
   EXPECT_FALSE(GetMusicFileInfo(Pc(L"huge.mp3").c_str()));
 
@@ -444,11 +444,11 @@ TEST_F(MusicCardTest, DeletionReportsFilesThatStayAndStaysInsideTheMusicFolder) 
   PutSd(L"Busy\\held.mp3");
   PutSd(L"Busy\\other.mp3");
   ASSERT_TRUE(WriteFileW(_sd.substr(0, 5) + L"\\keep.mp3", "outside"));
-  HANDLE held = CreateFileW(Sd(L"Busy\\held.mp3").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  CFileHandle held(CreateFileW(Sd(L"Busy\\held.mp3").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   const bool deleted = _lib.DeleteMusicFile({L"Busy\\held.mp3", L"Busy\\other.mp3"}, true);
-  CloseHandle(held);
+  held.Reset();
   EXPECT_FALSE(deleted);
   EXPECT_EQ(kMusicErrorFilesFailed, _lib.GetErrorCode());
   EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), _lib.GetSystemError());

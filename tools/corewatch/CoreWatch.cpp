@@ -125,12 +125,11 @@ int main(int argc, char** argv) {
   const std::string command_line =
       BuildCommandLine(argv[1], BuildCoreArguments(window, argv[2][0], KindsOf(argc, argv)));
   printf("starting %s\n", command_line.c_str());
-  HANDLE raw = nullptr;
-  if (!StartProgram(command_line, SW_HIDE, &raw)) {
+  CHandle core;
+  if (!StartProgram(command_line, SW_HIDE, &core)) {
     fprintf(stderr, "the core did not start: %lu\n", GetLastError());
     return 1;
   }
-  CHandle core(raw);
   SetTimer(window, kPollTimer, kPollMs, nullptr);
   for (;;) {
     const HANDLE process = core.Get();
