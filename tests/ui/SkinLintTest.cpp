@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "MessageBoxCapture.h"
@@ -137,19 +138,64 @@ struct PictureRects {
   bool rising = true;  // grid positions must not go back
 };
 
-// The rectangles a key's values cut out of its picture (values after the
-// name), by the key's layout.
-PictureRects RectsOf(const ui::SkinSection& s, const std::string& key) {
+std::vector<int> Numbers(const ui::SkinSection& s, const std::string& key) {
   const ui::SkinValues& v = s.GetValues(key);
   std::vector<int> n;
   for (size_t i = 1; i < v.size(); ++i) n.push_back(ui::SkinAtoi(v[i]));
+  return n;
+}
+
+POINT SizeOf(const ui::SkinSection& s, const char* size_key) {
+  return s.Has(size_key) && s.GetValues(size_key).size() == 2 ? ui::PointFromValues(s, size_key)
+                                                              : POINT{0, 0};
+}
+
+// The animation's Image gives the first cell's corner, then columns and rows
+// of cells the item's Size.
+PictureRects AnimationCells(const ui::SkinSection& s, const std::vector<int>& n) {
   PictureRects out;
-  auto size_of = [&](const char* size_key) {
-    return s.Has(size_key) && s.GetValues(size_key).size() == 2 ? ui::PointFromValues(s, size_key)
-                                                                : POINT{0, 0};
-  };
+  const POINT cell = SizeOf(s, "Size");
+  for (int row = 0; row < n[3]; ++row) {
+    for (int column = 0; column < n[2]; ++column) {
+      const int left = n[0] + column * cell.x;
+      const int top = n[1] + row * cell.y;
+      out.rects.push_back(RECT{left, top, left + cell.x, top + cell.y});
+    }
+  }
+  return out;
+}
+
+// A button state other than the normal one may give -1 for x (the normal
+// picture's x) or y (the normal picture's y plus the state's slot times the
+// height): the states stacked under the normal picture.
+int ButtonSlot(const std::string& key) {
+  if (key == "HotNormalImage") return 1;
+  if (key == "PushImage") return 2;
+  if (key == "HotPushImage") return 3;
+  return 0;
+}
+
+// The rectangles a key's values cut out of its picture (values after the
+// name), by what the section's item kind reads from them; kind is null for
+// sections no item reads.
+PictureRects RectsOf(const ui::SkinSection& s, const std::string& key,
+                     const ui::SkinItemKind* kind) {
+  std::vector<int> n = Numbers(s, key);
+  PictureRects out;
+  if (kind && *kind == ui::SkinItemKind::kAnimation && key == "Image") {
+    return n.size() == 4 ? AnimationCells(s, n) : out;
+  }
+  if (kind && *kind == ui::SkinItemKind::kButton && ButtonSlot(key) > 0 && n.size() == 2 &&
+      s.Has("NormalImage")) {
+    const std::vector<int> normal = Numbers(s, "NormalImage");
+    const POINT size = SizeOf(s, "Size");
+    if (normal.size() == 2) {
+      if (n[0] == -1) n[0] = normal[0];
+      if (n[1] == -1) n[1] = normal[1] + ButtonSlot(key) * size.y;
+    }
+  }
   if (n.size() == 2) {
-    const POINT size = size_of(key == "Image" || key == "ImageP" ? "ImageSize" : "Size");
+    const POINT size = SizeOf(s, key == "Image" || key == "ImageP" ? "ImageSize" : "Size");
     out.rects.push_back(RECT{n[0], n[1], n[0] + size.x, n[1] + size.y});
   } else if (n.size() == 4) {
     out.rects.push_back(RECT{n[0], n[1], n[2], n[3]});
@@ -160,7 +206,7 @@ PictureRects RectsOf(const ui::SkinSection& s, const std::string& key) {
     out.rising = n[0] <= n[1] && n[1] <= n[2] && n[2] <= n[3] && n[4] <= n[5];
   } else if (n.size() == 8 &&
              (key == "UpButtonImage" || key == "DownButtonImage" || key == "ThumbImage")) {
-    const POINT size = size_of(key == "ThumbImage" ? "ThumbSize" : "ButtonSize");
+    const POINT size = SizeOf(s, key == "ThumbImage" ? "ThumbSize" : "ButtonSize");
     for (int i = 0; i < 4; ++i) {
       out.rects.push_back(RECT{n[2 * i], n[2 * i + 1], n[2 * i] + size.x, n[2 * i + 1] + size.y});
     }
@@ -188,7 +234,9 @@ void CheckPictures(HMODULE module, const ui::SkinSection& s, int* checked) {
       }
       continue;
     }
-    const PictureRects rects = RectsOf(s, key);
+    ui::SkinItemKind kind;
+    const bool known = KindOf(s, &kind);
+    const PictureRects rects = RectsOf(s, key, known ? &kind : nullptr);
     EXPECT_FALSE(rects.rects.empty()) << s.Name() << "/" << key << ": no known layout";
     EXPECT_TRUE(rects.rising) << s.Name() << "/" << key;
     for (const RECT& r : rects.rects) {
@@ -197,6 +245,85 @@ void CheckPictures(HMODULE module, const ui::SkinSection& s, int* checked) {
           << s.Name() << "/" << key << " cuts " << r.left << "," << r.top << "," << r.right << ","
           << r.bottom << " out of " << picture << " (" << width << "x" << height << ")";
       ++*checked;
+    }
+  }
+}
+
+struct LayoutCase {
+  const char* name;
+  bool has_kind;
+  ui::SkinItemKind kind;
+  std::vector<std::pair<std::string, ui::SkinValues>> keys;
+  const char* key;
+  std::vector<RECT> expected;
+};
+
+TEST(SkinLintTest, ReadsEachKindsPictureValuesAsThatKindDoes) {
+  using K = ui::SkinItemKind;
+  const LayoutCase cases[] = {
+      {"animation cells, one row",
+       true,
+       K::kAnimation,
+       {{"Size", {"16", "16"}}, {"Image", {"P.png", "208", "152", "3", "1"}}},
+       "Image",
+       {{208, 152, 224, 168}, {224, 152, 240, 168}, {240, 152, 256, 168}}},
+      {"animation cells, row by row",
+       true,
+       K::kAnimation,
+       {{"Size", {"10", "5"}}, {"Image", {"P.png", "0", "100", "2", "2"}}},
+       "Image",
+       {{0, 100, 10, 105}, {10, 100, 20, 105}, {0, 105, 10, 110}, {10, 105, 20, 110}}},
+      {"animation without cells",
+       true,
+       K::kAnimation,
+       {{"Size", {"16", "16"}}, {"Image", {"P.png", "0", "0", "0", "1"}}},
+       "Image",
+       {}},
+      {"button state stacked under the normal one",
+       true,
+       K::kButton,
+       {{"Size", {"16", "20"}},
+        {"NormalImage", {"P.png", "4", "100"}},
+        {"PushImage", {"P.png", "-1", "-1"}}},
+       "PushImage",
+       {{4, 140, 20, 160}}},
+      {"button state at its own place",
+       true,
+       K::kButton,
+       {{"Size", {"16", "20"}},
+        {"NormalImage", {"P.png", "4", "100"}},
+        {"HotPushImage", {"P.png", "-1", "7"}}},
+       "HotPushImage",
+       {{4, 7, 20, 27}}},
+      {"button icon by its own size",
+       true,
+       K::kButton,
+       {{"Size", {"16", "20"}}, {"ImageSize", {"8", "8"}}, {"Image", {"P.png", "1", "2"}}},
+       "Image",
+       {{1, 2, 9, 10}}},
+      {"static image rectangle",
+       true,
+       K::kStaticImage,
+       {{"Image", {"P.png", "336", "152", "436", "168"}}},
+       "Image",
+       {{336, 152, 436, 168}}},
+      {"class of no kind, rectangle",
+       false,
+       K::kText,
+       {{"Image", {"P.png", "1", "2", "3", "4"}}},
+       "Image",
+       {{1, 2, 3, 4}}},
+  };
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui::SkinSection section("Item");
+    for (const auto& [key, values] : c.keys) section.Set(key, values);
+    const PictureRects rects = RectsOf(section, c.key, c.has_kind ? &c.kind : nullptr);
+    ASSERT_EQ(rects.rects.size(), c.expected.size());
+    for (size_t i = 0; i < c.expected.size(); ++i) {
+      EXPECT_TRUE(EqualRect(&rects.rects[i], &c.expected[i]))
+          << i << ": " << rects.rects[i].left << "," << rects.rects[i].top << ","
+          << rects.rects[i].right << "," << rects.rects[i].bottom;
     }
   }
 }
