@@ -64,8 +64,12 @@ MessageBoxHandlerW SetMessageBoxHandler(MessageBoxHandlerW handler) {
 }
 
 int MessageBox(HWND owner, const char* text, UINT type) {
-  if (g_handler) return g_handler(owner, text, GetAppName(), type);
-  return ::MessageBoxA(owner, text, GetAppName(), type);
+  return lib::wfc::MessageBox(owner, text, GetAppName(), type);
+}
+
+int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  if (g_handler) return g_handler(owner, text, caption, type);
+  return ::MessageBoxA(owner, text, caption, type);
 }
 
 int MessageBoxW(HWND owner, const wchar_t* text, UINT type) {

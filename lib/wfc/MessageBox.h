@@ -17,6 +17,8 @@ MessageBoxHandlerW SetMessageBoxHandler(MessageBoxHandlerW handler);
 
 // Caption: the application name.
 int MessageBox(HWND owner, const char* text, UINT type);
+// With a caption of the caller's own, through the same handler.
+int MessageBox(HWND owner, const char* text, const char* caption, UINT type);
 int MessageBoxW(HWND owner, const wchar_t* text, UINT type);
 
 // A one-shot hook on the thread: the next window created there is placed

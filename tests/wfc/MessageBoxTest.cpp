@@ -16,15 +16,17 @@ namespace {
 const auto* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new wfctest::CFrameworkEnvironment);
 
-TEST(MessageBoxTest, NarrowAndWideBoxesReachTheHandlerWithTheAppName) {
+TEST(MessageBoxTest, NarrowAndWideBoxesReachTheHandlerWithTheAppNameOrTheirCaption) {
   ovtest::CMessageBoxCapture capture({IDYES, IDNO});
   lib::wfc::CWindow owner;
   owner.Create(0, nullptr, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
   EXPECT_EQ(owner.MessageBox("保存しますか？", MB_YESNO | MB_ICONQUESTION), IDYES);
   EXPECT_EQ(lib::wfc::MessageBoxW(nullptr, L"曲を削除しました。", MB_OK), IDNO);
   EXPECT_EQ(lib::wfc::MessageBox(nullptr, "script ran out", MB_OK), IDOK);
+  EXPECT_EQ(lib::wfc::MessageBox(owner.Handle(), "読み込めません", "Skin Load", MB_ICONERROR),
+            IDOK);
   const auto boxes = capture.Boxes();
-  ASSERT_EQ(boxes.size(), 3u);
+  ASSERT_EQ(boxes.size(), 4u);
   EXPECT_EQ(boxes[0].owner, owner.Handle());
   EXPECT_EQ(boxes[0].text, L"保存しますか？");
   EXPECT_EQ(boxes[0].caption, L"OvWfcTest");
@@ -33,6 +35,12 @@ TEST(MessageBoxTest, NarrowAndWideBoxesReachTheHandlerWithTheAppName) {
   EXPECT_EQ(boxes[1].text, L"曲を削除しました。");
   EXPECT_EQ(boxes[1].caption, L"OvWfcTest");
   EXPECT_TRUE(boxes[1].wide);
+  EXPECT_EQ(boxes[2].caption, L"OvWfcTest");
+  EXPECT_EQ(boxes[3].owner, owner.Handle());
+  EXPECT_EQ(boxes[3].text, L"読み込めません");
+  EXPECT_EQ(boxes[3].caption, L"Skin Load");
+  EXPECT_EQ(boxes[3].style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_FALSE(boxes[3].wide);
   owner.DestroyWindow();
 }
 
