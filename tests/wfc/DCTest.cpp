@@ -10,8 +10,8 @@
 #include "FrameworkEnvironment.h"
 #include "GdiObject.h"
 #include "Region.h"
-#include "Screenshot.h"
 #include "Window.h"
+#include "XvfbScreenshot.h"
 
 namespace {
 
@@ -167,7 +167,8 @@ TEST(DCTest, ShapedWindowPaintsAndCutsItsKeyColour) {
   lib::wfc::CClientDC client(window.Handle());
   EXPECT_EQ(GetPixel(client, 50, 5), RGB(20, 140, 60));
   EXPECT_EQ(GetPixel(client, 50, 45), RGB(20, 140, 60));
-  ovtest::SaveScreenshot(window.Handle(), "wfc_shaped_window");
+  std::string error;
+  EXPECT_TRUE(ovtest::SaveXvfbScreenshot("wfc_shaped_window", &error)) << error;
   window.DestroyWindow();
 }
 
