@@ -1,6 +1,7 @@
-// Screenshots of the whole test display for window tests: tools/screenshot (xwd of
-// the Xvfb screen, then convert) writes build/screens/<name>.png. The test's
-// windows should be painted (UpdateWindow) before it is called.
+// Screenshots of the whole test display for window tests: tools/screenshot
+// (the Xvfb root window through ImageMagick's import) writes
+// build/screens/<name>.png. The test's windows should be painted
+// (UpdateWindow) before it is called.
 #pragma once
 
 #include <string>
