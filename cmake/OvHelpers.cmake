@@ -60,7 +60,9 @@ endfunction()
 # folder; ctest discovers its cases at test time through the Wine emulator.
 function(ov_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${A_SOURCES})
+  # CrashReport.cpp is compiled into each program (not taken from the
+  # library): nothing refers to it, and a linker drops unreferenced members.
+  add_executable(${name} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/CrashReport.cpp)
   _ov_common(${name})
   target_link_libraries(${name} PRIVATE ${A_DEPS} ov::test_support GTest::gtest GTest::gmock gtest_main)
   target_link_options(${name} PRIVATE -static)
