@@ -87,9 +87,9 @@ int TrackPosFromThumb(const ThumbLayout& layout, int thumb_start, const SCROLLIN
   return pos;
 }
 
-int DragThumbStart(const RECT& thumb_at_press, bool vertical, int press_start, int drag_offset,
+int DragThumbStart(const RECT& snap_base, bool vertical, int press_start, int drag_offset,
                    const ThumbLayout& layout, POINT cursor) {
-  RECT snap = thumb_at_press;
+  RECT snap = snap_base;
   if (vertical) {
     InflateRect(&snap, 24, 48);
   } else {

@@ -58,9 +58,9 @@ int HitTestBar(const RECT& bar, bool vertical, int arrow, const SCROLLINFO& info
 int TrackPosFromThumb(const ThumbLayout& layout, int thumb_start, const SCROLLINFO& info);
 
 // Where a dragged thumb starts: the cursor minus the drag offset inside the
-// snap rectangle (the thumb at the press widened by 48 along and 24 across),
-// kept on the track; the start at the press outside it.
-int DragThumbStart(const RECT& thumb_at_press, bool vertical, int press_start, int drag_offset,
+// snap rectangle (`snap_base` widened by 48 along and 24 across), kept on
+// the track; the start at the press outside it.
+int DragThumbStart(const RECT& snap_base, bool vertical, int press_start, int drag_offset,
                    const ThumbLayout& layout, POINT cursor);
 
 bool CanScroll(const SCROLLINFO& info);
