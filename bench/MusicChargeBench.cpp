@@ -76,7 +76,8 @@ double PlainCopySeconds(const std::wstring& pc, const std::wstring& sd, const st
   CFindHandle folders(FindFirstFileW((sd + L"\\*").c_str(), &folder));
   if (!folders) return -1;
   do {
-    if (!(folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folder.cFileName[0] == L'.') continue;
+    if (!(folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folder.cFileName[0] == L'.')
+      continue;
     WIN32_FIND_DATAW file = {};
     CFindHandle files(FindFirstFileW((sd + L"\\" + folder.cFileName + L"\\*.mp3").c_str(), &file));
     if (!files) continue;

@@ -103,9 +103,10 @@ bool CCoreManager::RecieveWindowMessage(const MSG& msg) {
       _close_posted = false;
       // A request behind the close (or one already taken) outlives the end.
       MSG request;
-      if (!_end_requested || PeekMessageA(&request, _own, _ids.request_charge,
-                                          _ids.request_charge, PM_NOREMOVE)) {
-        OV_LOG(kLogInfo, "CCoreManager::RecieveWindowMessage 終了要求後のチャージ要求のため終了しない");
+      if (!_end_requested ||
+          PeekMessageA(&request, _own, _ids.request_charge, _ids.request_charge, PM_NOREMOVE)) {
+        OV_LOG(kLogInfo,
+               "CCoreManager::RecieveWindowMessage 終了要求後のチャージ要求のため終了しない");
         return true;
       }
     }
@@ -261,9 +262,8 @@ void CCoreManager::StartCharge() {
       OV_LOG(kLogInfo, "CCoreManager::StartCharge 処理中のためスキップ");
       return;
     }
-    _reserves.sort([](const ChargeReserve& a, const ChargeReserve& b) {
-      return a.priority < b.priority;
-    });
+    _reserves.sort(
+        [](const ChargeReserve& a, const ChargeReserve& b) { return a.priority < b.priority; });
     ChargeReserve& head = _reserves.front();
     head.active = true;
     head.charge->SetDriveLetter(_drive);
@@ -363,8 +363,7 @@ void CCoreManager::OnRequestEnd(WPARAM wparam, LPARAM lparam) {
 }
 
 void CCoreManager::OnNotifyProgress(WPARAM wparam, LPARAM lparam) {
-  OV_LOG(kLogTrace, "CCoreManager::OnNotifyProgress - w[0x%08X] l[0x%08X]", U(wparam),
-         U(lparam));
+  OV_LOG(kLogTrace, "CCoreManager::OnNotifyProgress - w[0x%08X] l[0x%08X]", U(wparam), U(lparam));
   PostMessageA(_notify, _ids.notify_progress, wparam, lparam);
 }
 
@@ -440,8 +439,8 @@ void CCoreManager::DecideAfterFinish(uint32_t kind) {
   }
   if (IsNotRegistered(_last_error)) {
     OV_LOG(kLogInfo, "エラー0x%08X 未登録終了のため、チャージ予約削除", U(_last_error));
-    for (uint32_t k : {CHARGE_KIND_PROBE, CHARGE_KIND_MAP, CHARGE_KIND_TIDEWHEEL,
-                       CHARGE_KIND_WEATHER}) {
+    for (uint32_t k :
+         {CHARGE_KIND_PROBE, CHARGE_KIND_MAP, CHARGE_KIND_TIDEWHEEL, CHARGE_KIND_WEATHER}) {
       DelCharge(k);
     }
     DelAllRepeatCharge();

@@ -89,9 +89,9 @@ class CCoreManager final {
 
  private:
   struct MessageIds {
-    UINT request_charge, request_abort, request_end, notify_progress, notify_error,
-        notify_finish, map_license, map_download, reconst_core_manager, map_progress_start,
-        map_progress_end, map_progress, map_verify, no_send_probe;
+    UINT request_charge, request_abort, request_end, notify_progress, notify_error, notify_finish,
+        map_license, map_download, reconst_core_manager, map_progress_start, map_progress_end,
+        map_progress, map_verify, no_send_probe;
   };
 
   ChargeReserve* FindActive(uint32_t kind);

@@ -12,8 +12,8 @@
 #include <vector>
 
 struct CoreCommandLine {
-  char drive = 0;        // upper case; 0 = none
-  uint32_t window = 0;   // the notify window's number; 0 = none
+  char drive = 0;               // upper case; 0 = none
+  uint32_t window = 0;          // the notify window's number; 0 = none
   std::vector<uint32_t> kinds;  // in the order given, duplicates kept
 };
 

@@ -21,9 +21,9 @@ HHOOK g_dialog_filter = nullptr;
 const UINT g_reconfirm_message = RegisterOvMessage(kMsgRequestReconfirm);
 const UINT g_reconst_message = RegisterOvMessage(kMsgReConstCoreManager);
 
-constexpr uint32_t kDebugKinds[IDM_CORE_DEBUG_COUNT] = {
-    CHARGE_KIND_PROBE, CHARGE_KIND_MAP, CHARGE_KIND_TIDEWHEEL, CHARGE_KIND_WEATHER,
-    CHARGE_KIND_MUSIC};
+constexpr uint32_t kDebugKinds[IDM_CORE_DEBUG_COUNT] = {CHARGE_KIND_PROBE, CHARGE_KIND_MAP,
+                                                        CHARGE_KIND_TIDEWHEEL, CHARGE_KIND_WEATHER,
+                                                        CHARGE_KIND_MUSIC};
 
 // While the version box runs its own modal loop, the charges' messages must
 // still reach the manager before dispatch, as in the core's loop.
@@ -36,8 +36,8 @@ LRESULT CALLBACK DialogMessageFilter(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 void ShowAboutBox(HWND window) {
-  g_dialog_filter = SetWindowsHookExA(WH_MSGFILTER, DialogMessageFilter, nullptr,
-                                      GetCurrentThreadId());
+  g_dialog_filter =
+      SetWindowsHookExA(WH_MSGFILTER, DialogMessageFilter, nullptr, GetCurrentThreadId());
   DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CORE_ABOUT), window, AboutDialogProc, 0);
   if (g_dialog_filter) UnhookWindowsHookEx(g_dialog_filter);
   g_dialog_filter = nullptr;
@@ -119,9 +119,9 @@ bool RegisterCoreWindowClass(HINSTANCE instance) {
 
 bool CreateCoreWindow(HINSTANCE instance) {
   g_instance = instance;
-  g_window = CreateWindowExA(0, kCoreWindowClass, kCoreWindowTitle, WS_OVERLAPPEDWINDOW,
-                             CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance,
-                             nullptr);
+  g_window =
+      CreateWindowExA(0, kCoreWindowClass, kCoreWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                      CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (!g_window) return false;
   SetWindowPos(g_window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   return true;

@@ -6,11 +6,11 @@
 #include <cstdint>
 
 enum ChargeKind : uint32_t {
-  CHARGE_KIND_PROBE = 0x1,     // "prb"
-  CHARGE_KIND_MAP = 0x2,       // "map"
-  CHARGE_KIND_TIDEWHEEL = 0x4, // "sm", probe traffic
-  CHARGE_KIND_WEATHER = 0x8,   // "wl", Stratovine
-  CHARGE_KIND_MUSIC = 0x10,    // "msc"
+  CHARGE_KIND_PROBE = 0x1,      // "prb"
+  CHARGE_KIND_MAP = 0x2,        // "map"
+  CHARGE_KIND_TIDEWHEEL = 0x4,  // "sm", probe traffic
+  CHARGE_KIND_WEATHER = 0x8,    // "wl", Stratovine
+  CHARGE_KIND_MUSIC = 0x10,     // "msc"
   CHARGE_KIND_ALL = 0x1F,
 };
 
@@ -34,11 +34,8 @@ struct ChargeKindWord {
 
 // In the order the words are appended to the core's command line.
 inline const ChargeKindWord* ChargeKindWords() {
-  static const ChargeKindWord kWords[] = {{CHARGE_KIND_PROBE, "prb"},
-                                          {CHARGE_KIND_MAP, "map"},
-                                          {CHARGE_KIND_TIDEWHEEL, "sm"},
-                                          {CHARGE_KIND_WEATHER, "wl"},
-                                          {CHARGE_KIND_MUSIC, "msc"},
-                                          {0, nullptr}};
+  static const ChargeKindWord kWords[] = {
+      {CHARGE_KIND_PROBE, "prb"},  {CHARGE_KIND_MAP, "map"},   {CHARGE_KIND_TIDEWHEEL, "sm"},
+      {CHARGE_KIND_WEATHER, "wl"}, {CHARGE_KIND_MUSIC, "msc"}, {0, nullptr}};
   return kWords;
 }

@@ -83,8 +83,7 @@ DWORD CChunkedCopy::OpenFiles(DWORD flags) {
   const DWORD disposition = (flags & COPY_FILE_FAIL_IF_EXISTS) ? CREATE_NEW : CREATE_ALWAYS;
   // Written first, so the read-only bit is set only once the data is in.
   const DWORD attributes =
-      (_attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) |
-      FILE_ATTRIBUTE_NORMAL;
+      (_attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) | FILE_ATTRIBUTE_NORMAL;
   _target.Reset(
       CreateFileW(_target_path, GENERIC_WRITE, 0, nullptr, disposition, attributes, nullptr));
   if (!_target) {

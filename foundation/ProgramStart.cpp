@@ -32,8 +32,8 @@ std::string ProgramOfCommandLine(const std::string& command_line) {
 }  // namespace
 
 std::string BuildCoreArguments(HWND notify, char drive, uint32_t kinds) {
-  std::string arguments = FormatString(" /%s %c /%s %08X /%s", "d", drive, "w",
-                                       WindowNumber(notify), "p");
+  std::string arguments =
+      FormatString(" /%s %c /%s %08X /%s", "d", drive, "w", WindowNumber(notify), "p");
   for (const ChargeKindWord* w = ChargeKindWords(); w->word; ++w) {
     if (kinds & w->kind) {
       arguments += ' ';
@@ -96,8 +96,8 @@ bool StartProcess(const std::string& command_line, int show, CHandle* process) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return false;
   }
   const CHandle thread(info.hThread);

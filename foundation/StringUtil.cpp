@@ -63,12 +63,12 @@ std::string TrimString(const std::string& text) { return TrimChar(text, ' '); }
 
 std::string ToMultiByte(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string out(n, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                      nullptr);
   return out;
 }
 
@@ -140,8 +140,7 @@ bool ConvertCodePage(const std::string& text, UINT from_code_page, UINT to_code_
   std::wstring wide(wn, L'\0');
   MultiByteToWideChar(from_code_page, MB_ERR_INVALID_CHARS, text.data(),
                       static_cast<int>(text.size()), &wide[0], wn);
-  const int n =
-      WideCharToMultiByte(to_code_page, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(to_code_page, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return false;
   std::string result(n, '\0');
   WideCharToMultiByte(to_code_page, 0, wide.data(), wn, &result[0], n, nullptr, nullptr);
@@ -176,7 +175,9 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-unsigned char SwapNibbles(unsigned char v) { return static_cast<unsigned char>((v << 4) | (v >> 4)); }
+unsigned char SwapNibbles(unsigned char v) {
+  return static_cast<unsigned char>((v << 4) | (v >> 4));
+}
 
 }  // namespace
 

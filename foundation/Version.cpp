@@ -103,8 +103,8 @@ bool IsAdministrator() {
   DWORD privileges_size = sizeof(privileges);
   DWORD granted = 0;
   BOOL status = FALSE;
-  if (!AccessCheck(&sd, impersonation.Get(), kAccessRead, &mapping, &privileges,
-                   &privileges_size, &granted, &status)) {
+  if (!AccessCheck(&sd, impersonation.Get(), kAccessRead, &mapping, &privileges, &privileges_size,
+                   &granted, &status)) {
     return false;
   }
   return status != FALSE;
@@ -133,8 +133,8 @@ std::string CFileVersionInfo::QueryString(const char* sub_block) const {
   void* value = nullptr;
   UINT length = 0;
   // VerQueryValue takes a non-const block although it only reads it.
-  if (!VerQueryValueA(const_cast<char*>(_block.data()), sub_block, &value, &length) ||
-      !value || length == 0) {
+  if (!VerQueryValueA(const_cast<char*>(_block.data()), sub_block, &value, &length) || !value ||
+      length == 0) {
     return std::string();
   }
   const char* text = static_cast<const char*>(value);

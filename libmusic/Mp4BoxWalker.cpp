@@ -29,10 +29,10 @@ struct GenreEntry {
 };
 
 const GenreEntry kMp4Genres[] = {
-    {3, L"Country"},       {4, L"Dance"},        {9, L"Jazz"},      {11, L"New Age"},
-    {14, L"Pop"},          {18, L"Rock"},        {19, L"Techno"},   {20, L"Industrial"},
-    {21, L"Alternative"},  {25, L"Soundtrack"},  {32, L"Trance"},   {33, L"Classical"},
-    {36, L"House"},        {53, L"Electronic"},  {81, L"Folk"},     {99, L"Easy Listening"},
+    {3, L"Country"},      {4, L"Dance"},       {9, L"Jazz"},    {11, L"New Age"},
+    {14, L"Pop"},         {18, L"Rock"},       {19, L"Techno"}, {20, L"Industrial"},
+    {21, L"Alternative"}, {25, L"Soundtrack"}, {32, L"Trance"}, {33, L"Classical"},
+    {36, L"House"},       {53, L"Electronic"}, {81, L"Folk"},   {99, L"Easy Listening"},
 };
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -316,11 +316,16 @@ bool CMp4BoxWalker::ReadItem(const Box& item) {
   const char kGenre[] = {'\xA9', 'g', 'e', 'n'};
   const char kEncoder[] = {'\xA9', 't', 'o', 'o'};
   std::wstring* text = nullptr;
-  if (IsType(item.type, kName)) text = &_info->title;
-  else if (IsType(item.type, kAlbum)) text = &_info->album;
-  else if (IsType(item.type, kArtist)) text = &_info->artist;
-  else if (IsType(item.type, kGenre)) text = &_info->genre;
-  else if (IsType(item.type, kEncoder)) text = &_info->encoder;
+  if (IsType(item.type, kName))
+    text = &_info->title;
+  else if (IsType(item.type, kAlbum))
+    text = &_info->album;
+  else if (IsType(item.type, kArtist))
+    text = &_info->artist;
+  else if (IsType(item.type, kGenre))
+    text = &_info->genre;
+  else if (IsType(item.type, kEncoder))
+    text = &_info->encoder;
   const bool genre_number = IsType(item.type, "gnre");
   const bool track = IsType(item.type, "trkn");
   if (!text && !genre_number && !track) return true;
@@ -329,9 +334,9 @@ bool CMp4BoxWalker::ReadItem(const Box& item) {
   BYTE d[8] = {};
   if (item.end - item.begin < 16 || !Read(item.begin, d, 8)) return true;
   if (!IsType(reinterpret_cast<const char*>(d + 4), "data")) return true;
-  const std::uint64_t data_end = item.begin + std::min<std::uint64_t>(
-                                                  std::max<std::uint64_t>(ReadBE32(d), 16),
-                                                  item.end - item.begin);
+  const std::uint64_t data_end =
+      item.begin +
+      std::min<std::uint64_t>(std::max<std::uint64_t>(ReadBE32(d), 16), item.end - item.begin);
   const std::uint64_t value = item.begin + 16;
   const std::uint64_t length = data_end - value;
   if (text) {

@@ -20,8 +20,7 @@ const wchar_t* Mp4GenreName(int number);
 
 class CMp4BoxWalker final {
  public:
-  CMp4BoxWalker(media::CByteSource& source, CMusicFileInfo* info)
-      : _source(source), _info(info) {}
+  CMp4BoxWalker(media::CByteSource& source, CMusicFileInfo* info) : _source(source), _info(info) {}
   CMp4BoxWalker(const CMp4BoxWalker&) = delete;
   CMp4BoxWalker& operator=(const CMp4BoxWalker&) = delete;
 

@@ -118,8 +118,8 @@ class CMusicFileLib {
   // is playable music.
   std::unique_ptr<CMusicFileInfo> ReadListed(const std::wstring& root, const std::wstring& path,
                                              const WIN32_FIND_DATAW& entry);
-  bool FindFilesIn(CMusicFileInfoList* list, const std::wstring& root,
-                   const std::wstring& relative, bool recurse);
+  bool FindFilesIn(CMusicFileInfoList* list, const std::wstring& root, const std::wstring& relative,
+                   bool recurse);
   bool FindFoldersIn(CMusicFolderInfoList* list, const std::wstring& root,
                      const std::wstring& relative);
   // Music files, or with folders set, folders.

@@ -35,8 +35,7 @@ std::unique_ptr<CMusicFileInfo> CMusicFileReaderAAC::GetInfo(const std::wstring&
   return info;
 }
 
-bool CMusicFileReaderAAC::ParseEncoderVersion(const std::wstring& encoder,
-                                              std::wstring* version) {
+bool CMusicFileReaderAAC::ParseEncoderVersion(const std::wstring& encoder, std::wstring* version) {
   static const std::wstring kPrefix = L"iTunes";
   if (encoder.compare(0, kPrefix.size(), kPrefix) != 0) return false;
   size_t pos = kPrefix.size();
@@ -65,9 +64,8 @@ bool CMusicFileReaderAAC::CheckCodec(const CMusicFileInfo& info) {
   // rates); only a stated rate outside the set is refused.
   if (info.bitrate != 0 && !IsMemberOf(kAacBitRates, info.bitrate)) return RefuseBitRate(info);
   if (!HasSupportedChannels(info)) return RefuseChannels(info);
-  OV_LOG(kLogTrace, "CheckCodec OK [%s] %d Hz, %d bps, %s, Encoder Ver %s.",
-         LogName(info).c_str(), info.sample_rate, info.bitrate, ChannelName(info.channels),
-         ToMultiByte(version).c_str());
+  OV_LOG(kLogTrace, "CheckCodec OK [%s] %d Hz, %d bps, %s, Encoder Ver %s.", LogName(info).c_str(),
+         info.sample_rate, info.bitrate, ChannelName(info.channels), ToMultiByte(version).c_str());
   return true;
 }
 

@@ -30,9 +30,8 @@ bool CMusicFileReaderWMA::CheckCodec(const CMusicFileInfo& info) {
   const int max_bitrate = info.vbr ? kMaxVbrBitRate : kMaxCbrBitRate;
   if (info.bitrate < min_bitrate || info.bitrate > max_bitrate) return false;
   if (!HasSupportedChannels(info)) return RefuseChannels(info);
-  OV_LOG(kLogTrace, "CheckCodec OK [%s] %d Hz, %d %s, %s.", LogName(info).c_str(),
-         info.sample_rate, info.bitrate / 1000, info.vbr ? "kbps (VBR)" : "kbps (CBR)",
-         ChannelName(info.channels));
+  OV_LOG(kLogTrace, "CheckCodec OK [%s] %d Hz, %d %s, %s.", LogName(info).c_str(), info.sample_rate,
+         info.bitrate / 1000, info.vbr ? "kbps (VBR)" : "kbps (CBR)", ChannelName(info.channels));
   return true;
 }
 

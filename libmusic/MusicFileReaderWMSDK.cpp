@@ -106,7 +106,8 @@ int ClampToInt(long long value) {
 
 // Logs a failed attribute read and passes its result on.
 HRESULT LogAttributeFailure(const wchar_t* name, HRESULT hr, const std::wstring& path) {
-  OV_LOG(kLogError, "CMusicFileReaderWMSDK::GetInfo - GetAttributeByName(%s) Filure HR:%08X FILE:%s",
+  OV_LOG(kLogError,
+         "CMusicFileReaderWMSDK::GetInfo - GetAttributeByName(%s) Filure HR:%08X FILE:%s",
          ToMultiByte(name).c_str(), static_cast<unsigned>(hr), ToMultiByte(path).c_str());
   return hr;
 }
@@ -137,12 +138,12 @@ HRESULT ReadAllStrings(IWMHeaderInfo3* header, const wchar_t* name, std::wstring
     if (FAILED(hr)) return hr;
     std::vector<WCHAR> value_name(name_length + 1u, L'\0');
     std::vector<BYTE> value(length);
-    hr = header->GetAttributeByIndexEx(0, index, value_name.data(), &name_length, &type,
-                                       &language, value.data(), &length);
+    hr = header->GetAttributeByIndexEx(0, index, value_name.data(), &name_length, &type, &language,
+                                       value.data(), &length);
     if (FAILED(hr)) return hr;
     if (type != WMT_TYPE_STRING) continue;
-    const std::wstring text = DecodeUtf16Text(value.data(), std::min<size_t>(length, value.size()),
-                                              false);
+    const std::wstring text =
+        DecodeUtf16Text(value.data(), std::min<size_t>(length, value.size()), false);
     if (text.empty()) continue;
     if (!out->empty()) *out += L"/";
     *out += text;
@@ -163,8 +164,9 @@ HRESULT OpenWMReader(CReadInfo& info, const std::wstring& path, const WMReaderOp
   if (FAILED(hr = reader.Query(IID_IWMReaderAdvanced, &advanced))) return hr;
   if (FAILED(hr = reader.Query(IID_IWMHeaderInfo, &header_info))) return hr;
   if (FAILED(hr = reader.Query(IID_IWMHeaderInfo3, &header_info3))) return hr;
-  info.SetReader(CComRef<IWMReader>::Share(reader.Get()), CComRef<IWMReaderAdvanced>::Share(advanced.Get()),
-                 std::move(header_info), std::move(header_info3));
+  info.SetReader(CComRef<IWMReader>::Share(reader.Get()),
+                 CComRef<IWMReaderAdvanced>::Share(advanced.Get()), std::move(header_info),
+                 std::move(header_info3));
 
   info.ResetResult();
   // An open that failed at once never calls back: waiting would be for nothing.

@@ -99,8 +99,8 @@ std::uint64_t GetDriveFreeSpace(const wchar_t* path) {
   ULARGE_INTEGER available = {};
   if (!GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr)) {
     const DWORD error = GetLastError();
-    OV_LOG(kLogError, "libmusic::GetDriveFreeSpace - ERR[%08X] [%s]",
-           static_cast<unsigned>(error), ToMultiByte(root).c_str());
+    OV_LOG(kLogError, "libmusic::GetDriveFreeSpace - ERR[%08X] [%s]", static_cast<unsigned>(error),
+           ToMultiByte(root).c_str());
     return 0;
   }
   return available.QuadPart;

@@ -42,20 +42,18 @@ class CReadInfo final : public media::IWMReaderCallback, public media::IWMReader
                                      void* context) override;
 
   // IWMReaderCallbackAdvanced
-  HRESULT STDMETHODCALLTYPE OnStreamSample(WORD stream, media::QWORD time,
-                                           media::QWORD duration, DWORD flags,
-                                           media::INSSBuffer* sample, void* context) override;
+  HRESULT STDMETHODCALLTYPE OnStreamSample(WORD stream, media::QWORD time, media::QWORD duration,
+                                           DWORD flags, media::INSSBuffer* sample,
+                                           void* context) override;
   HRESULT STDMETHODCALLTYPE OnTime(media::QWORD time, void* context) override;
   HRESULT STDMETHODCALLTYPE OnStreamSelection(WORD count, WORD* streams,
                                               media::WMT_STREAM_SELECTION* selections,
                                               void* context) override;
   HRESULT STDMETHODCALLTYPE OnOutputPropsChanged(DWORD output, media::WM_MEDIA_TYPE* type,
                                                  void* context) override;
-  HRESULT STDMETHODCALLTYPE AllocateForStream(WORD stream, DWORD size,
-                                              media::INSSBuffer** buffer,
+  HRESULT STDMETHODCALLTYPE AllocateForStream(WORD stream, DWORD size, media::INSSBuffer** buffer,
                                               void* context) override;
-  HRESULT STDMETHODCALLTYPE AllocateForOutput(DWORD output, DWORD size,
-                                              media::INSSBuffer** buffer,
+  HRESULT STDMETHODCALLTYPE AllocateForOutput(DWORD output, DWORD size, media::INSSBuffer** buffer,
                                               void* context) override;
 
   // The reader's interfaces, kept while one file is read.
@@ -64,8 +62,8 @@ class CReadInfo final : public media::IWMReaderCallback, public media::IWMReader
                  media::CComRef<media::IWMHeaderInfo> header_info,
                  media::CComRef<media::IWMHeaderInfo3> header_info3);
   void SetProfile(media::CComRef<media::IWMProfile> profile);
-  media::IWMReader* Reader() const { return _reader.Get(); }              // not owned
-  media::IWMReaderAdvanced* Advanced() const { return _advanced.Get(); }  // not owned
+  media::IWMReader* Reader() const { return _reader.Get(); }                  // not owned
+  media::IWMReaderAdvanced* Advanced() const { return _advanced.Get(); }      // not owned
   media::IWMHeaderInfo* HeaderInfo() const { return _header_info.Get(); }     // not owned
   media::IWMHeaderInfo3* HeaderInfo3() const { return _header_info3.Get(); }  // not owned
   media::IWMProfile* Profile() const { return _profile.Get(); }               // not owned

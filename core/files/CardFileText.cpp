@@ -33,8 +33,8 @@ std::string CanonicalizeServerPath(const std::string& path) {
   size_t start = 0;
   for (;;) {
     const size_t slash = path.find('/', start);
-    const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos
-                                                                           : slash - start);
+    const std::string part =
+        path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
     const bool last = slash == std::string::npos;
     if (part == "..") {
       // Never above the start: the root of a rooted path stays.

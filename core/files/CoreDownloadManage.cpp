@@ -41,9 +41,8 @@ bool CDownloadManageFile::SetDLManage(uint8_t major, uint8_t minor, const std::s
   record.SetProgress(progress);
   record.SetRebuildFlag(rebuild_flag);
   record.SetName(name);
-  record.SetLocalPath(
-      FormatString(".\\%02x\\%02x\\%s\\%s", major, minor, name.c_str(),
-                   LastPart(data_set_path).c_str()));
+  record.SetLocalPath(FormatString(".\\%02x\\%02x\\%s\\%s", major, minor, name.c_str(),
+                                   LastPart(data_set_path).c_str()));
 
   const long offset = Search(major, minor, name);
   std::string bytes;

@@ -16,7 +16,8 @@ namespace {
 template <typename Record>
 std::string Join(const std::vector<Record>& records) {
   std::string bytes;
-  for (const Record& r : records) bytes.append(reinterpret_cast<const char*>(r.bytes), Record::kSize);
+  for (const Record& r : records)
+    bytes.append(reinterpret_cast<const char*>(r.bytes), Record::kSize);
   return bytes;
 }
 

@@ -20,8 +20,8 @@ class CSDInfoFile final : public ::CSDInfoFile {
   // Sets the record of the id (or appends one) and writes the file. The
   // values are the charge's stage (first), result word (second), data
   // version (third) and map version (fourth); no text keeps the old one.
-  bool SetHistory(uint32_t id, const SYSTEMTIME& date, int32_t first, int32_t second,
-                  int32_t third, int32_t fourth, const char* text);
+  bool SetHistory(uint32_t id, const SYSTEMTIME& date, int32_t first, int32_t second, int32_t third,
+                  int32_t fourth, const char* text);
   bool WriteHistory();
 };
 

@@ -98,8 +98,8 @@ void CPcLinkFile::DumpRecord() const {
   for (const CPcLinkRecord& r : GetRecords()) {
     OV_LOG(kLogInfo, "\tDATAID:%X, VERSION:%08X, YEAR:%X, STATUS:%X, SRCPATH:%s, DSTPATH:%s",
            static_cast<unsigned>(r.DataId()), static_cast<unsigned>(r.Version()),
-           static_cast<unsigned>(r.Year()), static_cast<unsigned>(r.Status()),
-           r.SrcPath().c_str(), r.DstPath().c_str());
+           static_cast<unsigned>(r.Year()), static_cast<unsigned>(r.Status()), r.SrcPath().c_str(),
+           r.DstPath().c_str());
   }
 }
 

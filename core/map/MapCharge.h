@@ -253,7 +253,7 @@ class CMapCharge : public CCharge {
   std::vector<core::ConnectionParameterData> _download_parameters;
   TransmitCardSteps _card_steps;
   HANDLE _test_abort = nullptr;  // not owned
-  // ---- end of download, progress blocks and transfer ----
+                                 // ---- end of download, progress blocks and transfer ----
 
  private:
   core::COstrovelleConfig _config;

@@ -38,8 +38,8 @@ bool CCardMusicPlan::SurveyFolder(const std::wstring& path, const std::wstring& 
     if (abort()) return false;
     if (IsDotEntry(entry.cFileName)) continue;
     ++entries;
-    const std::wstring child = relative.empty() ? std::wstring(entry.cFileName)
-                                                : relative + L'\\' + entry.cFileName;
+    const std::wstring child =
+        relative.empty() ? std::wstring(entry.cFileName) : relative + L'\\' + entry.cFileName;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ++_folders;
       _folder_map[Fold(child)];

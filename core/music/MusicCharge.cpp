@@ -383,8 +383,8 @@ bool StopsAtCardLimit(CCardMusicPlan::Fit fit, const std::wstring& path, bool* s
     return true;
   }
   if (fit == CCardMusicPlan::Fit::kTooManyFolders) {
-    OV_LOG(kLogInfo, "SDのフォルダ数が上限（%d 個）のため対象外：%s", libmusic::kMaxCardMusicFolders,
-           ForLog(path).c_str());
+    OV_LOG(kLogInfo, "SDのフォルダ数が上限（%d 個）のため対象外：%s",
+           libmusic::kMaxCardMusicFolders, ForLog(path).c_str());
     *skip = true;
   }
   return false;
@@ -491,8 +491,9 @@ bool CMusicCharge::_SelectFilesRandom(CMusicFileLibImpl& lib) {
   // is card_files[..kept_from].
   size_t kept_from = 0;
   std::uint64_t forced = 0;
-  while (kept_from < card_files.size() &&
-         _IsLimitOver(static_cast<std::int64_t>(card_files.size() - kept_from), card_bytes - forced)) {
+  while (
+      kept_from < card_files.size() &&
+      _IsLimitOver(static_cast<std::int64_t>(card_files.size() - kept_from), card_bytes - forced)) {
     if (AbortSeen()) return false;
     forced += card_files[kept_from]->size;
     plan.Delete(card_files[kept_from]->file_name);

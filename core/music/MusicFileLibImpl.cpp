@@ -16,9 +16,7 @@ bool CMusicFileLibImpl::IsAbort() {
   return true;
 }
 
-HANDLE CMusicFileLibImpl::GetAbortEvent() {
-  return _charge ? _charge->_GetAbortEvent() : nullptr;
-}
+HANDLE CMusicFileLibImpl::GetAbortEvent() { return _charge ? _charge->_GetAbortEvent() : nullptr; }
 
 DWORD CALLBACK CMusicFileLibImpl::CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                                LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,

@@ -1,7 +1,6 @@
 // Start and end of the framework, its globals and the message switch.
 #include "_WindowPolicy.h"
 
-
 #include <cstdlib>
 #include <cstring>
 #include <map>

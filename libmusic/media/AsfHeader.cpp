@@ -213,8 +213,8 @@ class CAsfHeaderReader final {
   bool OnContentDescription(const AsfObject& o) {
     std::vector<BYTE> b;
     if (!ReadBody(o, 10, 5 * 0x10000 + 10, &b)) return false;
-    static const wchar_t* const kNames[] = {kAttrTitle, kAttrAuthor, L"Copyright",
-                                            L"Description", L"Rating"};
+    static const wchar_t* const kNames[] = {kAttrTitle, kAttrAuthor, L"Copyright", L"Description",
+                                            L"Rating"};
     size_t pos = 10;
     for (int i = 0; i < 5; ++i) {
       const size_t len = ReadLE16(&b[2 * i]);

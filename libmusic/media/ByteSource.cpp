@@ -44,14 +44,15 @@ bool CFileSource::FillBlock(std::uint64_t block_offset) {
     _error = GetLastError();
     return false;
   }
-  const size_t want = static_cast<size_t>(std::min<std::uint64_t>(kBlockSize, _size - block_offset));
+  const size_t want =
+      static_cast<size_t>(std::min<std::uint64_t>(kBlockSize, _size - block_offset));
   _block.resize(want);
   DWORD got = 0;
-  const BOOL read = _file_system ? _file_system->ReadFile_Recover(_file.Get(), _block.data(),
-                                                                  static_cast<DWORD>(want), &got,
-                                                                  nullptr)
-                                 : ::ReadFile(_file.Get(), _block.data(),
-                                              static_cast<DWORD>(want), &got, nullptr);
+  const BOOL read =
+      _file_system
+          ? _file_system->ReadFile_Recover(_file.Get(), _block.data(), static_cast<DWORD>(want),
+                                           &got, nullptr)
+          : ::ReadFile(_file.Get(), _block.data(), static_cast<DWORD>(want), &got, nullptr);
   if (!read) {
     _error = _file_system ? _file_system->LastError() : GetLastError();
     return false;
@@ -67,8 +68,8 @@ bool CFileSource::ReadAt(std::uint64_t offset, void* buffer, size_t n) {
   if (!_file || !Contains(offset, n)) return false;
   BYTE* out = static_cast<BYTE*>(buffer);
   while (n > 0) {
-    const bool cached = _block_valid && offset >= _block_offset &&
-                        offset < _block_offset + _block.size();
+    const bool cached =
+        _block_valid && offset >= _block_offset && offset < _block_offset + _block.size();
     if (!cached) {
       if (!FillBlock(offset - offset % kBlockSize)) return false;
       if (offset >= _block_offset + _block.size()) return false;

@@ -31,8 +31,8 @@ inline std::uint16_t ReadLE16(const BYTE* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 inline std::uint32_t ReadLE32(const BYTE* p) {
-  return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) | (static_cast<std::uint32_t>(p[2]) << 16) |
+         (static_cast<std::uint32_t>(p[3]) << 24);
 }
 inline std::uint64_t ReadLE64(const BYTE* p) {
   return ReadLE32(p) | (static_cast<std::uint64_t>(ReadLE32(p + 4)) << 32);

@@ -31,10 +31,10 @@ struct FrameName {
 };
 
 const FrameName kTextFrames[] = {
-    {"TT2", "TIT2", kAttrTitle},       {"TAL", "TALB", kAttrAlbumTitle},
-    {"TP1", "TPE1", kAttrAuthor},      {"TP2", "TPE2", kAttrAlbumArtist},
-    {"TCO", "TCON", kAttrGenre},       {"TRK", "TRCK", kAttrTrackNumber},
-    {"TYE", "TYER", kAttrYear},        {nullptr, "TDRC", kAttrYear},
+    {"TT2", "TIT2", kAttrTitle},  {"TAL", "TALB", kAttrAlbumTitle},
+    {"TP1", "TPE1", kAttrAuthor}, {"TP2", "TPE2", kAttrAlbumArtist},
+    {"TCO", "TCON", kAttrGenre},  {"TRK", "TRCK", kAttrTrackNumber},
+    {"TYE", "TYER", kAttrYear},   {nullptr, "TDRC", kAttrYear},
 };
 
 const wchar_t* AttributeOfFrame(const char* id, int major) {
@@ -82,10 +82,14 @@ std::vector<std::wstring> DecodeTextFrame(const std::vector<BYTE>& body) {
     }
     const size_t len = end - start;
     std::wstring value;
-    if (encoding == 0) value = DecodeAnsiText(p + start, len);
-    else if (encoding == 1) value = DecodeUtf16Text(p + start, len, false);
-    else if (encoding == 2) value = DecodeUtf16Text(p + start, len, true);
-    else if (encoding == 3) value = DecodeUtf8Text(p + start, len);
+    if (encoding == 0)
+      value = DecodeAnsiText(p + start, len);
+    else if (encoding == 1)
+      value = DecodeUtf16Text(p + start, len, false);
+    else if (encoding == 2)
+      value = DecodeUtf16Text(p + start, len, true);
+    else if (encoding == 3)
+      value = DecodeUtf8Text(p + start, len);
     value = TrimTrailingBlanks(value);
     if (!value.empty()) values.push_back(value);
     start = end + (wide ? 2 : 1);
@@ -195,7 +199,7 @@ std::uint64_t ReadId3v2Tag(CByteSource& source, std::uint64_t offset, CMediaDesc
   const BYTE flags = h[5];
   const std::uint64_t size = SyncSafe32(h + 6);
   const std::uint64_t total = kId3HeaderSize + size + (major == 4 && (flags & 0x10) ? 10 : 0);
-  if (major < 2 || major > 4) return total;  // a version we cannot read: step over it
+  if (major < 2 || major > 4) return total;        // a version we cannot read: step over it
   if (major == 2 && (flags & 0x40)) return total;  // compressed 2.2 tag
 
   const std::uint64_t body_begin = offset + kId3HeaderSize;
@@ -309,10 +313,14 @@ std::wstring ResolveGenre(const std::wstring& text) {
     if (close == std::wstring::npos) return text;
     const std::wstring ref = text.substr(pos + 1, close - pos - 1);
     if (first.empty()) {
-      if (ref == L"RX") first = L"Remix";
-      else if (ref == L"CR") first = L"Cover";
-      else if (const wchar_t* name = numbered(ref)) first = name;
-      else return text;
+      if (ref == L"RX")
+        first = L"Remix";
+      else if (ref == L"CR")
+        first = L"Cover";
+      else if (const wchar_t* name = numbered(ref))
+        first = name;
+      else
+        return text;
     }
     pos = close + 1;
   }

@@ -21,8 +21,7 @@ const int kBitrates[2][3][16] = {
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
 };
 
-const int kSampleRates[3][3] = {
-    {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+const int kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
 // How far past the tags the first frame is looked for.
 constexpr std::uint64_t kMaxSyncSearch = 1024 * 1024;
@@ -51,8 +50,7 @@ bool IsConfirmedFrame(CByteSource& source, std::uint64_t pos, std::uint64_t end,
   if (next == end) return true;
   if (next + 4 > end) return false;
   MpegFrameHeader second;
-  return source.ReadAt(next, h, 4) && ParseMpegFrameHeader(h, &second) &&
-         SameStream(*out, second);
+  return source.ReadAt(next, h, 4) && ParseMpegFrameHeader(h, &second) && SameStream(*out, second);
 }
 
 HRESULT FindFirstFrame(CByteSource& source, std::uint64_t begin, std::uint64_t end,
@@ -86,8 +84,8 @@ size_t SideInfoSize(const MpegFrameHeader& h) {
 
 // Frame count and byte count from the first frame's Xing/Info or VBRI
 // header; false when it has neither.
-bool ReadFrameCountHeader(CByteSource& source, const MpegStreamInfo& info,
-                          std::uint64_t* frames, std::uint64_t* bytes, bool* vbr) {
+bool ReadFrameCountHeader(CByteSource& source, const MpegStreamInfo& info, std::uint64_t* frames,
+                          std::uint64_t* bytes, bool* vbr) {
   const MpegFrameHeader& h = info.first;
   if (h.layer != 3) return false;
   BYTE x[16] = {};
@@ -109,8 +107,8 @@ bool ReadFrameCountHeader(CByteSource& source, const MpegStreamInfo& info,
   }
   BYTE v[18] = {};
   const std::uint64_t vbri = info.first_frame + 4 + 32;
-  if (vbri + sizeof(v) <= info.first_frame + h.frame_length &&
-      source.ReadAt(vbri, v, sizeof(v)) && std::memcmp(v, "VBRI", 4) == 0) {
+  if (vbri + sizeof(v) <= info.first_frame + h.frame_length && source.ReadAt(vbri, v, sizeof(v)) &&
+      std::memcmp(v, "VBRI", 4) == 0) {
     *bytes = ReadBE32(v + 10);
     *frames = ReadBE32(v + 14);
     *vbr = true;

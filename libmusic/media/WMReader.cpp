@@ -196,9 +196,8 @@ class CWMReader final : public IWMReader,
 
   // IWMHeaderInfo, IWMHeaderInfo3
 
-  HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD* stream, LPCWSTR name,
-                                               WMT_ATTR_DATATYPE* type, BYTE* value,
-                                               WORD* length) override {
+  HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD* stream, LPCWSTR name, WMT_ATTR_DATATYPE* type,
+                                               BYTE* value, WORD* length) override {
     if (!stream || !name || !type || !length) return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(_lock);
     if (_state != kOpened) return NS_E_INVALID_REQUEST;

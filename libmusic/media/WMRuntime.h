@@ -178,11 +178,9 @@ class IWMReaderCallbackAdvanced : public IUnknown {
                                                          WM_MEDIA_TYPE* pMediaType,
                                                          void* pvContext) = 0;
   virtual HRESULT STDMETHODCALLTYPE AllocateForStream(WORD wStreamNum, DWORD cbBuffer,
-                                                      INSSBuffer** ppBuffer,
-                                                      void* pvContext) = 0;
+                                                      INSSBuffer** ppBuffer, void* pvContext) = 0;
   virtual HRESULT STDMETHODCALLTYPE AllocateForOutput(DWORD dwOutputNum, DWORD cbBuffer,
-                                                      INSSBuffer** ppBuffer,
-                                                      void* pvContext) = 0;
+                                                      INSSBuffer** ppBuffer, void* pvContext) = 0;
 };
 
 // Interfaces the reader offers.
@@ -233,8 +231,7 @@ class IWMStreamConfig : public IUnknown {
 class IWMProfile : public IUnknown {
  public:
   virtual HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD* pcStreams) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetStream(DWORD dwStreamIndex,
-                                              IWMStreamConfig** ppConfig) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetStream(DWORD dwStreamIndex, IWMStreamConfig** ppConfig) = 0;
 };
 
 class IWMMediaProps : public IUnknown {

@@ -105,14 +105,12 @@ TEST_P(TakePartTest, CutsTheRange) {
   EXPECT_STREQ(GetParam().part, part.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ranges, TakePartTest,
-                         ::testing::Values(PartCase{"Middle", 2, 3, "wnl"},
-                                           PartCase{"NegativeStart", -3, 2, "do"},
-                                           PartCase{"NegativeLength", 1, -1, ""},
-                                           PartCase{"PastTheEnd", 4, 100, "load"},
-                                           PartCase{"StartPastTheEnd", 8, 2, ""},
-                                           PartCase{"Whole", 0, 8, "download"}),
-                         ovtest::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, TakePartTest,
+    ::testing::Values(PartCase{"Middle", 2, 3, "wnl"}, PartCase{"NegativeStart", -3, 2, "do"},
+                      PartCase{"NegativeLength", 1, -1, ""}, PartCase{"PastTheEnd", 4, 100, "load"},
+                      PartCase{"StartPastTheEnd", 8, 2, ""}, PartCase{"Whole", 0, 8, "download"}),
+    ovtest::CaseName());
 
 TEST(CxStringOps, TheWholeStringIsShared) {
   const CxString text = Text("download");

@@ -18,7 +18,8 @@ bool Never() { return false; }
 TEST(CardMusicPlan, SurveyCountsFoldersAndMusicFilesAndDeletionsEmptyFolders) {
   ovtest::CTempDir dir;
   const std::wstring sd = ToWide(dir.Path()) + L"MUSIC";
-  for (const wchar_t* name : {L"top.mp3", L"A\\a.wma", L"A\\B\\b.m4a", L"C\\c.mp3", L"C\\cover.jpg"}) {
+  for (const wchar_t* name :
+       {L"top.mp3", L"A\\a.wma", L"A\\B\\b.m4a", L"C\\c.mp3", L"C\\cover.jpg"}) {
     ASSERT_TRUE(musictest::WriteFileW(sd + L"\\" + name, "x"));
   }
   CCardMusicPlan plan;

@@ -71,8 +71,8 @@ TEST_F(ChargeStoreTest, AChargesHistoryGoesToTheCard) {
   SYSTEMTIME date;
   int stage = 0, result = 0, data_version = 0, map_version = 0;
   std::string text;
-  ASSERT_TRUE(read.GetRecord(CHARGE_KIND_MAP, &date, &stage, &text, &result, &data_version,
-                             &map_version));
+  ASSERT_TRUE(
+      read.GetRecord(CHARGE_KIND_MAP, &date, &stage, &text, &result, &data_version, &map_version));
   EXPECT_EQ(2, stage);
   EXPECT_EQ(0x02000000, result);
   EXPECT_EQ(0x02000010, data_version);

@@ -37,8 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"NoDrive", "/w 12 /p map", 0, 0x12, {2}},
         CommandCase{"NoKinds", "/d F /w 12", 'F', 0x12, {}},
         CommandCase{"DuplicatesKept", "/d E /w 12 /p map map", 'E', 0x12, {2, 2}},
-        CommandCase{"UnknownOptionAndWordIgnored", "/x zz /d E /w 12 /p foo msc prb", 'E', 0x12,
-                    {16, 1}},
+        CommandCase{
+            "UnknownOptionAndWordIgnored", "/x zz /d E /w 12 /p foo msc prb", 'E', 0x12, {16, 1}},
         CommandCase{"UnknownOptionKeepsTheCurrent", "/p wl /x sm", 0, 0, {8, 4}},
         CommandCase{"ValuesBeforeAnOptionIgnored", "map E /d G /w 12", 'G', 0x12, {}},
         CommandCase{"LaterValueWins", "/d E /d F /w 1 /w 0x2A", 'F', 0x2A, {}},

@@ -33,12 +33,11 @@ class CoreLinkFileTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(card.IsValid()) << "no removable test drive";
     CCardMaker maker;
-    maker.AddRecord(pclink::kDataIdProgram, 0x01000203, 0x2009, 1, "\\PC\\PROGRAM", "\\UPDATE", 7,
-                    9)
+    maker
+        .AddRecord(pclink::kDataIdProgram, 0x01000203, 0x2009, 1, "\\PC\\PROGRAM", "\\UPDATE", 7, 9)
         .AddRecord(pclink::kDataIdMap, 0x02000010, 0x2010, 3, "\\PC\\MAP\\表示", "\\NAVIDATA",
                    0xDEADBEEF, 0xEE)
-        .AddRecord(pclink::kDataIdMap, 0x02000020, 0x2011, 4, "\\PC\\MAP\\表示2", "\\SECOND", 5,
-                   6)
+        .AddRecord(pclink::kDataIdMap, 0x02000020, 0x2011, 4, "\\PC\\MAP\\表示2", "\\SECOND", 5, 6)
         .AddRecord(pclink::kDataIdTraffic, 0x00000004, 0x2012, 0, "\\PC\\PROBE", "", 11, 12);
     maker.Records()[1].bytes[155] = 0xCC;
     ASSERT_TRUE(maker.WriteCard(card.Letter(), true));
@@ -168,8 +167,9 @@ TEST_F(CoreLinkFileTest, BadParametersAreRefusedAndNothingIsWritten) {
 TEST_F(CoreLinkFileTest, DumpRecordLogsEveryRecord) {
   Link().DumpRecord();
   EXPECT_TRUE(log.Contains(card.Path("PCLINK.DAT") + " 読み込み結果"));
-  EXPECT_TRUE(log.Contains("\tDATAID:30010002, VERSION:02000010, YEAR:2010, STATUS:3, "
-                           "SRCPATH:\\PC\\MAP\\表示, DSTPATH:\\NAVIDATA"));
+  EXPECT_TRUE(
+      log.Contains("\tDATAID:30010002, VERSION:02000010, YEAR:2010, STATUS:3, "
+                   "SRCPATH:\\PC\\MAP\\表示, DSTPATH:\\NAVIDATA"));
   EXPECT_EQ(5u, log.Messages("..").size());
 }
 
@@ -343,7 +343,8 @@ TEST_F(CoreDownloadManageTest, DeletesTheLocalDataUpToAVersion) {
   ASSERT_EQ(2u, records.size());
   EXPECT_EQ("2.000001", records[0].Name());
   EXPECT_EQ(0x0B, records[1].Major());
-  EXPECT_TRUE(log.Contains("CDownloadManageFile::_DeleteLocalDataUnderVersion - 削除対象1001 01000020"));
+  EXPECT_TRUE(
+      log.Contains("CDownloadManageFile::_DeleteLocalDataUnderVersion - 削除対象1001 01000020"));
   EXPECT_FALSE(file._DeleteLocalDataUnderVersion(0x0A, 0x01, 0x01000020, ""));
 }
 

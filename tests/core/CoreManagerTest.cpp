@@ -321,8 +321,8 @@ TEST_F(CoreManagerTest, AFinishAfterAnAbortWaitsOnNoStaleHandle) {
   ASSERT_TRUE(WaitStarted({CHARGE_KIND_MAP}));
   manager->AbortCharge(CHARGE_KIND_MAP);
   MSG finish;
-  ASSERT_TRUE(PeekMessageA(&finish, own.Get(), Msg(kMsgNotifyFinish), Msg(kMsgNotifyFinish),
-                           PM_NOREMOVE));
+  ASSERT_TRUE(
+      PeekMessageA(&finish, own.Get(), Msg(kMsgNotifyFinish), Msg(kMsgNotifyFinish), PM_NOREMOVE));
   ASSERT_NE(0u, finish.wParam);
   std::vector<CHandle> events;
   HANDLE reused = nullptr;  // not owned
@@ -358,8 +358,8 @@ TEST_F(CoreManagerTest, AFinishOfAKindThatIsNotRunningChangesNothing) {
 }
 
 TEST_F(CoreManagerTest, ReportsArePassedOnUnchanged) {
-  const char* const through[] = {kMsgNotifyProgress, kMsgNotifyError,      kMsgMapLicense,
-                                 kMsgMapDownload,    kMsgMapVerify,        kMsgNoSendProbe,
+  const char* const through[] = {kMsgNotifyProgress,   kMsgNotifyError,    kMsgMapLicense,
+                                 kMsgMapDownload,      kMsgMapVerify,      kMsgNoSendProbe,
                                  kMsgMapProgressStart, kMsgMapProgressEnd, kMsgMapProgress};
   LPARAM l = 100;
   for (const char* name : through) Post(name, l++, 7);

@@ -62,8 +62,7 @@ class CProgram final {
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     std::string line = command_line;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                       &pi)) {
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
       CloseHandle(pi.hThread);
       _process.Reset(pi.hProcess);
     }
@@ -120,9 +119,8 @@ class CoreProcessTest : public ::testing::Test {
   }
   DWORD_PTR Reconfirm(HWND core) {
     DWORD_PTR answer = 0xFFFFFFFF;
-    SendMessageTimeoutA(core, Msg(kMsgRequestReconfirm), 0,
-                        reinterpret_cast<LPARAM>(notify.Get()), SMTO_ABORTIFHUNG, kTimeoutMs,
-                        &answer);
+    SendMessageTimeoutA(core, Msg(kMsgRequestReconfirm), 0, reinterpret_cast<LPARAM>(notify.Get()),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &answer);
     return answer;
   }
   void Release(uint32_t kind) {
@@ -164,8 +162,8 @@ class CoreProcessTest : public ::testing::Test {
 };
 
 TEST_F(CoreProcessTest, ABadCommandLineEndsBeforeTheMutex) {
-  for (const std::string& arguments : {std::string(" /d E /p map"),
-                                      FormatString(" /w %08X /p map", 0x1234u)}) {
+  for (const std::string& arguments :
+       {std::string(" /d E /p map"), FormatString(" /w %08X /p map", 0x1234u)}) {
     const ovtest::ProcessResult result = ovtest::RunProcess(CoreExe() + arguments, kTimeoutMs);
     ASSERT_TRUE(result.finished) << arguments;
     EXPECT_EQ(0u, result.exit_code);
@@ -261,8 +259,7 @@ TEST_F(CoreProcessTest, ARequestToACoreThatIsEndingWithdrawsTheEnd) {
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
   EXPECT_EQ(0u, RunToEnd(HostExe() + CoreArguments('C', notify.Get(), "wl")));
   Release(CHARGE_KIND_MAP);
-  ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP, CHARGE_KIND_WEATHER}))
-      << Log("core_test_host");
+  ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP, CHARGE_KIND_WEATHER})) << Log("core_test_host");
   EXPECT_EQ(core, FindCore());
   PostMessageA(core, Msg(kMsgRequestEnd), 0, 0);
   DWORD code = 1;
@@ -288,8 +285,7 @@ TEST_F(CoreProcessTest, AStartWhileTheCoreWindowIsGoneTakesOver) {
   PostMessageA(FindCore(), WM_COMMAND, 105, 0);
   ASSERT_TRUE(PumpUntil([] { return FindCore() == nullptr; }, kTimeoutMs));
   CProgram b(HostExe() + CoreArguments('C', notify.Get(), "wl"));
-  ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP, CHARGE_KIND_WEATHER}))
-      << Log("core_test_host");
+  ASSERT_TRUE(WaitStarted(notify, {CHARGE_KIND_MAP, CHARGE_KIND_WEATHER})) << Log("core_test_host");
   DWORD code = 1;
   ASSERT_TRUE(a.WaitExit(&code));
   EXPECT_EQ(0u, code);
@@ -305,8 +301,10 @@ TEST_F(CoreProcessTest, TheMusicChargeFillsTheCard) {
   ASSERT_TRUE(card.IsValid());
   ovtest::CTempDir pc;
   const std::wstring folder = ToWide(pc.Path()) + L"ミュージック";
-  ASSERT_TRUE(musictest::WriteFileW(folder + L"\\Rock\\アルバム\\1.mp3", musictest::MakeMp3(L"A", 1)));
-  ASSERT_TRUE(musictest::WriteFileW(folder + L"\\Rock\\アルバム\\\u0132.mp3", musictest::MakeMp3(L"A", 2)));
+  ASSERT_TRUE(
+      musictest::WriteFileW(folder + L"\\Rock\\アルバム\\1.mp3", musictest::MakeMp3(L"A", 1)));
+  ASSERT_TRUE(
+      musictest::WriteFileW(folder + L"\\Rock\\アルバム\\\u0132.mp3", musictest::MakeMp3(L"A", 2)));
   ASSERT_TRUE(CreateDirectories(GetSettingFolder()));
   COstrovelleConfig config;
   config.InitMusic(false);

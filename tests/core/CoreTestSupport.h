@@ -50,8 +50,8 @@ class CRecorderWindow final {
 // Pumps this thread's messages until done() holds or timeout_ms pass; the
 // manager (when given) sees each message of core_window before dispatch, as
 // in the core.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms,
-               CCoreManager* manager = nullptr, HWND core_window = nullptr);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms, CCoreManager* manager = nullptr,
+               HWND core_window = nullptr);
 
 UINT Msg(const char* name);
 

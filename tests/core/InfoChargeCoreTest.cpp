@@ -30,7 +30,9 @@ class InfoChargeCoreTest : public infotest::CInfoChargeTest {
     ASSERT_TRUE(_lock.IsHeld());
   }
 
-  void StartCore(const char* kinds) { ASSERT_TRUE(_core.Start(card.Letter(), window.Get(), kinds)); }
+  void StartCore(const char* kinds) {
+    ASSERT_TRUE(_core.Start(card.Letter(), window.Get(), kinds));
+  }
   bool WaitForWords(const std::vector<WPARAM>& words) {
     return PumpUntil(
         [&] {

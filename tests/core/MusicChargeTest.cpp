@@ -158,8 +158,7 @@ class MusicChargeTest : public ::testing::Test {
     charge->SetClock([] { return kNow; });
     if (random) charge->SetRandomGenerator(std::move(random));
     ASSERT_TRUE(charge->Start());
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(Msg(kMsgNotifyFinish)) > 0; },
-                          kRunTimeoutMs));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(Msg(kMsgNotifyFinish)) > 0; }, kRunTimeoutMs));
   }
   std::vector<WPARAM> ErrorWords() const {
     std::vector<WPARAM> words;
@@ -218,8 +217,8 @@ TEST_F(MusicChargeTest, IntervalRefusesARecentChargeOnly) {
   // Never charged, or charged "in the future" by a clock set back: it runs.
   for (const char* last : {"", "20300101120000"}) {
     window.Clear();
-    ASSERT_TRUE(WritePrivateProfileStringA("Music", "LastAutoCharge", last,
-                                           config.GetIniPath().c_str()));
+    ASSERT_TRUE(
+        WritePrivateProfileStringA("Music", "LastAutoCharge", last, config.GetIniPath().c_str()));
     Run();
     EXPECT_EQ(std::vector<WPARAM>{kNoData}, ErrorWords()) << last;
   }
@@ -246,10 +245,10 @@ TEST_F(MusicChargeTest, NewestFirstRefillsByFolderAndAlbumOrderWithinTheCount) {
     const wchar_t* album;
     int track;
   };
-  const BFile b_files[] = {{L"b01", L"Beta", 2},  {L"b02", L"Beta", 1},    {L"b03", L"Alpha", -1},
-                           {L"b04", L"Alpha", 9}, {L"b05", L"", 1},        {L"b06", L"", -1},
+  const BFile b_files[] = {{L"b01", L"Beta", 2},  {L"b02", L"Beta", 1},     {L"b03", L"Alpha", -1},
+                           {L"b04", L"Alpha", 9}, {L"b05", L"", 1},         {L"b06", L"", -1},
                            {L"b07", L"", 3},      {L"b08", L"アルバム", 1}, {L"b09", L"", -1},
-                           {L"b10", L"Alpha", 1}, {L"b11", L"Beta", 3},    {L"b12", L"", 2}};
+                           {L"b10", L"Alpha", 1}, {L"b11", L"Beta", 3},     {L"b12", L"", 2}};
   for (const BFile& f : b_files) {
     PutPc(std::wstring(L"NewB\\") + f.name + L".mp3", MakeMp3(f.album, f.track),
           132900000000000000ull);
@@ -344,8 +343,8 @@ TEST_F(MusicChargeTest, RandomDeletesBeyondTheSizeCapFirst) {
   // Three 40 MiB files (sparse): 120 MiB is over the cap, 80 MiB is not.
   for (const wchar_t* name : {L"Big\\1.mp3", L"Big\\2.mp3", L"Big\\3.mp3"}) {
     PutSd(name);
-    CFileHandle file(CreateFileW(Sd(name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
+    CFileHandle file(
+        CreateFileW(Sd(name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER end;
     end.QuadPart = 40ll * 1048576;
     ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
@@ -360,8 +359,7 @@ TEST_F(MusicChargeTest, FullCardDuringTheCopiesIsSuccessWithWhatWasCopied) {
   PutPc(L"A\\1.mp3", song);
   PutPc(L"A\\2.mp3", song);
   PutPc(L"A\\3.mp3", song);
-  CScriptedFreeSpace free_space(
-      {1ull << 40, song.size() + libmusic::kCardSpareBytes, song.size()});
+  CScriptedFreeSpace free_space({1ull << 40, song.size() + libmusic::kCardSpareBytes, song.size()});
   Run();
   EXPECT_EQ(std::vector<WPARAM>{kDone}, ErrorWords());
   EXPECT_EQ(1u, CardFiles().size());
@@ -382,7 +380,8 @@ TEST_F(MusicChargeTest, AbortDuringACopyCancelsItAndLeavesNoTemporary) {
   copytest::SetChunkSize(0);
   EXPECT_EQ(std::vector<WPARAM>{0x1000FF00}, ErrorWords());
   EXPECT_EQ(std::set<std::wstring>{L"A\\1.mp3"}, CardFiles());
-  EXPECT_TRUE(log.Contains("CMusicFileLibImpl::TransferFile - 一時ファイル作成失敗[ERR:0x000004D3]"));
+  EXPECT_TRUE(
+      log.Contains("CMusicFileLibImpl::TransferFile - 一時ファイル作成失敗[ERR:0x000004D3]"));
   EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{1, 0}, {3, 0}}), History());
   EXPECT_EQ("", LastAutoCharge());
 }
@@ -454,8 +453,8 @@ TEST(MusicChargeProgress, PhasesMapOntoTheBarAndNeverGoBack) {
   CRecorderWindow window;
   CMusicChargeProbe probe;
   probe.SetTargetWindow(window.Get());
-  const int calls[][3] = {{3, 1, 1},  {1, 1, 1}, {2, 1, 1}, {4, 0, 10}, {4, 5, 10},
-                          {4, 10, 10}, {5, -1, 3}, {5, 1, 3}, {5, 9, 3}, {6, 1, 1}};
+  const int calls[][3] = {{3, 1, 1},   {1, 1, 1},  {2, 1, 1}, {4, 0, 10}, {4, 5, 10},
+                          {4, 10, 10}, {5, -1, 3}, {5, 1, 3}, {5, 9, 3},  {6, 1, 1}};
   for (const auto& c : calls) probe._NotifyProgress(c[0], c[1], c[2]);
   ASSERT_TRUE(PumpUntil([&] { return window.Count(Msg(kMsgNotifyProgress)) >= 5; }, 5000));
   std::vector<WPARAM> percents;
@@ -483,7 +482,7 @@ TEST(MusicChargeOrder, FoldersNewestFirstAndFilesInAlbumOrder) {
   };
   // Each before the next.
   const libmusic::CMusicFileInfo order[] = {
-      file(L"A", 1, L"z"), file(L"A", 2, L"a"),  file(L"A", -1, L"a"), file(L"B", 0, L"a"),
+      file(L"A", 1, L"z"), file(L"A", 2, L"a"), file(L"A", -1, L"a"), file(L"B", 0, L"a"),
       file(L"", 1, L"z"),  file(L"", 1, L"zz"), file(L"", -1, L"a")};
   for (size_t i = 0; i + 1 < std::size(order); ++i) {
     EXPECT_TRUE(CompareMusicFileInAlbumOrder(&order[i], &order[i + 1])) << i;

@@ -251,7 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{"NotDigits", "2023AB05", "20230005000000/DRVHISREC.DH3"}),
     ovtest::CaseName());
 
-
 TripFile OnePiece() {
   TripFile trip;
   trip.blocks = {PieceBlock("DRVHISREC.DH3", DrvHisPiece(1, 1, Records(1, 16, 1)))};

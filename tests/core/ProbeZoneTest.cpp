@@ -115,7 +115,6 @@ TEST_F(ProbeZoneTest, RecordTotalOverTheLimitIsLoggedAndStillJoined) {
   EXPECT_TRUE(_log.Contains("ブロック数規定値超え"));
 }
 
-
 ZoneArchive GoodArchive() {
   ZoneArchive archive;
   archive.expanded = ExpandedArchive({Entry("a", 1, 2, 2, 1)});

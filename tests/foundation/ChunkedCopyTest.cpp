@@ -96,8 +96,8 @@ TEST_F(ChunkedCopyTest, ReportsEveryChunkAndCopiesDataTimeAndAttributes) {
   // Without read-only the target gets its attributes when it is made.
   const std::string hidden_target = _dir.File("hidden.bin");
   ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  ASSERT_TRUE(fs.CopyFileEx_Recover(source.c_str(), hidden_target.c_str(), nullptr, nullptr,
-                                    nullptr, 0));
+  ASSERT_TRUE(
+      fs.CopyFileEx_Recover(source.c_str(), hidden_target.c_str(), nullptr, nullptr, nullptr, 0));
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
             GetFileAttributesA(hidden_target.c_str()) &
                 (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));

@@ -43,15 +43,15 @@ TEST(DataRoot, RealRootEndsInTheProductFolders) {
 TEST(InstallPath, ReadsInstallDirAndAddsTheProgram) {
   constexpr char kKey[] = "SOFTWARE\\Brennik\\Ostrovelle EV\\";
   HKEY raw = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &raw, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+                            nullptr),
             ERROR_SUCCESS);
   CRegKey key(raw);
   char old_value[512] = {};
   DWORD old_size = sizeof(old_value);
-  const bool had_value = RegQueryValueExA(key.Get(), "InstallDir", nullptr, nullptr,
-                                          reinterpret_cast<BYTE*>(old_value),
-                                          &old_size) == ERROR_SUCCESS;
+  const bool had_value =
+      RegQueryValueExA(key.Get(), "InstallDir", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(old_value), &old_size) == ERROR_SUCCESS;
   const char dir[] = "C:\\Program Files\\Ostrovelle EV";
   ASSERT_EQ(RegSetValueExA(key.Get(), "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir),
                            sizeof(dir)),

@@ -55,8 +55,8 @@ TEST(FullCtrlSecrAttr, GivesANullAccessList) {
   BOOL present = FALSE;
   BOOL defaulted = TRUE;
   PACL acl = reinterpret_cast<PACL>(1);
-  ASSERT_TRUE(GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &acl,
-                                        &defaulted));
+  ASSERT_TRUE(
+      GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &acl, &defaulted));
   EXPECT_TRUE(present);
   EXPECT_EQ(nullptr, acl);
 }

@@ -140,9 +140,8 @@ TEST(ParseCommandLine, TokensInOrder) {
   std::vector<CommandToken> t;
   ParseCommandLine(" /d E /w 001A02B4 /p map\tsm \"a b\" -x val-ue /y-z", t);
   const std::vector<std::pair<bool, std::string>> expected = {
-      {true, "d"},  {false, "E"},  {true, "w"},       {false, "001A02B4"}, {true, "p"},
-      {false, "map"}, {false, "sm"}, {false, "a b"}, {true, "x"},        {false, "val-ue"},
-      {true, "y"},  {true, "z"}};
+      {true, "d"},   {false, "E"},   {true, "w"}, {false, "001A02B4"}, {true, "p"}, {false, "map"},
+      {false, "sm"}, {false, "a b"}, {true, "x"}, {false, "val-ue"},   {true, "y"}, {true, "z"}};
   ASSERT_EQ(t.size(), expected.size());
   for (size_t i = 0; i < t.size(); ++i) {
     EXPECT_EQ(t[i].is_option, expected[i].first) << i;

@@ -44,28 +44,28 @@ TEST_P(OsTypeTest, Classifies) {
   EXPECT_EQ(ClassifyOSVersion(MakeInfo(c), c.r2), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OsTypeTest,
-    ::testing::Values(OsCase{"NT351", kNT, 3, 51, "", kWs, false, 1},
-                      OsCase{"NT350", kNT, 3, 50, "", kWs, false, 0},
-                      OsCase{"Win95", k9x, 4, 0, "", kWs, false, 2},
-                      OsCase{"Win95C", k9x, 4, 0, " c", kWs, false, 3},
-                      OsCase{"NT4", kNT, 4, 0, "", kWs, false, 4},
-                      OsCase{"Win98", k9x, 4, 10, "", kWs, false, 5},
-                      OsCase{"Win98A", k9x, 4, 10, " A", kWs, false, 6},
-                      OsCase{"WinMe", k9x, 4, 90, "", kWs, false, 7},
-                      OsCase{"Win2000", kNT, 5, 0, "", kWs, false, 8},
-                      OsCase{"WinXP", kNT, 5, 1, "", kWs, false, 9},
-                      OsCase{"Server2003", kNT, 5, 2, "", kSrv, false, 10},
-                      OsCase{"Server2003R2", kNT, 5, 2, "", kSrv, true, 11},
-                      OsCase{"Vista", kNT, 6, 0, "", kWs, false, 12},
-                      OsCase{"VistaDomainController", kNT, 6, 0, "", kDc, false, 12},
-                      OsCase{"Server2008", kNT, 6, 0, "", kSrv, false, 13},
-                      OsCase{"Win7", kNT, 6, 1, "", kWs, false, 14},
-                      OsCase{"Win8", kNT, 6, 2, "", kWs, false, 15},
-                      OsCase{"Win10", kNT, 10, 0, "", kWs, false, 15},
-                      OsCase{"Major2", kNT, 2, 0, "", kWs, false, 0}),
-    ovtest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, OsTypeTest,
+                         ::testing::Values(OsCase{"NT351", kNT, 3, 51, "", kWs, false, 1},
+                                           OsCase{"NT350", kNT, 3, 50, "", kWs, false, 0},
+                                           OsCase{"Win95", k9x, 4, 0, "", kWs, false, 2},
+                                           OsCase{"Win95C", k9x, 4, 0, " c", kWs, false, 3},
+                                           OsCase{"NT4", kNT, 4, 0, "", kWs, false, 4},
+                                           OsCase{"Win98", k9x, 4, 10, "", kWs, false, 5},
+                                           OsCase{"Win98A", k9x, 4, 10, " A", kWs, false, 6},
+                                           OsCase{"WinMe", k9x, 4, 90, "", kWs, false, 7},
+                                           OsCase{"Win2000", kNT, 5, 0, "", kWs, false, 8},
+                                           OsCase{"WinXP", kNT, 5, 1, "", kWs, false, 9},
+                                           OsCase{"Server2003", kNT, 5, 2, "", kSrv, false, 10},
+                                           OsCase{"Server2003R2", kNT, 5, 2, "", kSrv, true, 11},
+                                           OsCase{"Vista", kNT, 6, 0, "", kWs, false, 12},
+                                           OsCase{"VistaDomainController", kNT, 6, 0, "", kDc,
+                                                  false, 12},
+                                           OsCase{"Server2008", kNT, 6, 0, "", kSrv, false, 13},
+                                           OsCase{"Win7", kNT, 6, 1, "", kWs, false, 14},
+                                           OsCase{"Win8", kNT, 6, 2, "", kWs, false, 15},
+                                           OsCase{"Win10", kNT, 10, 0, "", kWs, false, 15},
+                                           OsCase{"Major2", kNT, 2, 0, "", kWs, false, 0}),
+                         ovtest::CaseName());
 
 TEST(OsType, WineRunsAsASupportedSystem) {
   // Wine reports Windows 7 unless a prefix says otherwise.

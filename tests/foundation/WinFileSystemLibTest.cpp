@@ -198,7 +198,7 @@ TEST_F(RetryTest, PausesWaitOnTheHoldersAbortEvent) {
 // The plain copy and the chunked one, each asked to keep an existing target.
 struct CopyCase {
   const char* name;
-  BOOL (*copy)
+  BOOL(*copy)
   (CWinFileSystemLib& fs, const std::string& source, const std::string& target,
    bool fail_if_exists);
 };

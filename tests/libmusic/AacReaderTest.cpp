@@ -25,8 +25,10 @@ std::unique_ptr<CMusicFileInfo> Walk(const std::string& bytes) {
 
 Mp4Options Tagged() {
   Mp4Options o;
-  o.items = {Mp4ItemText(ItemName("nam"), L"ソナタ"), Mp4ItemText(ItemName("ART"), L"奏者"),
-             Mp4ItemText(ItemName("alb"), L"Album M"), Mp4ItemGenre(18),
+  o.items = {Mp4ItemText(ItemName("nam"), L"ソナタ"),
+             Mp4ItemText(ItemName("ART"), L"奏者"),
+             Mp4ItemText(ItemName("alb"), L"Album M"),
+             Mp4ItemGenre(18),
              Mp4ItemTrack(200, 300),
              Mp4ItemText(ItemName("too"), L"iTunes 8.0.1.11, QuickTime 7.5.5"),
              Mp4ItemText("covr", std::wstring(100, L'p'))};
@@ -104,8 +106,8 @@ TEST(AacReader, BuiltFileKnownAnswers) {
   info->file_name = L"b.m4a";
   CLogCapture log;
   EXPECT_TRUE(CMusicFileReaderAAC().CheckCodec(*info));
-  EXPECT_TRUE(log.Contains(
-      "CheckCodec OK [b.m4a] 44100 Hz, 128000 bps, stereo, Encoder Ver 8.0.1.11,."));
+  EXPECT_TRUE(
+      log.Contains("CheckCodec OK [b.m4a] 44100 Hz, 128000 bps, stereo, Encoder Ver 8.0.1.11,."));
 }
 
 TEST(AacReader, VariantsOfTheBoxes) {

@@ -85,7 +85,8 @@ TEST(AsfHeader, EveryStreamCounts) {
 TEST(AsfHeader, BrokenHeadersAreRefused) {
   CMediaDescription d;
   // No file properties.
-  EXPECT_EQ(NS_E_INVALID_INPUT_FORMAT, Describe(AsfHeader({AsfAudioStream(1, 0x161, 2, 44100, 16000)}), &d));
+  EXPECT_EQ(NS_E_INVALID_INPUT_FORMAT,
+            Describe(AsfHeader({AsfAudioStream(1, 0x161, 2, 44100, 16000)}), &d));
   // An object larger than the header.
   std::string wma = SimpleWma({});
   wma.replace(30 + 16, 8, LE64(0xFFFFFF));
@@ -184,8 +185,8 @@ TEST(WMReaderLayer, OpensAndAnswersHeaderCalls) {
   EXPECT_EQ(length, short_length);
   EXPECT_EQ(S_OK, header->GetAttributeByName(&stream, L"Title", &type, value.data(), &length));
   EXPECT_EQ(0, std::memcmp(value.data(), L"曲のタイトル", length));
-  EXPECT_EQ(ASF_E_NOTFOUND, header->GetAttributeByName(&stream, L"WM/Nothing", &type, nullptr,
-                                                       &length));
+  EXPECT_EQ(ASF_E_NOTFOUND,
+            header->GetAttributeByName(&stream, L"WM/Nothing", &type, nullptr, &length));
 
   WORD count = 0;
   ASSERT_EQ(S_OK, header->GetAttributeIndices(0, L"Author", nullptr, nullptr, &count));
@@ -195,8 +196,8 @@ TEST(WMReaderLayer, OpensAndAnswersHeaderCalls) {
   WCHAR name[16] = {};
   WORD name_length = 16;
   DWORD data_length = 0;
-  ASSERT_EQ(S_OK, header->GetAttributeByIndexEx(0, indices[1], name, &name_length, &type,
-                                                nullptr, nullptr, &data_length));
+  ASSERT_EQ(S_OK, header->GetAttributeByIndexEx(0, indices[1], name, &name_length, &type, nullptr,
+                                                nullptr, &data_length));
   EXPECT_STREQ(L"Author", name);
   EXPECT_EQ(7u, name_length);
   EXPECT_EQ((6u + 1) * 2, data_length);

@@ -122,8 +122,8 @@ std::string XingFrame(const char* tag, std::uint32_t frames, std::uint32_t bytes
 
 std::string VbriFrame(std::uint32_t frames, std::uint32_t bytes) {
   std::string f = MpegFrame();
-  f.replace(36, 18, std::string("VBRI") + BE16(1) + BE16(0) + BE16(75) + BE32(bytes) +
-                        BE32(frames));
+  f.replace(36, 18,
+            std::string("VBRI") + BE16(1) + BE16(0) + BE16(75) + BE32(bytes) + BE32(frames));
   return f;
 }
 
@@ -152,11 +152,10 @@ std::string AsfFileProperties(std::uint64_t play_100ns, std::uint64_t preroll_ms
   return AsfObject(kAsfFilePropertiesObject, body);
 }
 
-std::string AsfAudioStream(int number, WORD format_tag, WORD channels, DWORD rate,
-                           DWORD avg_bytes, WORD extra_size) {
+std::string AsfAudioStream(int number, WORD format_tag, WORD channels, DWORD rate, DWORD avg_bytes,
+                           WORD extra_size) {
   const std::string wave = LE16(format_tag) + LE16(channels) + LE32(rate) + LE32(avg_bytes) +
-                           LE16(2048) + LE16(16) + LE16(extra_size) +
-                           std::string(extra_size, '\0');
+                           LE16(2048) + LE16(16) + LE16(extra_size) + std::string(extra_size, '\0');
   const std::string body = GuidBytes(kAsfAudioMedia) + std::string(16, '\0') + LE64(0) +
                            LE32(static_cast<std::uint32_t>(wave.size())) + LE32(0) +
                            LE16(static_cast<WORD>(number)) + LE32(0) + wave;
@@ -202,9 +201,9 @@ std::string AsfMetadataLibrary(const std::vector<AsfValue>& values) {
 std::string AsfHeaderExtension(const std::vector<std::string>& objects) {
   std::string data;
   for (const std::string& o : objects) data += o;
-  return AsfObject(kAsfHeaderExtensionObject, std::string(16, '\0') + LE16(6) +
-                                                  LE32(static_cast<std::uint32_t>(data.size())) +
-                                                  data);
+  return AsfObject(
+      kAsfHeaderExtensionObject,
+      std::string(16, '\0') + LE16(6) + LE32(static_cast<std::uint32_t>(data.size())) + data);
 }
 
 std::string AsfContentEncryption() {
@@ -240,8 +239,8 @@ std::string Mp4ItemGenre(std::uint16_t number) {
 }
 
 std::string Mp4ItemTrack(std::uint16_t track, std::uint16_t total) {
-  return Box("trkn", Box("data", BE32(0) + BE32(0) + BE16(0) + BE16(track) + BE16(total) +
-                                     BE16(0)));
+  return Box("trkn",
+             Box("data", BE32(0) + BE32(0) + BE16(0) + BE16(track) + BE16(total) + BE16(0)));
 }
 
 std::string Esds(const Mp4Options& o) {
@@ -256,9 +255,9 @@ std::string Esds(const Mp4Options& o) {
   };
   // ffmpeg writes a 5-byte decoder configuration; the old assumption was 2.
   const std::string specific = descriptor(5, std::string("\x12\x10\x56\xE5\x00", 5));
-  const std::string config = descriptor(4, std::string("\x40\x15\x00\x00\x00", 5) +
-                                               BE32(o.avg_bitrate) + BE32(o.avg_bitrate) +
-                                               specific);
+  const std::string config =
+      descriptor(4, std::string("\x40\x15\x00\x00\x00", 5) + BE32(o.avg_bitrate) +
+                        BE32(o.avg_bitrate) + specific);
   std::string es_body = BE16(1) + std::string(1, '\0') + config + descriptor(6, "\x02");
   if (o.extra_tag) es_body += descriptor(o.extra_tag, "\x00");
   return FullBox("esds", 0, descriptor(3, es_body));
@@ -267,23 +266,23 @@ std::string Esds(const Mp4Options& o) {
 std::string Mp4Moov(const Mp4Options& o) {
   std::string mvhd;
   if (o.mvhd_v1) {
-    mvhd = FullBox("mvhd", 1, BE64(0) + BE64(0) + BE32(o.timescale) + BE64(o.duration) +
-                                  std::string(80, '\0'));
+    mvhd =
+        FullBox("mvhd", 1,
+                BE64(0) + BE64(0) + BE32(o.timescale) + BE64(o.duration) + std::string(80, '\0'));
   } else {
-    mvhd = FullBox("mvhd", 0, BE32(0) + BE32(0) + BE32(o.timescale) + BE32(o.duration) +
-                                  std::string(80, '\0'));
+    mvhd =
+        FullBox("mvhd", 0,
+                BE32(0) + BE32(0) + BE32(o.timescale) + BE32(o.duration) + std::string(80, '\0'));
   }
-  const std::string entry =
-      Box(o.format, std::string(6, '\0') + BE16(1) + BE16(0) + BE16(0) + BE32(0) +
-                        BE16(o.channels) + BE16(o.bits) + BE16(0) + BE16(0) +
-                        BE16(o.sample_rate) + BE16(0) + Esds(o));
+  const std::string entry = Box(o.format, std::string(6, '\0') + BE16(1) + BE16(0) + BE16(0) +
+                                              BE32(0) + BE16(o.channels) + BE16(o.bits) + BE16(0) +
+                                              BE16(0) + BE16(o.sample_rate) + BE16(0) + Esds(o));
   const std::string stsd = FullBox("stsd", 0, BE32(1) + entry);
   std::string sizes;
   for (std::uint32_t i = 0; i < o.sample_count; ++i) sizes += BE32(371);
   const std::string stsz = FullBox("stsz", 0, BE32(0) + BE32(o.sample_count) + sizes);
   const std::string hdlr = FullBox("hdlr", 0, BE32(0) + o.handler + std::string(12, '\0') + "\0");
-  const std::string trak =
-      Box("trak", Box("mdia", hdlr + Box("minf", Box("stbl", stsd + stsz))));
+  const std::string trak = Box("trak", Box("mdia", hdlr + Box("minf", Box("stbl", stsd + stsz))));
   std::string items;
   for (const std::string& i : o.items) items += i;
   const std::string meta_hdlr = FullBox("hdlr", 0, BE32(0) + "mdirappl" + std::string(9, '\0'));

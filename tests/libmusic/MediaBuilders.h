@@ -53,8 +53,8 @@ std::string AsfObject(const GUID& id, const std::string& body);
 std::string AsfHeader(const std::vector<std::string>& objects);
 std::string AsfFileProperties(std::uint64_t play_100ns, std::uint64_t preroll_ms,
                               std::uint32_t max_bitrate);
-std::string AsfAudioStream(int number, WORD format_tag, WORD channels, DWORD rate,
-                           DWORD avg_bytes, WORD extra_size = 10);
+std::string AsfAudioStream(int number, WORD format_tag, WORD channels, DWORD rate, DWORD avg_bytes,
+                           WORD extra_size = 10);
 std::string AsfVideoStream(int number);
 std::string AsfContentDescription(const std::wstring& title, const std::wstring& author);
 struct AsfValue {
@@ -84,8 +84,8 @@ struct Mp4Options {
   std::uint16_t bits = 16;
   std::uint16_t sample_rate = 44100;
   std::uint32_t avg_bitrate = 128000;
-  bool short_lengths = false;    // descriptor lengths in one byte
-  std::uint8_t extra_tag = 0;    // a further descriptor of this tag, when not 0
+  bool short_lengths = false;  // descriptor lengths in one byte
+  std::uint8_t extra_tag = 0;  // a further descriptor of this tag, when not 0
   std::uint32_t sample_count = 10;
   std::vector<std::string> items;  // ilst items (see the Item functions)
   std::string handler = "soun";

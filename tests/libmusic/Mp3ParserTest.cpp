@@ -87,13 +87,12 @@ TEST(Id3Tags, FramesOfEachVersionMapToAttributes) {
   for (int major = 2; major <= 4; ++major) {
     SCOPED_TRACE(major);
     const bool v2 = major == 2;
-    const std::string frames =
-        Id3Frame(major, v2 ? "TT2" : "TIT2", Id3Text(0, "T")) +
-        Id3Frame(major, v2 ? "TAL" : "TALB", Id3Text(0, "Al")) +
-        Id3Frame(major, v2 ? "TP1" : "TPE1", Id3Text(0, "Ar")) +
-        Id3Frame(major, v2 ? "TCO" : "TCON", Id3Text(0, "(17)")) +
-        Id3Frame(major, v2 ? "TRK" : "TRCK", Id3Text(0, "7/12")) +
-        Id3Frame(major, v2 ? "PIC" : "APIC", std::string(3000, '\x77'));
+    const std::string frames = Id3Frame(major, v2 ? "TT2" : "TIT2", Id3Text(0, "T")) +
+                               Id3Frame(major, v2 ? "TAL" : "TALB", Id3Text(0, "Al")) +
+                               Id3Frame(major, v2 ? "TP1" : "TPE1", Id3Text(0, "Ar")) +
+                               Id3Frame(major, v2 ? "TCO" : "TCON", Id3Text(0, "(17)")) +
+                               Id3Frame(major, v2 ? "TRK" : "TRCK", Id3Text(0, "7/12")) +
+                               Id3Frame(major, v2 ? "PIC" : "APIC", std::string(3000, '\x77'));
     const Described d = DescribeMp3(Id3Tag(major, frames, 0, 100) + kAudio);
     ASSERT_EQ(S_OK, d.hr);
     EXPECT_EQ(L"T", d.Text(kAttrTitle));
@@ -137,7 +136,10 @@ TEST(Id3Tags, Version1FillsOnlyWhatVersion2LeftOut) {
 
 TEST(Id3Tags, UnsynchronisedAndExtendedHeadersAreUndone) {
   // 2.3 whole-tag unsynchronisation: 0xFF 0x00 stands for 0xFF.
-  const std::string frame = Id3Frame(3, "TIT2", Id3Text(0, "A\xFF" "B"));
+  const std::string frame = Id3Frame(3, "TIT2",
+                                     Id3Text(0,
+                                             "A\xFF"
+                                             "B"));
   std::string unsynced;
   for (char c : frame) {
     unsynced += c;
@@ -145,7 +147,10 @@ TEST(Id3Tags, UnsynchronisedAndExtendedHeadersAreUndone) {
   }
   // The frame header's size still counts the restored bytes.
   Described d = DescribeMp3(Id3Tag(3, unsynced, 0x80) + kAudio);
-  EXPECT_EQ(L"A\u00FF" L"B", d.Text(kAttrTitle));
+  EXPECT_EQ(
+      L"A\u00FF"
+      L"B",
+      d.Text(kAttrTitle));
 
   const std::string ext23 = BE32(6) + std::string(6, '\0');
   d = DescribeMp3(Id3Tag(3, ext23 + Id3Frame(3, "TIT2", Id3Text(0, "E3")), 0x40) + kAudio);
@@ -159,8 +164,8 @@ TEST(Id3Tags, Version24WithPlainSizesIsRead) {
   // Some writers put a plain 32-bit size into 2.4 frames; 200 bytes is
   // 0x000000C8, which as a sync-safe number would be 0x48.
   const std::string title(199, 'x');
-  const std::string frame = std::string("TIT2") + BE32(200) + std::string(2, '\0') +
-                            Id3Text(0, title);
+  const std::string frame =
+      std::string("TIT2") + BE32(200) + std::string(2, '\0') + Id3Text(0, title);
   const std::string next = Id3Frame(4, "TALB", Id3Text(0, "After"));
   const Described d = DescribeMp3(Id3Tag(4, frame + next) + kAudio);
   EXPECT_EQ(std::wstring(199, L'x'), d.Text(kAttrTitle));
@@ -186,10 +191,10 @@ struct HeaderCase {
 TEST(MpegAudio, FrameHeadersKnownAnswers) {
   const HeaderCase cases[] = {
       {"\xFF\xFB\x90\x40", 10, 3, 128000, 44100, 2, 417},
-      {"\xFF\xFB\x92\x40", 10, 3, 128000, 44100, 2, 418},   // padded
+      {"\xFF\xFB\x92\x40", 10, 3, 128000, 44100, 2, 418},  // padded
       {"\xFF\xFB\xE4\xC0", 10, 3, 320000, 48000, 1, 960},
-      {"\xFF\xF3\x10\xC4", 20, 3, 8000, 22050, 1, 26},     // MPEG-2
-      {"\xFF\xE3\x18\xC4", 25, 3, 8000, 8000, 1, 72},      // MPEG-2.5
+      {"\xFF\xF3\x10\xC4", 20, 3, 8000, 22050, 1, 26},  // MPEG-2
+      {"\xFF\xE3\x18\xC4", 25, 3, 8000, 8000, 1, 72},   // MPEG-2.5
       {"\xFF\xFD\x80\x00", 10, 2, 128000, 44100, 2, 417},
       {"\xFF\xFF\x40\x00", 10, 1, 128000, 44100, 2, 136},
   };
@@ -270,8 +275,8 @@ TEST(Mp3Corruption, TruncationsAndFlippedBytes) {
   const std::string frames = Id3Frame(4, "TIT2", Id3Text(1, Utf16LE(L"曲名", true, true))) +
                              Id3Frame(4, "TPE1", Id3Text(3, "a\0b")) +
                              Id3Frame(4, "TCON", Id3Text(0, "(17)x"));
-  const std::string file = Id3Tag(4, frames, 0, 20) + XingFrame("Xing", 50, 20000) +
-                           MpegFrames(3) + Id3v1("t", "a", "b", 1, 1);
+  const std::string file = Id3Tag(4, frames, 0, 20) + XingFrame("Xing", 50, 20000) + MpegFrames(3) +
+                           Id3v1("t", "a", "b", 1, 1);
   for (size_t n = 0; n < file.size(); ++n) {
     const Described d = DescribeMp3(file.substr(0, n));
     EXPECT_TRUE(d.hr == S_OK || d.hr == NS_E_INVALID_INPUT_FORMAT) << n;

@@ -56,7 +56,9 @@ std::set<std::wstring> Names(const CMusicFileInfoList& list) {
   return names;
 }
 
-std::string ReadWide(const std::wstring& path) { return ovtest::ReadFileOrEmpty(ToMultiByte(path)); }
+std::string ReadWide(const std::wstring& path) {
+  return ovtest::ReadFileOrEmpty(ToMultiByte(path));
+}
 
 // A PC music folder in a temporary folder.
 class MusicLibTest : public ::testing::Test {

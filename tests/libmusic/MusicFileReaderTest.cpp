@@ -174,9 +174,7 @@ namespace {
 OV_COM_CLASSES_BEGIN
 class CSilentReader final : public media::IWMReader {
  public:
-  static HRESULT Make(IUnknown*, DWORD, media::IWMReader** out) {
-    return Make(false, out);
-  }
+  static HRESULT Make(IUnknown*, DWORD, media::IWMReader** out) { return Make(false, out); }
   static HRESULT MakeFailing(IUnknown*, DWORD, media::IWMReader** out) { return Make(true, out); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -194,8 +192,7 @@ class CSilentReader final : public media::IWMReader {
     if (refs == 0) delete this;
     return static_cast<ULONG>(refs);
   }
-  HRESULT STDMETHODCALLTYPE Open(const WCHAR*, media::IWMReaderCallback* callback,
-                                 void*) override {
+  HRESULT STDMETHODCALLTYPE Open(const WCHAR*, media::IWMReaderCallback* callback, void*) override {
     if (_fail) return E_ACCESSDENIED;
     callback->AddRef();
     g_kept = callback;
@@ -236,7 +233,7 @@ TEST(WmsdkReader, OpenThatNeverAnswersIsGivenUp) {
   // its event are still alive.
   ASSERT_NE(nullptr, CSilentReader::g_kept);
   EXPECT_EQ(S_OK, CSilentReader::g_kept->OnStatus(media::WMT_OPENED, S_OK, media::WMT_TYPE_DWORD,
-                                                   nullptr, nullptr));
+                                                  nullptr, nullptr));
   CSilentReader::g_kept->Release();
   CSilentReader::g_kept = nullptr;
 }

@@ -28,12 +28,10 @@ bool CreateFoldersW(const std::wstring& path) {
 bool WriteFileW(const std::wstring& path, const std::string& bytes) {
   const size_t slash = path.find_last_of(L'\\');
   if (slash != std::wstring::npos) CreateFoldersW(path.substr(0, slash));
-  CFileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   if (!file) return false;
   DWORD written = 0;
-  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                   nullptr) &&
+  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
 }
 

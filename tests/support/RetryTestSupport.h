@@ -62,5 +62,4 @@ class CPauseRecorder final {
   std::vector<HANDLE> _events;
 };
 
-
 }  // namespace ovtest

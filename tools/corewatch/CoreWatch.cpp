@@ -79,9 +79,10 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   if (message == WM_TIMER && wparam == kPollTimer && !g_end_posted) {
     const HWND core = FindWindowA(kCoreWindowClass, kCoreWindowTitle);
     DWORD_PTR reserved = 1;
-    if (core && SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0,
-                                    reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG,
-                                    kReconfirmMs, &reserved) &&
+    if (core &&
+        SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0,
+                            reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, kReconfirmMs,
+                            &reserved) &&
         reserved == 0) {
       printf("nothing reserved: asking the core to end\n");
       fflush(stdout);
@@ -116,8 +117,8 @@ int main(int argc, char** argv) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "OvCoreWatch";
   RegisterClassExA(&wc);
-  const HWND window = CreateWindowExA(0, wc.lpszClassName, "OvCoreWatch", WS_OVERLAPPED, 0, 0,
-                                      10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+  const HWND window = CreateWindowExA(0, wc.lpszClassName, "OvCoreWatch", WS_OVERLAPPED, 0, 0, 10,
+                                      10, nullptr, nullptr, wc.hInstance, nullptr);
   if (!window) {
     fprintf(stderr, "no window: %lu\n", GetLastError());
     return 1;

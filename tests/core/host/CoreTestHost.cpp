@@ -27,8 +27,8 @@ class CHostCharge final : public CCharge {
  protected:
   uint32_t _Proc() override {
     _NotifyProgress(0);
-    const std::string name = FormatString("OvCoreHost_%s_release_%u",
-                                          Environment("OV_TEST_TAG").c_str(), GetKind());
+    const std::string name =
+        FormatString("OvCoreHost_%s_release_%u", Environment("OV_TEST_TAG").c_str(), GetKind());
     CHandle release(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
     const HANDLE waits[] = {release.Get(), _GetAbortEvent()};
     const bool stubborn = !Environment(FormatString("OV_TEST_STUBBORN_%u", GetKind())).empty();
