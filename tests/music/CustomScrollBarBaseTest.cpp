@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CustomScrollBarBase.h"
-#include "Screenshot.h"
+#include "XvfbScreenshot.h"
 
 namespace {
 
@@ -306,7 +306,8 @@ TEST_F(CustomScrollBarBaseTest, CustomDrawingLandsInTheFrame) {
   }
   EXPECT_TRUE(thumb_seen);
   EXPECT_TRUE(corner_seen);
-  ovtest::SaveScreenshot(_parent, "custom_scroll_bar_engine");
+  std::string error;
+  EXPECT_TRUE(ovtest::SaveXvfbScreenshot("custom_scroll_bar_engine", &error)) << error;
 }
 
 TEST_F(CustomScrollBarBaseTest, DestroyedWhilePressedLeavesNoPress) {
