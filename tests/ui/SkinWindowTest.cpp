@@ -19,6 +19,7 @@
 #include "SkinWindowItemOverlay.h"
 #include "SkinWindowItemStatic.h"
 #include "SkinWindowItemStaticImage.h"
+#include "ScreenLock.h"
 #include "XvfbScreenshot.h"
 
 namespace {
@@ -105,9 +106,17 @@ class CTestSkinWindow final : public ui::CSkinWindow {
   std::vector<int> commands;
 };
 
+// Mouse input from the real pointer is dropped: tests running beside this one
+// share the Xvfb pointer and move it over their own windows, which sit where
+// this one does, and a hover it brings would change the pixels a case reads.
+// The cases send the mouse messages they mean; the tracked WM_MOUSELEAVE,
+// which lies outside the range, still arrives.
 void Pump() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) continue;
+    DispatchMessageA(&msg);
+  }
 }
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
@@ -161,6 +170,7 @@ class SkinWindowTest : public ::testing::Test {
     Pump();
   }
 
+  ovtest::CScreenLock screen_lock;  // taken before the window is made
   CTestSkinWindow window;
 };
 
