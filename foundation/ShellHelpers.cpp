@@ -200,13 +200,17 @@ int CALLBACK CBrowseForFolder::BrowseCallbackProc(HWND window, UINT notice, LPAR
 void CBrowseForFolder::SelectInitialFolder(HWND window) {
   if (_initial_w.empty()) return;
   // In a freshly started Wine session the picker sometimes misses an existing
-  // folder on the first attempt; it finds it on the next. A folder that does
-  // not exist fails both and the default selection stays. The selection
-  // notice arrives inside the send, so it tells whether the attempt took.
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  // folder on the first attempts, or lands on the desktop; it finds it on a
+  // later one. A folder that does not exist fails every attempt and the
+  // default selection stays. The selection notice arrives inside the send,
+  // so the path it names tells whether the attempt took.
+  std::wstring wanted = _initial_w;
+  while (wanted.size() > 3 && wanted.back() == L'\\') wanted.pop_back();
+  for (int attempt = 0; attempt < 3; ++attempt) {
     _selection_changed = false;
+    _selected_w.clear();
     SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(_initial_w.c_str()));
-    if (_selection_changed) return;
+    if (_selection_changed && lstrcmpiW(_selected_w.c_str(), wanted.c_str()) == 0) return;
   }
 }
 
@@ -220,6 +224,7 @@ int CBrowseForFolder::OnCallback(HWND window, UINT notice, LPARAM lparam) {
     case BFFM_SELCHANGED: {
       _selection_changed = true;
       const std::wstring path_w = ItemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(lparam));
+      _selected_w = path_w;
       std::string path;
       if (!ToExactAnsi(path_w, &path)) path.clear();
       return OnSelectionChanged(path, path_w);

@@ -141,6 +141,7 @@ class CBrowseForFolder {
   std::wstring _display_name_w;
   HWND _picker = nullptr;  // not owned
   bool _selection_changed = false;
+  std::wstring _selected_w;  // the path the last selection notice named
 };
 
 }  // namespace lib
