@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "DIB.h"
 #include "OvWindows.h"
 #include "PngWriter.h"
@@ -33,23 +34,6 @@
 // clang-format on
 
 namespace {
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Best(int rounds, const std::function<void()>& work) {
-  double best = 1e300;
-  for (int i = 0; i < rounds; ++i) {
-    const double start = NowMs();
-    work();
-    best = std::min(best, NowMs() - start);
-  }
-  return best;
-}
 
 constexpr int kWidth = 955;
 constexpr int kHeight = 600;

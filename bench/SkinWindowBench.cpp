@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchTiming.h"
 #include "DC.h"
 #include "DIB.h"
 #include "SkinImage.h"
@@ -32,23 +33,6 @@ namespace {
 
 constexpr int kWidth = 955;
 constexpr int kHeight = 600;
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Best(int rounds, const std::function<void()>& work) {
-  double best = 1e300;
-  for (int i = 0; i < rounds; ++i) {
-    const double start = NowMs();
-    work();
-    best = std::min(best, NowMs() - start);
-  }
-  return best;
-}
 
 void Pump() {
   MSG msg;
