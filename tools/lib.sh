@@ -68,15 +68,31 @@ ov_card_labels() {
   done
 }
 
+# wineboot links the profile's Desktop, Documents, Music and the like to the
+# Unix home. The shell's folder picker lists the Desktop, so every picker a
+# test opened read the home of whoever ran the tests (thousands of entries on a
+# CI runner: seconds per picker). The prefix keeps empty folders of its own.
+ov_unlink_profile() {
+  local link
+  for link in "$WINEPREFIX/drive_c/users/$(id -un)"/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link"
+  done
+}
+
 ov_prepare_prefix() {
   ov_card_labels
-  [ -f "$WINEPREFIX/.ov-ready" ] && return 0
+  if [ -f "$WINEPREFIX/.ov-ready" ]; then
+    ov_unlink_profile
+    return 0
+  fi
   echo "preparing the Wine prefix in $WINEPREFIX"
   "$WINESERVER" -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   $WINE64 wineboot -i </dev/null >/dev/null 2>&1 || true
   "$WINESERVER" -w
+  ov_unlink_profile
   # The profile's temporary folder is not made by wineboot.
   mkdir -p "$WINEPREFIX/drive_c/users/$(id -un)/Temp"
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
