@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "EndSessionWaitingWindow.h"
 #include "MessageBoxCapture.h"
 #include "SkinDefinition.h"
 #include "SkinException.h"
@@ -35,7 +36,7 @@ struct SkinModule {
 std::vector<SkinModule> Modules() {
   std::vector<SkinModule> modules = {{"test", GetModuleHandleA(nullptr)}};
   const std::string folder = lib::wfc::GetModuleFolder(GetModuleHandleA(nullptr));
-  for (const char* program : {"main", "music"}) {
+  for (const char* program : {"main", "music", "sample"}) {
     const HMODULE m = LoadLibraryA((folder + "skin_" + program + ".dll").c_str());
     EXPECT_NE(m, nullptr) << program;
     if (m) modules.push_back({program, m});
@@ -358,8 +359,10 @@ TEST(SkinLintTest, EveryShippedSkinLoadsPassesItsSchemasAndStaysInsideItsPicture
       }
       // A window file (one with its own "Base") describes items; shared
       // texts hold bases for window files, checked where those use them.
+      // Its items take the Base font's open values, as the window does.
       const ui::SkinDefinition& written = raw.at(text);
       const bool window_file = written.HasSection("Base");
+      if (window_file) ui::InheritBaseFont(definition, "Base");
       for (auto& [name, section] : definition.Sections()) {
         CheckPictures(m.module, section, &rects);
         if (!window_file || !written.HasSection(name) || classes.count(name) ||
