@@ -167,13 +167,13 @@ class SampleFrameWindowTest : public ::testing::Test {
             Pixels(Back(), RECT{w - kCornerWidth, h - kBottomHeight, w, h})};
   }
 
-  ovtest::CScreenLock screen_lock;  // taken before the window is made
+  ovtest::CScreenLock screen_lock;   // taken before the window is made
+  ovtest::CMessageBoxCapture boxes;  // a skin failure's box must not block
   HMODULE module = nullptr;
   CSampleFrameWindow window;
 };
 
 TEST_F(SampleFrameWindowTest, LoadsTheCommonSkinWithTheBaseFontAndCentredTexts) {
-  ovtest::CMessageBoxCapture boxes;
   Create();
   EXPECT_TRUE(boxes.Boxes().empty());
   // The Message section gives only a size; face and weight are the Base's.
