@@ -122,11 +122,13 @@ ov_install_checker() {
 winepath_of() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 OV_XVFB_PID=""
+# OV_SCREEN sets the display's size and depth (a bench that needs a larger
+# window than the tests' screen holds).
 ov_start_display() {
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${OV_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
     OV_XVFB_PID=$!
     for _ in $(seq 1 50); do
       [ -e "/tmp/.X11-unix/X$n" ] && break
