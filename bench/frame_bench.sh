@@ -37,6 +37,6 @@ awk '{ v[$1] = $2 }
     printf "  skin load and first paint         %8.3f ms  %6.2f x plain create %.3f ms\n", v["load"], v["load"] / v["plain_create"], v["plain_create"]
     printf "  drag step at 955 x 600            %8.3f ms  %6.2f x plain resize %.3f ms (window %s)\n", v["drag_955x600"], v["drag_955x600"] / v["plain_955x600"], v["plain_955x600"], v["size_955x600"]
     printf "  drag step at 1920 x 1080          %8.3f ms  %6.2f x plain resize %.3f ms (window %s)\n", v["drag_1920x1080"], v["drag_1920x1080"] / v["plain_1920x1080"], v["plain_1920x1080"], v["size_1920x1080"]
-    printf "  idle                              %8.2f %% of a core (plain window %.2f %%)\n", v["idle_cpu"], v["plain_idle_cpu"]
+    printf "  idle                              %8.2f %% of a core (plain window %.2f %%, with a 33 ms timer %.2f %%)\n", v["idle_cpu"], v["plain_idle_cpu"], v["plain_tick_idle_cpu"]
   }' "$work/results.txt"
 rm -rf "$work"
