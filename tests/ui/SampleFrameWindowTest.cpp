@@ -203,11 +203,14 @@ TEST_F(SampleFrameWindowTest, BorderDragsResizeWithAnchoredItemsAndUnscaledCorne
   const RECT message = ItemRect(kMessage);
   EXPECT_EQ(Str(close), "452,4,472,24");
   EXPECT_EQ(Str(wide), "160,300,320,324");
-  EXPECT_EQ(Str(message), "40,120,440,144");
+  EXPECT_EQ(Str(message), "24,120,456,144");
   const auto close_pixels = Pixels(Back(), close);
   const auto minimize_pixels = Pixels(Back(), minimize);
   const auto wide_pixels = Pixels(Back(), wide);
   const auto message_pixels = Pixels(Back(), message);
+  // The middle of the line, as wide as the line is at the minimum size.
+  const RECT middle = {message.left + 80, message.top, message.right - 80, message.bottom};
+  const auto middle_pixels = Pixels(Back(), middle);
   // The text is drawn: its line holds more than the one background colour.
   EXPECT_NE(std::count(message_pixels.begin(), message_pixels.end(), message_pixels.front()),
             static_cast<std::ptrdiff_t>(message_pixels.size()));
@@ -225,7 +228,7 @@ TEST_F(SampleFrameWindowTest, BorderDragsResizeWithAnchoredItemsAndUnscaledCorne
   // text line stretches and its centred text moves by half the growth.
   EXPECT_EQ(Str(ItemRect(kClose)), Str(Offset(close, 300, 0)));
   EXPECT_EQ(Str(ItemRect(kWide)), Str(Offset(wide, 150, 200)));
-  EXPECT_EQ(Str(ItemRect(kMessage)), "40,120,740,144");
+  EXPECT_EQ(Str(ItemRect(kMessage)), "24,120,756,144");
   EXPECT_EQ(Pixels(Back(), Offset(close, 300, 0)), close_pixels);
   EXPECT_EQ(Pixels(Back(), Offset(minimize, 300, 0)), minimize_pixels);
   EXPECT_EQ(Pixels(Back(), Offset(wide, 150, 200)), wide_pixels);
@@ -249,6 +252,8 @@ TEST_F(SampleFrameWindowTest, BorderDragsResizeWithAnchoredItemsAndUnscaledCorne
   EXPECT_EQ(Corners(), corners);
   EXPECT_EQ(Str(ItemRect(kClose)), Str(Offset(close, -160, 0)));
   EXPECT_EQ(Pixels(Back(), Offset(close, -160, 0)), close_pixels);
+  // The whole text still fits, centred in the narrower line.
+  EXPECT_EQ(Pixels(Back(), Offset(middle, -80, 0)), middle_pixels);
   Screenshot("sample_frame_window_minimum");
 }
 
