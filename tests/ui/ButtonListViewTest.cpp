@@ -261,7 +261,7 @@ class ButtonListViewTest : public ::testing::Test {
     auto bar = std::make_unique<ui::CSkinWindowItemScrollBar>(&window, 3999, BarLook());
     scroll = bar.get();
     auto item = std::make_unique<ui::CButtonListView>(
-        &window, 3000, Look(), window.GetItemResourceObject(), scroll, &recorder);
+        &window, 3000, look, window.GetItemResourceObject(), scroll, &recorder);
     view = item.get();
     window.view = view;
     window.AddItem(std::move(item));
@@ -300,6 +300,7 @@ class ButtonListViewTest : public ::testing::Test {
   }
 
   ovtest::CScreenLock screen_lock;  // taken before the window is made
+  ui::ButtonListLook look = Look();
   CListWindow window;
   CFakeTable table;
   CRecorder recorder;
@@ -417,6 +418,15 @@ TEST_F(ButtonListViewTest, LabelAndIconIndicesBeyondTheListsDrawNothing) {
   EXPECT_EQ(Pixel(302, RowY(0)), kFace[0]);
   EXPECT_EQ(Pixel(302, RowY(1)), kFace[0]);
   EXPECT_EQ(Count(RECT{26, RowY(0) - 8, 154, RowY(0) + 8}, kIcon), 0);
+}
+
+TEST_F(ButtonListViewTest, NoRowPicturesLeaveTheWindowUnderTheRows) {
+  look.rows.clear();
+  Create();
+  EXPECT_EQ(Pixel(100, RowY(0) - 7), kBase);
+  EXPECT_EQ(Pixel(100, RowY(1) - 7), kActive[1]);
+  EXPECT_EQ(Pixel(100, RowY(11) - 7), kBase);
+  EXPECT_GT(Count(RECT{26, RowY(0) - 8, 154, RowY(0) + 8}, kInk), 10);
 }
 
 TEST_F(ButtonListViewTest, PositionsPastTheLastRowShowBackgroundsAndDisabledButtons) {
