@@ -17,6 +17,23 @@ namespace {
 constexpr int kGap = 0;
 constexpr int kNoTableMinWidth = 50;
 
+// Holds the window's redraw lock for a scope, so several small redraws reach
+// the screen in one paint.
+class CRedrawBatch final {
+ public:
+  explicit CRedrawBatch(ISkinWindowItemAccessor* accessor)
+      : _accessor(accessor), _previous(accessor && accessor->SetRedrawLock(true)) {}
+  ~CRedrawBatch() {
+    if (_accessor) _accessor->SetRedrawLock(_previous);
+  }
+  CRedrawBatch(const CRedrawBatch&) = delete;
+  CRedrawBatch& operator=(const CRedrawBatch&) = delete;
+
+ private:
+  ISkinWindowItemAccessor* _accessor;  // not owned
+  bool _previous;
+};
+
 bool Inside(const RECT& r, POINT pt) {
   return pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom;
 }
@@ -376,8 +393,13 @@ void CButtonListView::UpdateHover(const Spot& spot) {
   if (spot == _hover) return;
   const Spot old = _hover;
   _hover = spot;
-  RedrawSpot(old);
-  RedrawSpot(spot);
+  {
+    // Only sub-buttons look hot; cells, borders and the header look the
+    // same hovered or not, and a hover must stay cheap.
+    CRedrawBatch batch(Accessor());
+    if (old.kind == kListHitButton) RedrawSpot(old);
+    if (spot.kind == kListHitButton) RedrawSpot(spot);
+  }
   UpdateToolTip();
 }
 
@@ -385,6 +407,7 @@ void CButtonListView::SetPressedLook(const Spot& spot) {
   if (spot == _pressed_look) return;
   const Spot old = _pressed_look;
   _pressed_look = spot;
+  CRedrawBatch batch(Accessor());
   RedrawSpot(old);
   RedrawSpot(spot);
 }

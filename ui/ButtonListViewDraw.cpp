@@ -227,7 +227,8 @@ void CButtonListView::DrawHeaderCell(CDIB& back, int column) {
       DrawPicture(back, i.picture, content.left + i.offset.x, y);
       title.left = content.left + i.offset.x + w + _margins.left;
     } else if (col.format & DT_RIGHT) {
-      DrawPicture(back, i.picture, content.right - w + i.offset.x, y);
+      // At the right end, inside the margin the title keeps.
+      DrawPicture(back, i.picture, content.right - _margins.right - w, y);
       title.right -= w;
     } else {
       RECT measured = title;

@@ -147,6 +147,9 @@ class CFakeTable final : public ui::CButtonListViewTable {
     return At(row).text[column % 3];
   }
   COLORREF GetCellTextColor(ui::CButtonListView*, int, int) override { return kInk; }
+  int GetHeaderIcon(ui::CButtonListView*, int column) override {
+    return column == header_icon_column ? 0 : -1;
+  }
   int GetCellIcon(ui::CButtonListView*, int row, int column) override {
     return column == 0 ? At(row).icon : -1;
   }
@@ -170,6 +173,7 @@ class CFakeTable final : public ui::CButtonListViewTable {
 
   std::vector<FakeRow> rows;
   int text_calls = 0;
+  int header_icon_column = -1;
 };
 
 class CRecorder final : public ui::CButtonListViewListener {
@@ -200,8 +204,14 @@ class CRecorder final : public ui::CButtonListViewListener {
     events.push_back(FormatString("drop %d %d %d", x, y, row));
   }
 
+  bool OnDrawCell(ui::CButtonListView*, int row, int column, HDC, lib::wfc::CDIB*, int, int, int,
+                  int, const RECT*) override {
+    return row == owner_drawn_row && column == 0;
+  }
+
   Events events;
   int layouts = 0;
+  int owner_drawn_row = -1;
 };
 
 // Passes the bar's scroll messages on to the view, as an owner window does.
@@ -429,6 +439,35 @@ TEST_F(ButtonListViewTest, NoRowPicturesLeaveTheWindowUnderTheRows) {
   EXPECT_GT(Count(RECT{26, RowY(0) - 8, 154, RowY(0) + 8}, kInk), 10);
 }
 
+TEST_F(ButtonListViewTest, AnOwnerDrawnCellGetsNoTextOrIcon) {
+  recorder.owner_drawn_row = 2;
+  Create();
+  EXPECT_EQ(Pixel(100, RowY(2) - 7), kRow0);  // the background still comes first
+  EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, kIcon), 0);
+  EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, kInk), 0);
+  EXPECT_GT(Count(RECT{154, RowY(2) - 8, 234, RowY(2) + 8}, kInk), 10);
+}
+
+TEST_F(ButtonListViewTest, HeaderIconsInBothPlacements) {
+  table.header_icon_column = 0;
+  Create();
+  // Mode 0: at the cell's left after the button block, with its offsets.
+  EXPECT_EQ(Pixel(kItemX + 16 + 2, kItemY + 3), kIcon);
+  EXPECT_EQ(Count(RECT{10, 30, 154, 50}, kIcon), 100);
+  // Mode 2, a left-aligned title: the icon follows the title.
+  view->SetHeaderIconMode(2);
+  view->SetHeaderIconMode(1);  // ignored
+  view->InvalidateRow(-1);
+  EXPECT_NE(Pixel(kItemX + 16 + 2, kItemY + 3), kIcon);
+  EXPECT_EQ(Count(RECT{40, 30, 154, 50}, kIcon), 100);
+  // Mode 2, a right-aligned column: the icon at the right end.
+  table.header_icon_column = 1;
+  view->InvalidateRow(-1);
+  EXPECT_EQ(Count(RECT{10, 30, 154, 50}, kIcon), 0);
+  EXPECT_EQ(Pixel(kItemX + 224 - 2 - 10, kItemY + 3), kIcon);
+  EXPECT_EQ(Count(RECT{154, 30, 234, 50}, kIcon), 100);
+}
+
 TEST_F(ButtonListViewTest, PositionsPastTheLastRowShowBackgroundsAndDisabledButtons) {
   table.rows.resize(2);
   Create();
@@ -510,6 +549,33 @@ TEST_F(ButtonListViewTest, PressedLooksFollowThePointerWhileHeld) {
   Send(WM_LBUTTONUP, 0, 60, RowY(0));
   Send(WM_MOUSEMOVE, 0, 60, RowY(0));
   EXPECT_EQ(Pixel(11, RowY(0) - 7), kFace[0]);
+
+  // Leaving the window takes the hot look away.
+  Send(WM_MOUSEMOVE, 0, 18, RowY(1));
+  EXPECT_EQ(Pixel(11, RowY(1) - 7), kFace[1]);
+  SendMessageA(hwnd, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(Pixel(11, RowY(1) - 7), kFace[0]);
+  EXPECT_EQ(view->GetText(), "");
+}
+
+TEST_F(ButtonListViewTest, ALostCaptureDropsThePressWithoutAClick) {
+  Create();
+  for (const POINT at : {POINT{60, RowY(0)}, POINT{18, RowY(0)}, POINT{60, 40}}) {
+    recorder.events.clear();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, at.x, at.y);
+    ASSERT_EQ(GetCapture(), hwnd);
+    ReleaseCapture();
+    Pump();
+    Send(WM_LBUTTONUP, 0, at.x, at.y);
+    EXPECT_TRUE(recorder.events.size() <= 1) << at.x;  // the press alone
+    EXPECT_EQ(Pixel(60, 31), kHeader[1]);
+    EXPECT_EQ(Pixel(11, RowY(0) - 7), kFace[0]);
+  }
+  Send(WM_RBUTTONDOWN, MK_RBUTTON, 60, RowY(0));
+  ReleaseCapture();
+  Pump();
+  Send(WM_RBUTTONUP, 0, 60, RowY(0));
+  EXPECT_EQ(recorder.events, Events{});
 }
 
 TEST_F(ButtonListViewTest, DragStartsOnePixelPastTheThresholdAndDropFollows) {
@@ -743,11 +809,15 @@ TEST_F(ButtonListViewTest, APaintAsksForTheVisibleCellsOnlyWhateverTheRowCount) 
   SendMessageA(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
   EXPECT_EQ(view->GetScrollPos(), 5000 - 11);
   EXPECT_EQ(table.text_calls, 11 * 3);  // the last position is past the end
-  // A hover moving between two cells redraws those two.
+  // A hover moving between cells changes no look: nothing is redrawn.
   Send(WM_MOUSEMOVE, 0, 60, RowY(2));
   table.text_calls = 0;
   Send(WM_MOUSEMOVE, 0, 200, RowY(3));
-  EXPECT_EQ(table.text_calls, 2);
+  EXPECT_EQ(table.text_calls, 0);
+  // Pressing a header cell redraws that cell alone.
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, 60, 40);
+  Send(WM_LBUTTONUP, 0, 60, 40);
+  EXPECT_EQ(table.text_calls, 0);
   // Redrawing one row asks for its cells alone.
   table.text_calls = 0;
   view->InvalidateRow(5000 - 11 + 4);
