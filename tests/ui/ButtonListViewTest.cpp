@@ -214,6 +214,22 @@ class CRecorder final : public ui::CButtonListViewListener {
   int owner_drawn_row = -1;
 };
 
+// A view whose extension hook draws a 20-pixel marker before column 0's
+// content.
+class CMarkedView final : public ui::CButtonListView {
+ public:
+  using CButtonListView::CButtonListView;
+
+ protected:
+  int DrawExtraCellContent(lib::wfc::CDIB* dib, int, int, int left, int top, int,
+                           int bottom) override {
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < left + 20; ++x) dib->SetPixel(x, y, RGB(1, 2, 3));
+    return 20;
+  }
+  bool DrawExtraInColumnOne() override { return false; }
+};
+
 // Passes the bar's scroll messages on to the view, as an owner window does.
 class CListWindow final : public ui::CSkinWindow {
  public:
@@ -270,8 +286,13 @@ class ButtonListViewTest : public ::testing::Test {
   void Create(bool with_table = true) {
     auto bar = std::make_unique<ui::CSkinWindowItemScrollBar>(&window, 3999, BarLook());
     scroll = bar.get();
-    auto item = std::make_unique<ui::CButtonListView>(
-        &window, 3000, look, window.GetItemResourceObject(), scroll, &recorder);
+    std::unique_ptr<ui::CButtonListView> item;
+    if (marked)
+      item = std::make_unique<CMarkedView>(&window, 3000, look, window.GetItemResourceObject(),
+                                           scroll, &recorder);
+    else
+      item = std::make_unique<ui::CButtonListView>(
+          &window, 3000, look, window.GetItemResourceObject(), scroll, &recorder);
     view = item.get();
     window.view = view;
     window.AddItem(std::move(item));
@@ -311,6 +332,7 @@ class ButtonListViewTest : public ::testing::Test {
 
   ovtest::CScreenLock screen_lock;  // taken before the window is made
   ui::ButtonListLook look = Look();
+  bool marked = false;
   CListWindow window;
   CFakeTable table;
   CRecorder recorder;
@@ -446,6 +468,18 @@ TEST_F(ButtonListViewTest, AnOwnerDrawnCellGetsNoTextOrIcon) {
   EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, kIcon), 0);
   EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, kInk), 0);
   EXPECT_GT(Count(RECT{154, RowY(2) - 8, 234, RowY(2) + 8}, kInk), 10);
+}
+
+TEST_F(ButtonListViewTest, TheExtraDrawingHookComesFirstInColumnZeroWhenSwitchedOn) {
+  marked = true;
+  Create();
+  EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, RGB(1, 2, 3)), 0);
+  view->SetExtraCellDrawing(true);
+  view->InvalidateRow(-1);
+  EXPECT_EQ(Count(RECT{26, RowY(2) - 8, 154, RowY(2) + 8}, RGB(1, 2, 3)), 20 * 16);
+  EXPECT_EQ(Count(RECT{154, RowY(2) - 8, 234, RowY(2) + 8}, RGB(1, 2, 3)), 0);
+  // The icon moves past the marker.
+  EXPECT_EQ(Pixel(kItemX + 16 + 20 + 2, RowY(2) - 8 + 3), kIcon);
 }
 
 TEST_F(ButtonListViewTest, HeaderIconsInBothPlacements) {
