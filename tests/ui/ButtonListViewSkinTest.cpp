@@ -26,8 +26,9 @@ namespace {
 
 using Keys = std::initializer_list<std::pair<const char*, ui::SkinValues>>;
 
+// A whole list view section; `changes` replace or add keys, `removed` are
+// left out.
 ui::SkinSection ListSection(Keys changes = {}, std::initializer_list<const char*> removed = {}) {
-  ui::SkinSection section("List");
   const Keys keys = {
       {"Position", {"4", "6"}},
       {"Size", {"200", "100"}},
@@ -51,16 +52,15 @@ ui::SkinSection ListSection(Keys changes = {}, std::initializer_list<const char*
       {"IconCount", {"1"}},
       {"IconImage.0", {"LvSkin.png", "96", "0", "106", "10", "2", "3"}},
   };
-  for (const auto& key : keys) section.Set(key.first, key.second);
-  for (const auto& key : changes) section.Set(key.first, key.second);
-  ui::SkinSection result("List");
+  ui::SkinSection section("List");
   for (const auto& key : keys) {
-    if (std::find(removed.begin(), removed.end(), std::string(key.first)) == removed.end())
-      result.Set(key.first, section.GetValues(key.first));
+    const bool gone = std::find_if(removed.begin(), removed.end(), [&](const char* name) {
+                        return std::string(name) == key.first;
+                      }) != removed.end();
+    if (!gone) section.Set(key.first, key.second);
   }
-  for (const auto& key : changes)
-    if (!result.Has(key.first)) result.Set(key.first, key.second);
-  return result;
+  for (const auto& key : changes) section.Set(key.first, key.second);
+  return section;
 }
 
 TEST(ButtonListViewSkinTest, ReadsTheLookFromTheSection) {
