@@ -298,6 +298,9 @@ void CButtonListView::Scroll(int code, int position) {
       ListScrollTarget(code, position, _first, std::max(GetPageRowCount(), 1), MaximumScroll());
   if (target == _first) return;
   _first = target;
+  // The hovered row has moved away from under the pointer; the next move
+  // finds what lies there now.
+  _hover = Spot();
   if (_bar) _bar->SetPos(_first);
   Redraw();
   UpdateToolTip();

@@ -781,6 +781,15 @@ TEST_F(ButtonListViewTest, ScrollingThroughTheBarAndTheCodes) {
     EXPECT_EQ(view->GetScrollPos(), c.expected) << c.what;
     EXPECT_EQ(scroll->GetPos(), c.expected) << c.what;
   }
+  // A hovered sub-button does not stay hot on the row scrolled under it.
+  SendMessageA(hwnd, WM_VSCROLL, SB_TOP, 0);
+  Send(WM_MOUSEMOVE, 0, 18, RowY(0));
+  EXPECT_EQ(Pixel(11, RowY(0) - 7), kFace[1]);
+  EXPECT_EQ(view->GetText(), "off tip 0/701");
+  SendMessageA(hwnd, WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(Pixel(11, RowY(0) - 7), kFace[0]);
+  EXPECT_EQ(view->GetText(), "");
+
   // Fewer rows pull the position back within the range.
   SendMessageA(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
   table.rows.resize(15);
