@@ -124,9 +124,16 @@ void CButtonListView::ShowHeader(bool show) {
   Redraw();
 }
 
-void CButtonListView::AddColumn(const ListColumn& column) { _columns.push_back(column); }
+void CButtonListView::AddColumn(const ListColumn& column) {
+  _columns.push_back(column);
+  _columns.back().width = std::max(column.width, 0);
+}
 
-void CButtonListView::AddSubButton(const ListSubButton& button) { _buttons.push_back(button); }
+void CButtonListView::AddSubButton(const ListSubButton& button) {
+  _buttons.push_back(button);
+  // Any side but the left one is the right one, as the blocks count them.
+  if (button.side != kLeft) _buttons.back().side = kRight;
+}
 
 void CButtonListView::LayoutColumns() {
   std::vector<ListColumnWidth> widths;
