@@ -200,7 +200,8 @@ PictureRects RectsOf(const ui::SkinSection& s, const std::string& key,
     out.rects.push_back(RECT{n[0], n[1], n[0] + size.x, n[1] + size.y});
   } else if (n.size() == 4) {
     out.rects.push_back(RECT{n[0], n[1], n[2], n[3]});
-  } else if (n.size() == 6 && key == "BaseImage") {
+  } else if (n.size() == 6 && (key == "BaseImage" || key.rfind("IconImage.", 0) == 0)) {
+    // A list view icon: its rectangle, then its offset inside the cell.
     out.rects.push_back(RECT{n[0], n[1], n[2], n[3]});
   } else if (n.size() == 6) {
     out.rects.push_back(RECT{n[0], n[4], n[3], n[5]});
