@@ -501,12 +501,10 @@ void CSkinWindowItemEditBox::OnChar(UINT ch, UINT flags) {
 
 void CSkinWindowItemEditBox::PassCharacter(UINT ch, UINT flags) {
   if (!_flags.unicode) {
-    // The two bytes of a double-byte character go on as one message: Wine
-    // widens a lone lead byte by itself, into a wrong character.
     if (_lead) {
-      const UINT pair = (static_cast<UINT>(*_lead) << 8) | (ch & 0xFF);
+      const char pair[3] = {static_cast<char>(*_lead), static_cast<char>(ch), '\0'};
       _lead.reset();
-      CallPreviousProc(WM_CHAR, pair, flags);
+      InsertDoubleByte(pair);
       return;
     }
     if (ch < 0x100 && IsDBCSLeadByteEx(932, static_cast<BYTE>(ch))) {
@@ -525,6 +523,23 @@ void CSkinWindowItemEditBox::PassCharacter(UINT ch, UINT flags) {
     return;
   }
   CallPreviousProc(WM_CHAR, ch, flags);
+}
+
+// Wine widens the character message of a narrow control byte by byte, so a
+// double-byte character typed as two messages (or as one holding both bytes)
+// arrives as two wrong ones. The pair goes in as a replaced selection
+// instead, held to the rules the control keeps for typed characters.
+void CSkinWindowItemEditBox::InsertDoubleByte(const char* pair) {
+  if (_read_only || _number) return;
+  if (_rich && _look.limit > 0) {
+    GETTEXTLENGTHEX length = {GTL_PRECISE | GTL_NUMCHARS, kUnicodeCodePage};
+    const LRESULT now =
+        ::SendMessageW(Handle(), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+    CHARRANGE selection = {0, 0};
+    ::SendMessageA(Handle(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    if (now - (selection.cpMax - selection.cpMin) + 1 > _look.limit) return;
+  }
+  CallPreviousProc(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pair));
 }
 
 void CSkinWindowItemEditBox::OnDropFiles(HDROP raw) {

@@ -127,6 +127,7 @@ class CSkinWindowItemEditBox final : public CSkinWindowItem,
   void PasteFiltered();
   void MoveFocusToSibling(bool backwards);
   void PassCharacter(UINT ch, UINT flags);
+  void InsertDoubleByte(const char* pair);
   const NineGrid* FrameGrid() const { return _look.frame.empty() ? nullptr : &_look.frame_grid; }
 
   EditBoxLook _look;

@@ -492,6 +492,7 @@ TEST_F(EditBoxWindowTest, EveryKindWithJapaneseText) {
   Create();
   Type(made[4], L"ab12cd");
   EXPECT_EQ(made[4]->GetText(), "AB12CD");
+  SendMessageW(made[0]->Handle(), EM_SETSEL, 100, 100);  // the caret after the text
   Type(made[0], L"（入力）");
   EXPECT_EQ(made[0]->GetTextW(), L"山田太郎（入力）");
   EXPECT_TRUE(boxes.Boxes().empty());
