@@ -267,7 +267,10 @@ void CSkinWindowItemEditBox::SetTextW(const std::wstring& text) {
 RECT CSkinWindowItemEditBox::ControlRect() const { return EditControlRect(Rect(), FrameGrid()); }
 
 bool CSkinWindowItemEditBox::ControlShown() const {
-  return Handle() && IsWindow(Handle()) && IsWindowVisible(Handle());
+  // The control's own flag: a window made hidden still shows its controls
+  // once it appears, and the item must not draw the text beneath them.
+  const HWND control = Handle();
+  return control && IsWindow(control) && (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE);
 }
 
 void CSkinWindowItemEditBox::CreateChild(HWND parent, int x, int y) {
