@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no bare %s control\n", kind.bare_class);
         return 1;
       }
+      SendMessageA(bare, WM_SETFONT, SendMessageA(items[i]->Handle(), WM_GETFONT, 0, 0), FALSE);
       const std::string bytes = ToMultiByte(kind.typed);
       const HWND item = items[i]->Handle();
       const double typed_item = Best(rounds, [&] {
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     }
     const HWND bare = CreateWindowExA(0, "EDIT", "", style, 8, 120, kWidth - 16, 24,
                                       window.Handle(), nullptr, nullptr, nullptr);
+    SendMessageA(bare, WM_SETFONT, SendMessageA(items[0]->Handle(), WM_GETFONT, 0, 0), FALSE);
     PutClipboard(window.Handle(), std::wstring(count, L'p'));
     const double paste_item = Best(rounds, [&] {
       Clear(items[0]->Handle(), false);
