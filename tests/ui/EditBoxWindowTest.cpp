@@ -203,6 +203,9 @@ TEST_F(EditBoxWindowTest, TypedCharactersPassTheFilters) {
       {kPassword, L"p日w", L"pw"},
       {kNumber, L"1a2", L"12"},
       {kReadOnly, L"abc", L""},
+      {kRich | kReadOnly, L"a日", L""},
+      {kWide | kReadOnly, L"a日", L""},
+      {kRich | kMulti, L"行\rb", L"行\r\nb"},
   };
   int id = 2100;
   for (const Case& c : cases) {
@@ -390,6 +393,26 @@ TEST_F(EditBoxWindowTest, LongWideTextRoundTripsAndOutlivesTheControl) {
   Pump();
   EXPECT_EQ(wide->GetTextW(), text);
   EXPECT_EQ(rich->GetText(), narrow);
+}
+
+TEST_F(EditBoxWindowTest, ScrollCodesAndTheInputMethodReachTheControl) {
+  CSkinWindowItemEditBox* wide = AddBox("WideEdit", 2003, kWide | kMulti);
+  CSkinWindowItemEditBox* plain = AddBox("NameEdit", 2001, kPlain);
+  plain->SetImeAllowed(false);
+  Create();
+  std::wstring lines;
+  for (int i = 0; i < 40; ++i) lines += L"行" + std::to_wstring(i) + L"\r\n";
+  wide->SetTextW(lines);
+  wide->OnNotify(WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(SendMessageW(wide->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  wide->OnNotify(WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_GT(SendMessageW(wide->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+
+  EXPECT_EQ(ImmGetContext(plain->Handle()), nullptr);
+  plain->SetImeAllowed(true);
+  HIMC context = ImmGetContext(plain->Handle());
+  EXPECT_NE(context, nullptr);
+  ImmReleaseContext(plain->Handle(), context);
 }
 
 TEST_F(EditBoxWindowTest, AReplacedItemTakesItsControlAlong) {
