@@ -395,6 +395,36 @@ TEST_F(EditBoxWindowTest, LongWideTextRoundTripsAndOutlivesTheControl) {
   EXPECT_EQ(rich->GetText(), narrow);
 }
 
+TEST_F(EditBoxWindowTest, VisibilityFollowsTheKindOfControl) {
+  CSkinWindowItemEditBox* plain = AddBox("NameEdit", 2001, kPlain);
+  CSkinWindowItemEditBox* rich = AddBox("RichEdit", 2002, kRich);
+  Create();
+  struct Case {
+    CSkinWindowItemEditBox* box;
+    bool visible, enabled, read_only;
+    bool shown, control_enabled;
+  };
+  // A plain control is shown only while the box takes input; a rich one
+  // stays while the box is visible, disabled or read-only as the box is.
+  const Case cases[] = {
+      {plain, true, true, false, true, true}, {plain, true, false, false, false, false},
+      {plain, true, true, true, false, true}, {plain, false, true, false, false, true},
+      {rich, true, true, false, true, true},  {rich, true, false, false, true, false},
+      {rich, true, true, true, true, true},   {rich, false, true, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.box->Id()) + (c.visible ? " visible" : " hidden") +
+                 (c.enabled ? " enabled" : " disabled") + (c.read_only ? " read-only" : ""));
+    c.box->SetVisible(c.visible);
+    c.box->SetEnabled(c.enabled);
+    c.box->SetReadOnly(c.read_only);
+    EXPECT_EQ(c.box->ControlShown(), c.shown);
+    EXPECT_EQ(IsWindowEnabled(c.box->Handle()) != FALSE, c.control_enabled);
+    const bool read_only = (GetWindowLongPtrA(c.box->Handle(), GWL_STYLE) & ES_READONLY) != 0;
+    EXPECT_EQ(read_only, c.read_only);
+  }
+}
+
 TEST_F(EditBoxWindowTest, ScrollCodesAndTheInputMethodReachTheControl) {
   CSkinWindowItemEditBox* wide = AddBox("WideEdit", 2003, kWide | kMulti);
   CSkinWindowItemEditBox* plain = AddBox("NameEdit", 2001, kPlain);
