@@ -157,18 +157,38 @@ ov_start_display() {
   return 1
 }
 
+# True while this prefix's desktop process (explorer.exe /desktop) runs.
+ov_desktop_running() {
+  local pid
+  for pid in $(pgrep -f 'explorer.exe /desktop' 2>/dev/null); do
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
 ov_start_wine() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   "$WINESERVER" -p
-  # Background services inherit the first process's pipes: start them here.
-  $WINE64 wineboot </dev/null >/dev/null 2>&1 || true
   # The desktop process (explorer.exe /desktop) ends a moment after the last
   # program that used it, and the next program with a window starts it again,
   # handing it its own output pipe: ctest then waits for that pipe until the
-  # case times out, long after the case passed. A program that lives as long
-  # as the server, with no pipe of ctest's, starts the desktop and keeps it.
+  # case (or the listing of a program's cases) times out, long after it
+  # ended. A program that lives as long as the server, with no pipe of
+  # ctest's, starts the desktop first and keeps it; nothing else starts
+  # before the desktop runs.
   $WINE64 cmd /c ping -n 1000000 127.0.0.1 </dev/null >/dev/null 2>&1 &
+  local waited=0
+  until ov_desktop_running; do
+    if [ "$waited" -ge 600 ]; then
+      echo "the Wine desktop did not start within 60 s; going on" >&2
+      break
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  # Background services inherit the first process's pipes: start them here.
+  $WINE64 wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 # The stand-in service (tools/standin) on free ports of 127.0.0.1; its ports
