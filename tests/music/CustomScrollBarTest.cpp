@@ -43,11 +43,11 @@ class CustomScrollBarTest : public ::testing::Test {
 };
 
 TEST_F(CustomScrollBarTest, MissingBitmapLeavesTheSystemBars) {
-  auto bar = ui::CreateCustomScrollBar(TestSkin(), "CustomScrollBar");
+  auto bar = ui::CreateCustomScrollBar(TestSkin(), "UnshippedBitmapScrollBar");
   ASSERT_NE(bar, nullptr);
   RECT before;
   GetClientRect(_list, &before);
-  // This test program carries no bitmap 131.
+  // This test program carries bitmap 131 only.
   EXPECT_FALSE(bar->Attach(_list));
   EXPECT_FALSE(ui::CCustomScrollBarBase::IsInstalled(_list));
   RECT after;
