@@ -78,6 +78,7 @@ LRESULT CTreeViewBase::OnNotify(UINT message, WPARAM wparam, NMHDR* header) {
       return OnBeginDrag(notify);
     case TVN_DELETEITEMA:
     case TVN_DELETEITEMW:
+      if (notify->itemOld.hItem == _marked) _marked = nullptr;
       return OnDeleteItem(notify);
     default:
       return 0;
@@ -161,7 +162,29 @@ bool CTreeViewBase::_SelectItem(HTREEITEM item) {
 
 bool CTreeViewBase::SetDropHighlight(HTREEITEM item) {
   TreeView_Select(_hwnd, nullptr, TVGN_DROPHILITE);
-  return TreeView_Select(_hwnd, item, TVGN_DROPHILITE) != FALSE;
+  if (_marked) SetItemState(_marked, 0, TVIS_DROPHILITED);
+  _marked = nullptr;
+  if (!item) return true;
+  if (TreeView_Select(_hwnd, item, TVGN_DROPHILITE) && TreeView_GetDropHilight(_hwnd) == item)
+    return true;
+  // Wine's control takes no drop highlight on the selected item (it answers
+  // before looking at the kind of selection); the item's state bit draws
+  // the same.
+  _marked = item;
+  return SetItemState(item, TVIS_DROPHILITED, TVIS_DROPHILITED);
+}
+
+bool CTreeViewBase::SetItemState(HTREEITEM item, UINT state, UINT mask) {
+  TVITEMW tv = {};
+  tv.mask = TVIF_HANDLE | TVIF_STATE;
+  tv.hItem = item;
+  tv.state = state;
+  tv.stateMask = mask;
+  return SendMessageW(_hwnd, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tv)) != 0;
+}
+
+bool CTreeViewBase::IsDropHighlighted(HTREEITEM item) const {
+  return item && (GetItemState(item, TVIS_DROPHILITED) & TVIS_DROPHILITED);
 }
 
 void CTreeViewBase::SetBkColor(COLORREF colour) { TreeView_SetBkColor(_hwnd, colour); }

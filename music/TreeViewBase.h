@@ -27,6 +27,8 @@ class CTreeViewBase {
   virtual bool IsEnabled() const;
 
   HWND Handle() const { return _hwnd; }
+  // Whether the item shows the drop highlight.
+  bool IsDropHighlighted(HTREEITEM item) const;
 
   // False, with a log line, when the control cannot be made.
   bool Create(HWND parent, const RECT& rect, DWORD style, DWORD ex_style);
@@ -62,6 +64,7 @@ class CTreeViewBase {
   void Move(const RECT& rect);
   // The item's state bits of the mask.
   UINT GetItemState(HTREEITEM item, UINT mask) const;
+  bool SetItemState(HTREEITEM item, UINT state, UINT mask);
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -69,6 +72,7 @@ class CTreeViewBase {
 
   HWND _hwnd = nullptr;
   WNDPROC _previous = nullptr;
+  HTREEITEM _marked = nullptr;  // highlighted through its state bit
 };
 
 }  // namespace ui
