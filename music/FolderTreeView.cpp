@@ -34,15 +34,36 @@ constexpr COLORREF kBackground = 0xe0e0e0;
 const int kHiddenFolders[] = {CSIDL_INTERNET, CSIDL_CONTROLS, CSIDL_PRINTERS, CSIDL_BITBUCKET,
                               CSIDL_NETWORK};
 
-// The last ids of the hidden folders, for the whole process; built once.
-std::vector<LPITEMIDLIST>& HiddenIds() {
-  static std::vector<LPITEMIDLIST> ids;
-  return ids;
-}
-
 bool SameId(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b) {
   const HRESULT hr = folder->CompareIDs(0, a, b);
   return SUCCEEDED(hr) && static_cast<short>(HRESULT_CODE(hr)) == 0;
+}
+
+// The hidden folders, for the whole process; built once.
+struct HiddenFolder {
+  LPITEMIDLIST last;    // the last id of its location
+  std::wstring parsed;  // its parsing name from the desktop
+};
+std::vector<HiddenFolder>& HiddenFolders() {
+  static std::vector<HiddenFolder> folders;
+  return folders;
+}
+
+// Wine's canonical comparison tells a folder's id listed by its parent from
+// the same folder's id in its special location ("::{class id}" items of
+// two forms); their parsing names agree. Folders of the file system are
+// never hidden, so only the others pay for the name.
+bool IsHidden(IShellFolder* desktop, IShellFolder* parent, LPCITEMIDLIST child, LPCITEMIDLIST full,
+              ULONG attributes) {
+  for (const HiddenFolder& hidden : HiddenFolders())
+    if (SameId(parent, child, hidden.last)) return true;
+  if ((attributes & SFGAO_FILESYSTEM) || !desktop) return false;
+  lib::CItemIdList borrowed(const_cast<LPITEMIDLIST>(full));
+  const std::wstring parsed = borrowed.GetDisplayName(desktop, SHGDN_FORPARSING);
+  borrowed.Detach();
+  for (const HiddenFolder& hidden : HiddenFolders())
+    if (!parsed.empty() && _wcsicmp(parsed.c_str(), hidden.parsed.c_str()) == 0) return true;
+  return false;
 }
 
 std::string Narrow(const std::wstring& text) { return ToMultiByte(text); }
@@ -64,6 +85,9 @@ std::wstring PathOf(LPCITEMIDLIST full) {
   if (!full || full->mkid.cb == 0) return std::wstring();
   wchar_t path[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(full, path)) return std::wstring();
+  // Wine answers with "::{class id}" for folders outside the file system,
+  // where Windows fails; neither names a folder a listing could open.
+  if (path[0] == L':' && path[1] == L':') return std::wstring();
   return path;
 }
 
@@ -78,7 +102,15 @@ CFolderTreeView::CFolderTreeView(int target) : _target(target) {
       for (int id : kHiddenFolders) {
         lib::CItemIdList location;
         if (!location.SetSpecialFolder(nullptr, id)) continue;
-        if (LPITEMIDLIST last = location.GetLastItem()) HiddenIds().push_back(last);
+        LPITEMIDLIST last = location.GetLastItem();
+        if (!last) continue;
+        IShellFolder* desktop = nullptr;
+        std::wstring parsed;
+        if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+          parsed = location.GetDisplayName(desktop, SHGDN_FORPARSING);
+          desktop->Release();
+        }
+        HiddenFolders().push_back({last, parsed});
       }
     }
   }
@@ -240,12 +272,11 @@ HTREEITEM CFolderTreeView::InsertFolderItem(HTREEITEM parent, IShellFolder* pare
     attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
     name = full_list.GetDisplayName(parent_folder, SHGDN_NORMAL);
   } else {
-    for (LPITEMIDLIST hidden : HiddenIds())
-      if (SameId(parent_folder, child, hidden)) return nullptr;
+    attributes |= SFGAO_FILESYSTEM;
     LPCITEMIDLIST one = child;
-    if (FAILED(parent_folder->GetAttributesOf(1, &one, &attributes)) ||
-        !(attributes & SFGAO_FOLDER))
-      return nullptr;
+    if (FAILED(parent_folder->GetAttributesOf(1, &one, &attributes))) return nullptr;
+    if (IsHidden(_desktop, parent_folder, child, full_list.Get(), attributes)) return nullptr;
+    if (!(attributes & SFGAO_FOLDER)) return nullptr;
     lib::CItemIdList borrowed(const_cast<LPITEMIDLIST>(child));
     name = borrowed.GetDisplayName(parent_folder, SHGDN_NORMAL);
     borrowed.Detach();

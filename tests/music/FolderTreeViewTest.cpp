@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FolderTreeView.h"
+#include "ItemIdList.h"
 #include "Log.h"
 #include "MessageBoxCapture.h"
 #include "ScreenLock.h"
@@ -235,6 +236,31 @@ TEST_F(FolderTreeViewTest, FillsEachFolderWhenFirstExpanded) {
   TreeView_Expand(Tree(), root, TVE_COLLAPSE);
   ExpandByNotice(root);
   EXPECT_EQ(ChildCount(root), 3);
+}
+
+// The PC's folders: Control Panel is one of the folders never shown. (Only
+// My Computer is expanded: its drives are listed, not opened.)
+TEST_F(FolderTreeViewTest, HidesTheSpecialFolders) {
+  MakeTree();
+  ASSERT_TRUE(_tree->Refresh(L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"));
+  EXPECT_EQ(_tree->GetSelectedPath(), L"") << "nothing selected yet";
+  ExpandByNotice(Root());
+  IShellFolder* desktop = nullptr;
+  ASSERT_TRUE(SUCCEEDED(SHGetDesktopFolder(&desktop)));
+  lib::CItemIdList controls;
+  ASSERT_TRUE(controls.SetSpecialFolder(nullptr, CSIDL_CONTROLS));
+  const std::wstring hidden = controls.GetDisplayName(desktop, SHGDN_NORMAL);
+  desktop->Release();
+  ASSERT_FALSE(hidden.empty());
+  const auto shown = Children(Root());
+  EXPECT_GE(shown.size(), 1u) << "the drives";
+  EXPECT_EQ(std::find(shown.begin(), shown.end(), hidden), shown.end()) << ToMultiByte(hidden);
+  // A virtual folder has no path for the owner to list.
+  ASSERT_TRUE(_tree->SelectFolder(L"C:\\"));
+  EXPECT_EQ(_tree->GetSelectedPath(), L"C:\\");
+  ASSERT_TRUE(_tree->Up());
+  EXPECT_EQ(_tree->GetSelectedPath(), L"");
+  EXPECT_EQ(_owner.folders.back(), L"");
 }
 
 struct LimitCase {
