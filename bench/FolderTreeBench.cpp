@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -137,6 +139,83 @@ double BareSelect(HWND parent, const std::wstring& root, const std::wstring& dee
   return took;
 }
 
+// The tree's work per folder, step by step over every folder of the root:
+// "key milliseconds" lines.
+void Steps(const std::wstring& root) {
+  IShellFolder* desktop = nullptr;
+  SHGetDesktopFolder(&desktop);
+  std::wstring name = root;
+  LPITEMIDLIST list = nullptr;
+  desktop->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &list, nullptr);
+  IShellFolder* folder = nullptr;
+  desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+  std::vector<LPITEMIDLIST> children;
+  IEnumIDList* listing = nullptr;
+  double start = NowMs();
+  folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &listing);
+  LPITEMIDLIST child = nullptr;
+  while (listing && listing->Next(1, &child, nullptr) == S_OK) children.push_back(child);
+  if (listing) listing->Release();
+  std::printf("step_enumerate %.1f\n", NowMs() - start);
+  const auto step = [&](const char* key, const std::function<void(LPITEMIDLIST)>& work) {
+    const double begin = NowMs();
+    for (LPITEMIDLIST c : children) work(c);
+    std::printf("%s %.1f\n", key, NowMs() - begin);
+  };
+  step("step_attributes", [&](LPITEMIDLIST c) {
+    ULONG attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_SHARE | SFGAO_FILESYSTEM;
+    LPCITEMIDLIST one = c;
+    folder->GetAttributesOf(1, &one, &attributes);
+  });
+  step("step_attributes_no_subfolders", [&](LPITEMIDLIST c) {
+    ULONG attributes = SFGAO_FOLDER | SFGAO_SHARE | SFGAO_FILESYSTEM;
+    LPCITEMIDLIST one = c;
+    folder->GetAttributesOf(1, &one, &attributes);
+  });
+  step("step_display_name", [&](LPITEMIDLIST c) {
+    STRRET ret = {};
+    folder->GetDisplayNameOf(c, SHGDN_NORMAL, &ret);
+    if (ret.uType == STRRET_WSTR) CoTaskMemFree(ret.pOleStr);
+  });
+  step("step_bind", [&](LPITEMIDLIST c) {
+    IShellFolder* bound = nullptr;
+    if (SUCCEEDED(
+            folder->BindToObject(c, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&bound))))
+      bound->Release();
+  });
+  const auto full = [&](LPITEMIDLIST c) { return ILCombine(list, c); };
+  step("step_path", [&](LPITEMIDLIST c) {
+    LPITEMIDLIST f = full(c);
+    wchar_t path[MAX_PATH];
+    SHGetPathFromIDListW(f, path);
+    GetFileAttributesW(path);
+    ILFree(f);
+  });
+  step("step_icon", [&](LPITEMIDLIST c) {
+    LPITEMIDLIST f = full(c);
+    SHFILEINFOW info = {};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(f), 0, &info, sizeof(info),
+                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    ILFree(f);
+  });
+  step("step_open_icon", [&](LPITEMIDLIST c) {
+    LPITEMIDLIST f = full(c);
+    SHFILEINFOW info = {};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(f), 0, &info, sizeof(info),
+                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+    ILFree(f);
+  });
+  start = NowMs();
+  std::sort(children.begin(), children.end(), [&](LPITEMIDLIST a, LPITEMIDLIST b) {
+    return static_cast<short>(HRESULT_CODE(folder->CompareIDs(0, a, b))) < 0;
+  });
+  std::printf("step_sort %.1f\n", NowMs() - start);
+  for (LPITEMIDLIST c : children) CoTaskMemFree(c);
+  folder->Release();
+  CoTaskMemFree(list);
+  desktop->Release();
+}
+
 }  // namespace
 
 int main() {
@@ -184,6 +263,7 @@ int main() {
   const double shell_select = Best(rounds, [&] { BareSelect(parent, root, deep, ShellChildren); });
   const double files_select = Best(rounds, [&] { BareSelect(parent, root, deep, FileChildren); });
 
+  Steps(root);
   std::printf("shown %d\nselected %d\n", shown, selected ? 1 : 0);
   std::printf("tree_expand %.1f\nshell_expand %.1f\nfiles_expand %.1f\n", expand, shell_expand,
               files_expand);

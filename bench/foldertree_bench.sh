@@ -53,6 +53,9 @@ awk -v folders="$folders" '{ v[$1] = $2 }
     printf "    bare FindFirstFile    %9.1f ms\n", v["files_select"]
   }' "$work/results.txt"
 
+echo "the tree's work step by step over every folder of the root:"
+awk '/^step_/ { sub(/^step_/, "", $1); printf "  %-30s %9.1f ms\n", $1, $2 }' "$work/results.txt"
+
 if [ "${OV_BENCH_KEEP:-0}" = 1 ]; then
   echo "kept $work"
 else

@@ -92,9 +92,11 @@ class CFolderTreeView : public CTreeViewBase {
   bool BuildTree(const std::wstring& root_path);
   bool ListChildren(HTREEITEM item);
   bool ExpandChildren(HTREEITEM item, IShellFolder* folder, LPCITEMIDLIST full);
-  // Takes `full`; null when the child is not shown.
+  // Takes `full`; null when the child is not shown. path: the child's
+  // file-system path, empty when it has none or it is not known.
   HTREEITEM InsertFolderItem(HTREEITEM parent, IShellFolder* parent_folder, LPCITEMIDLIST child,
-                             LPITEMIDLIST full, HTREEITEM insert_after, bool root_desktop);
+                             LPITEMIDLIST full, HTREEITEM insert_after, bool root_desktop,
+                             const std::wstring& path);
   ItemData* Data(HTREEITEM item) const;
   std::wstring ItemPath(HTREEITEM item) const;
   void FreeItemData(HTREEITEM item);
@@ -102,6 +104,8 @@ class CFolderTreeView : public CTreeViewBase {
   static int CALLBACK CompareChildren(LPARAM a, LPARAM b, LPARAM folder);
   bool SelectAndForget(HTREEITEM item);
   void ForwardToParent(UINT message, WPARAM wparam, LPARAM lparam);
+  void RefreshScrollBar();
+  void HideUnneededBar();
 
   const int _target;
   HWND _parent = nullptr;              // not owned

@@ -590,6 +590,40 @@ TEST_F(FolderTreeViewTest, SkinnedBarsDrawFromBitmap131) {
   EXPECT_EQ(TreeView_GetFirstVisible(Tree()), Root());
 }
 
+// Each resize makes the skinned bar read the control's scroll information
+// again, which shows and hides the system bars and resizes the control in
+// turn: every resize must end, with the bar shown exactly when the rows
+// overflow.
+TEST_F(FolderTreeViewTest, ResizingASkinnedTreeEnds) {
+  for (int i = 0; i < 40; ++i) MakeFolder(Sub(L"r" + std::to_wstring(100 + i)));
+  MakeTree(true);
+  ASSERT_NE(_tree->CustomScrollBar(), nullptr);
+  ASSERT_TRUE(_tree->Refresh(_root));
+  ExpandByNotice(Root());
+  const int rows = 41;
+  const int row_height = TreeView_GetItemHeight(Tree());
+  ASSERT_GT(row_height, 0);
+  const struct {
+    const char* name;
+    int width, height;
+  } cases[] = {
+      {"smaller", 220, 150},
+      {"taller than the rows", 300, rows * row_height + 40},
+      {"back to overflowing", 300, 280},
+      {"tiny", 30, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MoveWindow(Tree(), 10, 10, c.width, c.height, TRUE);
+    Pump();
+    RECT client;
+    GetClientRect(Tree(), &client);
+    const bool overflow = rows * row_height > c.height;
+    EXPECT_EQ(client.right, overflow ? c.width - 11 : c.width);
+    EXPECT_FALSE(GetWindowLongW(Tree(), GWL_STYLE) & WS_VSCROLL) << "the system bar stays hidden";
+  }
+}
+
 // A drag begins with real input only; the notice is built here.
 TEST_F(FolderTreeViewTest, BeginDragRemembersTheItemOnlyWhenAllowed) {
   MakeFolder(Sub(L"d"));
