@@ -3,6 +3,8 @@
 
   skinbuild.py text SOURCE OUTPUT   UTF-8/LF skin text -> code page 932/CR LF
   skinbuild.py art SOURCE OUTPUT    picture description (JSON) -> 24-bit PNG
+  skinbuild.py bmp SOURCE OUTPUT    picture description (JSON) -> 24-bit BMP
+                                    (for pictures the programs load as bitmaps)
 
 Every failure names the source file (and line) and ends the build.
 """
@@ -51,7 +53,8 @@ def colour(value, where):
     return tuple(value)
 
 
-def build_art(source, output):
+def render(source):
+    """Width, height and rows of RGB bytes drawn from a picture description."""
     with open(source, "r", encoding="utf-8") as f:
         try:
             spec = json.load(f)
@@ -120,7 +123,45 @@ def build_art(source, output):
             fill(x0, max(y0, y1 - w), x1, y1, rgb)
             fill(x0, y0, min(x1, x0 + w), y1, rgb)
             fill(max(x0, x1 - w), y0, x1, y1, rgb)
+        if "arrow" in item:
+            arrow(pixels, item["arrow"], x0, y0, x1, y1,
+                  colour(item.get("arrow_fill", [0, 0, 0]), where), where)
+    return width, height, pixels
+
+
+def arrow(pixels, direction, x0, y0, x1, y1, rgb, where):
+    """A solid triangle centred in the rectangle, pointing one way: its base
+    spans half the rectangle's side across the direction, its height half of
+    that again, so an 11-pixel button gets the usual 5-pixel base."""
+    if direction not in ("up", "down", "left", "right"):
+        raise BuildError(f"{where}: an arrow points up, down, left or right")
+    if rgb == KEY:
+        raise BuildError(f"{where}: the key colour belongs in solid areas only")
+    vertical = direction in ("up", "down")
+    across = (x1 - x0) if vertical else (y1 - y0)
+    along = (y1 - y0) if vertical else (x1 - x0)
+    half = max(0, (across // 2 - 1) // 2)  # the base is 2 * half + 1 wide
+    tall = half + 1
+    start_across = (x0 if vertical else y0) + across // 2
+    start_along = (y0 if vertical else x0) + (along - tall) // 2
+    for step in range(tall):
+        # The tip row comes first for up and left.
+        width = step if direction in ("up", "left") else tall - 1 - step
+        for offset in range(-width, width + 1):
+            a = start_along + step
+            c = start_across + offset
+            x, y = (c, a) if vertical else (a, c)
+            pixels[y][x * 3:x * 3 + 3] = bytes(rgb)
+
+
+def build_art(source, output):
+    width, height, pixels = render(source)
     write_if_changed(output, png(width, height, pixels))
+
+
+def build_bmp(source, output):
+    width, height, pixels = render(source)
+    write_if_changed(output, bmp(width, height, pixels))
 
 
 def png(width, height, rows):
@@ -132,6 +173,20 @@ def png(width, height, rows):
     header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)  # 8-bit RGB, no alpha
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def bmp(width, height, rows):
+    """An uncompressed 24-bit Windows bitmap: rows bottom-up in blue, green,
+    red order, each padded to four bytes."""
+    stride = (width * 3 + 3) & ~3
+    body = bytearray()
+    for row in reversed(rows):
+        line = bytearray(row)
+        line[0::3], line[2::3] = row[2::3], row[0::3]
+        body += line + b"\x00" * (stride - width * 3)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(body), 0, 0, 14 + len(info))
+    return header + info + bytes(body)
 
 
 def write_if_changed(path, data):
@@ -152,6 +207,8 @@ def main(argv):
             build_text(argv[2], argv[3])
         elif len(argv) == 4 and argv[1] == "art":
             build_art(argv[2], argv[3])
+        elif len(argv) == 4 and argv[1] == "bmp":
+            build_bmp(argv[2], argv[3])
         else:
             print(__doc__, file=sys.stderr)
             return 2

@@ -138,5 +138,83 @@ class SkinArtTest(unittest.TestCase):
                 self.assertFalse(os.path.exists(output))
 
 
+def read_bmp(path):
+    """Width, height and top-down rows of (r, g, b) of a 24-bit BMP."""
+    with open(path, "rb") as f:
+        data = f.read()
+    magic, size, _, _, offset = struct.unpack("<2sIHHI", data[:14])
+    assert magic == b"BM" and size == len(data)
+    header, width, height, planes, bits, compression = struct.unpack("<IiiHHI", data[14:34])
+    assert (header, planes, bits, compression) == (40, 1, 24, 0)
+    stride = (width * 3 + 3) & ~3
+    assert len(data) == offset + stride * height
+    rows = []
+    for y in range(height):
+        line = data[offset + y * stride:offset + y * stride + width * 3]
+        rows.append([(line[3 * x + 2], line[3 * x + 1], line[3 * x]) for x in range(width)])
+    return width, height, rows[::-1]
+
+
+class SkinBitmapTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def build(self, description):
+        source = os.path.join(self.dir.name, "B.bmp.json")
+        output = os.path.join(self.dir.name, "B.bmp")
+        with open(source, "w") as f:
+            json.dump(description, f)
+        return run("bmp", source, output), output
+
+    def test_same_picture_as_png_with_padded_bottom_up_rows(self):
+        # 7 pixels: 21 bytes a row, padded to 24.
+        description = {"size": [7, 3], "fill": [10, 20, 30], "rects": [
+            {"name": "a", "rect": [0, 0, 2, 1], "fill": [200, 100, 50]},
+            {"name": "b", "rect": [6, 2, 7, 3], "fill": [1, 2, 3]}]}
+        result, output = self.build(description)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        width, height, rows = read_bmp(output)
+        self.assertEqual((width, height), (7, 3))
+        self.assertEqual(rows[0][0], (200, 100, 50))
+        self.assertEqual(rows[0][2], (10, 20, 30))
+        self.assertEqual(rows[2][6], (1, 2, 3))
+        png_source = os.path.join(self.dir.name, "B.png.json")
+        with open(png_source, "w") as f:
+            json.dump(description, f)
+        png_output = os.path.join(self.dir.name, "B.png")
+        self.assertEqual(run("art", png_source, png_output).returncode, 0)
+        self.assertEqual(read_png(png_output)[4], rows)
+
+    def test_arrows_point_their_way(self):
+        ink = (9, 9, 9)
+        cases = {  # direction: (tip, a base end) in an 11 x 11 button
+            "up": ((5, 4), (3, 6)),
+            "down": ((5, 6), (3, 4)),
+            "left": ((4, 5), (6, 3)),
+            "right": ((6, 5), (4, 3)),
+        }
+        for direction, (tip, base) in cases.items():
+            with self.subTest(direction):
+                result, output = self.build({"size": [11, 11], "rects": [
+                    {"name": "b", "rect": [0, 0, 11, 11], "fill": [255, 255, 255],
+                     "arrow": direction, "arrow_fill": list(ink)}]})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                rows = read_bmp(output)[2]
+                self.assertEqual(rows[tip[1]][tip[0]], ink)
+                self.assertEqual(rows[base[1]][base[0]], ink)
+                inked = sum(p == ink for row in rows for p in row)
+                self.assertEqual(inked, 9)
+
+    def test_refuses_a_bad_arrow(self):
+        result, output = self.build({"size": [4, 4], "rects": [
+            {"name": "a", "rect": [0, 0, 4, 4], "fill": [0, 0, 0], "arrow": "sideways"}]})
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("B.bmp.json", result.stderr)
+        self.assertFalse(os.path.exists(output))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,125 @@
+// The folder tree of the manual window: shell folders under one root (a
+// given folder or the desktop), each folder's children listed when it is
+// first expanded, a history of selections for Back, a path given by the
+// owner followed down the tree, and the selected folder's path reported to
+// the owner. Drag and right-click items are kept for the owner's
+// drag-and-drop and context menu; an attached skinned scroll bar replaces
+// the control's system bars.
+//
+// Thread contract: the UI thread. The owner routes the control's WM_NOTIFY
+// records (tree notices and the scroll bar's custom drawing) to OnNotify.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "CustomScrollBar.h"
+#include "OvWindows.h"
+#include "Threads.h"
+#include "TreeViewBase.h"
+
+namespace ui {
+
+// The window that lists the folder a tree selects.
+class IFolderTreeOwner {
+ public:
+  virtual ~IFolderTreeOwner() = default;
+  // folder: the selected folder's path, empty for a folder outside the file
+  // system (the desktop's virtual entries).
+  virtual void ListFolder(int target, const std::wstring& folder) = 0;
+};
+
+class CFolderTreeView : public CTreeViewBase {
+ public:
+  static constexpr int kDefaultLimit = 1000;
+  static constexpr size_t kHistoryLimit = 100;
+  // The message code of the folder-limit box.
+  static constexpr DWORD kLimitMessageCode = 0xFF00BB20;
+
+  explicit CFolderTreeView(int target);
+  ~CFolderTreeView() override;
+
+  LRESULT OnNotify(UINT message, WPARAM wparam, NMHDR* header) override;
+  void Enable(bool enable) override;
+  // False, with a log line, when the control or the system's small-icon
+  // list cannot be had.
+  virtual bool Create(HWND parent, const RECT& rect);
+
+  void SetOwner(IFolderTreeOwner* owner) { _owner = owner; }
+  // Taken before or after Create; a bar whose bitmap cannot be loaded is
+  // dropped and the control keeps its system bars.
+  void SetCustomScrollBar(std::unique_ptr<CCustomScrollBar> bar);
+  CCustomScrollBar* CustomScrollBar() const { return _scroll.get(); }
+  void SetLimit(int limit) { _limit = limit; }
+  void SetDraggingAllowed(bool allowed) { _dragging_allowed = allowed; }
+  bool DraggingAllowed() const { return _dragging_allowed; }
+
+  // Rebuilds the tree on the root folder (empty: the current root, the
+  // desktop when there is none). A disabled tree refuses.
+  bool Refresh(const std::wstring& root_path);
+  // Expands the tree down to the folder (or its deepest existing ancestor)
+  // and selects it.
+  bool SelectFolder(const std::wstring& path);
+  bool Back();
+  bool Up();
+  size_t HistorySize() const { return _history.size(); }
+
+  std::wstring GetSelectedPath() const;
+  std::wstring GetRightClickedPath() const;
+  std::wstring GetDraggedPath() const;
+  // The folder under a screen point (a drop target).
+  std::wstring GetPathAt(POINT screen) const;
+  // Drop-highlights the item under a point of the parent's client area.
+  void HighlightAt(POINT parent_point);
+  // The context menu went without a choice: the highlight goes back to the
+  // selection.
+  void ForgetRightClicked();
+  void ScrollByWheel(int delta);
+
+ protected:
+  LRESULT OnSelChanging(NMTREEVIEWW* notify) override;
+  LRESULT OnSelChanged(NMTREEVIEWW* notify) override;
+  LRESULT OnItemExpanding(NMTREEVIEWW* notify) override;
+  LRESULT OnItemExpanded(NMTREEVIEWW* notify) override;
+  LRESULT OnBeginDrag(NMTREEVIEWW* notify) override;
+  LRESULT OnDeleteItem(NMTREEVIEWW* notify) override;
+  LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  struct ItemData;
+
+  bool BuildTree(const std::wstring& root_path);
+  bool ListChildren(HTREEITEM item);
+  bool ExpandChildren(HTREEITEM item, IShellFolder* folder, LPCITEMIDLIST full);
+  // Takes `full`; null when the child is not shown. path: the child's
+  // file-system path, empty when it has none or it is not known.
+  HTREEITEM InsertFolderItem(HTREEITEM parent, IShellFolder* parent_folder, LPCITEMIDLIST child,
+                             LPITEMIDLIST full, HTREEITEM insert_after, bool root_desktop,
+                             const std::wstring& path);
+  ItemData* Data(HTREEITEM item) const;
+  std::wstring ItemPath(HTREEITEM item) const;
+  void FreeItemData(HTREEITEM item);
+  static void FreeData(ItemData* data);
+  static int CALLBACK CompareChildren(LPARAM a, LPARAM b, LPARAM folder);
+  bool SelectAndForget(HTREEITEM item);
+  void ForwardToParent(UINT message, WPARAM wparam, LPARAM lparam);
+  void RefreshScrollBar();
+  void HideUnneededBar();
+
+  const int _target;
+  HWND _parent = nullptr;              // not owned
+  IShellFolder* _desktop = nullptr;    // one reference
+  IFolderTreeOwner* _owner = nullptr;  // not owned
+  int _limit = kDefaultLimit;
+  std::deque<std::wstring> _history;  // paths, newest last
+  bool _back = false;                 // the next selection change comes from Back
+  bool _rebuilding = false;           // items go away: no history, no notices
+  bool _dragging_allowed = false;
+  HTREEITEM _dragged = nullptr;
+  HTREEITEM _right_clicked = nullptr;
+  std::unique_ptr<CCustomScrollBar> _scroll;
+  lib::wfc::CCriticalSection _lock;  // the special-folder list and each insert
+};
+
+}  // namespace ui
