@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CustomScrollBarBase.h"
+#include "ScreenLock.h"
 #include "XvfbScreenshot.h"
 
 namespace {
@@ -162,6 +163,8 @@ class CustomScrollBarBaseTest : public ::testing::Test {
     return n;
   }
 
+  // Cases here move the real pointer: no other window case may run meanwhile.
+  ovtest::CScreenLock _screen_lock;
   HWND _parent = nullptr;
   HWND _control = nullptr;
   CCustomScrollBarBase _engine;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "CustomScrollBar.h"
+#include "ScreenLock.h"
 #include "SkinParser.h"
 
 namespace {
@@ -40,6 +41,7 @@ class CustomScrollBarTest : public ::testing::Test {
   void TearDown() override {
     if (_list) DestroyWindow(_list);
   }
+  ovtest::CScreenLock _screen_lock;  // taken before any window is made
   HWND _list = nullptr;
 };
 
