@@ -365,8 +365,8 @@ void CUpdateNotifyWindow::OpenFallbackPage() const {
   LastUser(nullptr, &nickname);
   ConnectionParameterData parameters;
   parameters.SetUserAgentParameters(_user_agent.c_str(), nickname.c_str(), kTopPageFunctionCode);
-  const std::string page =
-      CConnectionFile::GetInstance().BuildRequestUrl(kTopPageConnection, &parameters);
+  CConnectionFile connections;
+  const std::string page = connections.BuildRequestUrl(kTopPageConnection, &parameters);
   if (page.empty() || !OpenDefaultBrowser(page.c_str())) {
     OV_LOG(kLogError, "ダウンロードページ表示失敗 URL:%s", _url.c_str());
   }
