@@ -128,7 +128,6 @@ void CLogUploadWindow::OnPermissionChecked(uint32_t result, uint32_t detail) {
     PostMessageA(WM_CLOSE);
     return;
   }
-  _first_show = false;
   _drawer.Open(Handle(), _parent, GetLayoutSize().cy, _screen_overlay);
 }
 

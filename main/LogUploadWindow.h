@@ -78,7 +78,6 @@ class CLogUploadWindow final : public mainwin::CMainFrame, public CWindowBase {
   void EndWith(uint32_t result, uint32_t detail);
 
   HWND _parent = nullptr;  // not owned
-  bool _first_show = true;
   std::string _cancel_event_name;
   std::string _device_no;
   std::string _user_agent;

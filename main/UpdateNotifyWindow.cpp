@@ -328,7 +328,6 @@ void CUpdateNotifyWindow::OnInquiryDone(uint32_t result) {
   switch (result) {
     case update::kNewer: {
       SetTexts();
-      _first_show = false;
       const CSkinWindowItem* check_box = FindItem(kDispMsgCheckBox.id);
       const int height = check_box && check_box->IsVisible() ? update::kHeightWithCheckBox
                                                              : update::kHeightWithoutCheckBox;

@@ -111,7 +111,6 @@ class CUpdateNotifyWindow final : public mainwin::CMainFrame, public CWindowBase
   void OpenFallbackPage() const;
 
   HWND _owner = nullptr;  // not owned
-  bool _first_show = true;
   char _drive = 0;
   CHandle _cancel_event;  // named, auto-reset
   CHandle _stop_event;    // the window's own, manual-reset

@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ErrorMessage.h"
 #include "Folders.h"
@@ -223,11 +224,16 @@ TEST_F(LogUploadWindowTest, ClosingDuringADelayedUploadWaitsForTheJob) {
 }
 
 TEST_F(LogUploadWindowTest, WithoutTheUnitNoJobStarts) {
+  ovtest::CLogCapture log;
   _parent = std::make_unique<CRecordingParent>(120, 400, 480, 300);
   _window = std::make_unique<CLogUploadWindow>(_event_name.c_str());
   EXPECT_FALSE(_window->SetLogUploadInfo(0, "agent", "DEV123"));
   EXPECT_FALSE(_window->SetLogUploadInfo(kCcid, "", "DEV123"));
   EXPECT_FALSE(_window->SetLogUploadInfo(kCcid, "agent", nullptr));
+  EXPECT_EQ((std::vector<std::string>{"CLogUploadWindow::SetLogUploadInfo - CCID指定不正",
+                                      "CLogUploadWindow::SetLogUploadInfo - UserAgent指定不正",
+                                      "CLogUploadWindow::SetLogUploadInfo - DwvicwNo指定不正"}),
+            log.Errors());
   _window->Create(_parent->Get());
   ASSERT_TRUE(WaitForClose());
   ExpectClosedWith(0x9040FFA1);
