@@ -2,6 +2,7 @@
 #include "ShellHelpers.h"
 
 #include <cstring>
+#include <vector>
 
 #include "Log.h"
 #include "StringUtil.h"
@@ -199,19 +200,115 @@ int CALLBACK CBrowseForFolder::BrowseCallbackProc(HWND window, UINT notice, LPAR
 
 void CBrowseForFolder::SelectInitialFolder(HWND window) {
   if (_initial_w.empty()) return;
-  // In a freshly started Wine session the picker sometimes misses an existing
-  // folder on the first attempts, or lands on the desktop; it finds it on a
-  // later one. A folder that does not exist fails every attempt and the
-  // default selection stays. The selection notice arrives inside the send,
-  // so the path it names tells whether the attempt took.
   std::wstring wanted = _initial_w;
   while (wanted.size() > 3 && wanted.back() == L'\\') wanted.pop_back();
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    _selection_changed = false;
-    _selected_w.clear();
-    SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(_initial_w.c_str()));
-    if (_selection_changed && lstrcmpiW(_selected_w.c_str(), wanted.c_str()) == 0) return;
+  // The selection notice arrives inside the send, so the path it names tells
+  // whether the attempt took. A folder that does not exist fails both ways
+  // and the default selection stays.
+  _selection_changed = false;
+  _selected_w.clear();
+  SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(_initial_w.c_str()));
+  if (_selection_changed && lstrcmpiW(_selected_w.c_str(), wanted.c_str()) == 0) return;
+  // Wine's picker finds the folder by comparing the parsed item list byte for
+  // byte with the items it listed, and an item's bytes hold its folder's time
+  // stamp: a folder created or removed beside any parent (the temporary
+  // folder is busy) between the listing and the parse makes it miss. The
+  // tree is then walked by the names it shows.
+  SelectByNames(window, wanted);
+}
+
+namespace {
+
+// The name the picker's tree shows for each level of an item list, from the
+// desktop's child down to the item itself.
+bool ShownNames(PCIDLIST_ABSOLUTE item, std::vector<std::wstring>* names) {
+  names->clear();
+  const UINT depth = [item] {
+    UINT n = 0;
+    for (auto* id = reinterpret_cast<const SHITEMID*>(item); id->cb; ++n) {
+      id = reinterpret_cast<const SHITEMID*>(reinterpret_cast<const BYTE*>(id) + id->cb);
+    }
+    return n;
+  }();
+  for (UINT level = 1; level <= depth; ++level) {
+    PIDLIST_ABSOLUTE prefix = ILClone(item);
+    if (!prefix) return false;
+    // Cut the copy after `level` items.
+    auto* id = reinterpret_cast<SHITEMID*>(prefix);
+    for (UINT i = 0; i < level; ++i) {
+      id = reinterpret_cast<SHITEMID*>(reinterpret_cast<BYTE*>(id) + id->cb);
+    }
+    id->cb = 0;
+    IShellFolder* parent = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    wchar_t name[MAX_PATH] = {};
+    bool named = false;
+    if (SUCCEEDED(
+            SHBindToParent(prefix, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child))) {
+      STRRET shown = {};
+      named = SUCCEEDED(parent->GetDisplayNameOf(child, SHGDN_NORMAL, &shown)) &&
+              SUCCEEDED(StrRetToBufW(&shown, child, name, MAX_PATH));
+      parent->Release();
+    }
+    ILFree(prefix);
+    if (!named) return false;
+    names->push_back(name);
   }
+  return !names->empty();
+}
+
+BOOL CALLBACK FindTreeChild(HWND child, LPARAM found) {
+  wchar_t kind[32] = {};
+  GetClassNameW(child, kind, 32);
+  if (lstrcmpiW(kind, WC_TREEVIEWW) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+HWND FindTree(HWND picker) {
+  HWND tree = nullptr;
+  EnumChildWindows(picker, &FindTreeChild, reinterpret_cast<LPARAM>(&tree));
+  return tree;
+}
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW tv = {};
+  tv.mask = TVIF_TEXT;
+  tv.hItem = item;
+  tv.pszText = text;
+  tv.cchTextMax = MAX_PATH;
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return std::wstring();
+  return text;
+}
+
+}  // namespace
+
+void CBrowseForFolder::SelectByNames(HWND window, const std::wstring& folder) {
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(SHParseDisplayName(folder.c_str(), nullptr, &item, 0, nullptr)) || !item) return;
+  std::vector<std::wstring> names;
+  const bool named = ShownNames(item, &names);
+  ILFree(item);
+  const HWND tree = FindTree(window);
+  if (!named || !tree) return;
+  // The tree's root is the desktop; each level is expanded (the picker lists
+  // a folder's children when it first opens) and searched by its shown name.
+  HTREEITEM at = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  for (const std::wstring& name : names) {
+    if (!at) return;
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(at));
+    HTREEITEM child = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(at)));
+    while (child && ItemText(tree, child) != name) {
+      child = reinterpret_cast<HTREEITEM>(
+          SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+    }
+    at = child;
+  }
+  if (!at) return;
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(at));
+  SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(at));
 }
 
 int CBrowseForFolder::OnCallback(HWND window, UINT notice, LPARAM lparam) {

@@ -132,6 +132,8 @@ class CBrowseForFolder {
   static int CALLBACK BrowseCallbackProc(HWND window, UINT notice, LPARAM lparam, LPARAM data);
   int OnCallback(HWND window, UINT notice, LPARAM lparam);
   void SelectInitialFolder(HWND window);
+  // Selects a folder by walking the picker's tree along the names it shows.
+  void SelectByNames(HWND window, const std::wstring& folder);
 
   std::string _initial;
   std::string _path;

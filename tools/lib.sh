@@ -68,38 +68,59 @@ ov_card_labels() {
   done
 }
 
+# wineboot links the profile's Desktop, Documents, Music and the like to the
+# Unix home. The shell's folder picker lists the Desktop, so every picker a
+# test opened read the home of whoever ran the tests (thousands of entries on a
+# CI runner: seconds per picker). The prefix keeps empty folders of its own.
+ov_unlink_profile() {
+  local link
+  for link in "$WINEPREFIX/drive_c/users/$(id -un)"/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link"
+  done
+}
+
+# Raised whenever the prefix's settings change, so an older prefix is made
+# again.
+OV_PREFIX_VERSION=3
+
 ov_prepare_prefix() {
   ov_card_labels
-  [ -f "$WINEPREFIX/.ov-ready" ] && return 0
+  [ "$(cat "$WINEPREFIX/.ov-ready" 2>/dev/null)" = "$OV_PREFIX_VERSION" ] && return 0
   echo "preparing the Wine prefix in $WINEPREFIX"
   "$WINESERVER" -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   $WINE64 wineboot -i </dev/null >/dev/null 2>&1 || true
   "$WINESERVER" -w
+  ov_unlink_profile
   # The profile's temporary folder is not made by wineboot.
   mkdir -p "$WINEPREFIX/drive_c/users/$(id -un)/Temp"
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  # UTF-16 with a byte-order mark: the Japanese face names stay intact
+  # whatever code page regedit would read a REGEDIT4 file in.
   local reg="$OV_BUILD/prefix.reg"
   {
-    printf 'REGEDIT4\r\n\r\n'
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-    for f in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI"; do
+    for f in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI" "ＭＳ Ｐゴシック"; do
       printf '"%s"="IPAPGothic"\r\n' "$f"
     done
+    # The fixed-pitch face keeps a fixed-pitch stand-in.
+    printf '"%s"="IPAGothic"\r\n' "ＭＳ ゴシック"
     printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n'
     for l in $OV_CARD_LETTERS; do printf '"%s:"="floppy"\r\n' "$l"; done
     printf '\r\n'
-  } >"$reg"
+  } | { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$reg"
   $WINE64 regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1
   for l in $OV_CARD_LETTERS; do
     ln -sfn "$(ov_card_folder "$l")" "$WINEPREFIX/dosdevices/$l:"
   done
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
-  touch "$WINEPREFIX/.ov-ready"
+  echo "$OV_PREFIX_VERSION" >"$WINEPREFIX/.ov-ready"
 }
 
 # The prefix has no disk checker: ours stands in (tools/chkdsk). Copied at
@@ -114,11 +135,13 @@ ov_install_checker() {
 winepath_of() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 OV_XVFB_PID=""
+# OV_SCREEN sets the display's size and depth (a bench that needs a larger
+# window than the tests' screen holds).
 ov_start_display() {
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${OV_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
     OV_XVFB_PID=$!
     for _ in $(seq 1 50); do
       [ -e "/tmp/.X11-unix/X$n" ] && break

@@ -10,6 +10,7 @@
 #include "EndSessionWaitingWindow.h"
 #include "ResizableSkinWindow.h"
 #include "SkinDefinition.h"
+#include "SkinWindowItemStatic.h"
 
 namespace ui {
 
@@ -71,6 +72,17 @@ class CFrameOverlayWindowBase : public Base, public FrameOverlayWindowBase::CBas
     item->SetRect(0, 0, size.cx, size.cy);
     this->CLayoutManager::AddItem(_overlay->id, kAnchorNear, kAnchorNear, kAnchorFar, kAnchorFar);
     _overlay_created = true;
+  }
+
+  // A text item as the frame's windows want their texts by default: one
+  // line centred both ways, antialiased. Hides the skinned window's creator.
+  CSkinWindowItem* CreateStatic(int id, const SkinSection& section) {
+    CSkinWindowItem* item = Base::CreateStatic(id, section);
+    if (auto* text = dynamic_cast<CSkinWindowItemStatic*>(item)) {
+      text->SetFormat(DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      text->SetAntialias(true);
+    }
+    return item;
   }
 
   bool OverlayCreated() const { return _overlay_created; }

@@ -10,6 +10,7 @@
 #include "SkinWindowItemAnimation.h"
 #include "SkinWindowItemButton.h"
 #include "SkinWindowItemDigitImage.h"
+#include "SkinWindowItemEditBox.h"
 #include "SkinWindowItemOverlay.h"
 #include "SkinWindowItemStatic.h"
 #include "SkinWindowItemStaticImage.h"
@@ -280,6 +281,9 @@ CSkinWindowItem* CSkinWindow::CreateAnimation(int id, const SkinSection& section
 }
 CSkinWindowItem* CSkinWindow::CreateOverlay(int id, const SkinSection& section) {
   return CreateInto<CSkinWindowItemOverlay>(this, id, section);
+}
+CSkinWindowItem* CSkinWindow::CreateEditBox(int id, const SkinSection& section) {
+  return CreateInto<CSkinWindowItemEditBox>(this, id, section);
 }
 
 CSkinWindowItem* CreateButtonItem(const SkinDefinition& definition,

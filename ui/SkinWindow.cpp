@@ -396,7 +396,15 @@ bool CSkinWindow::OnEraseBkgnd(HDC) { return false; }
 
 void CSkinWindow::OnDisplayChange(UINT, int, int) {}
 
-void CSkinWindow::OnCommand(UINT, UINT, HWND) { Default(); }
+void CSkinWindow::OnCommand(UINT id, UINT code, HWND control) {
+  // A child control of an item took the focus (a click or Tab): that item is
+  // the one to give it back to when the window is activated again.
+  if (control && code == EN_SETFOCUS) {
+    CSkinWindowItem* item = FindItem(static_cast<int>(id));
+    if (item && item != _focus_item) SetFocusItem(item);
+  }
+  Default();
+}
 
 // Messages every one of which the focus item sees first.
 

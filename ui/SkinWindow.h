@@ -82,6 +82,7 @@ class CSkinWindow : public lib::wfc::CRegionWindow,
   CSkinWindowItem* CreateResizableStaticImage(int id, const SkinSection& section);
   CSkinWindowItem* CreateAnimation(int id, const SkinSection& section);
   CSkinWindowItem* CreateOverlay(int id, const SkinSection& section);
+  CSkinWindowItem* CreateEditBox(int id, const SkinSection& section);
 
   // What the window holds now, for tests and the application windows.
   lib::wfc::CDIB* BackBuffer() { return _back.get(); }

@@ -86,19 +86,40 @@ HWND CWindow::Create(DWORD ex_style, const char* class_name, const char* title, 
   return Create(ex_style, class_name, title, style, x, y, width, height, nullptr, nullptr);
 }
 
+LRESULT CALLBACK CWindow::FrameworkProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+  // Only attached windows get here: the object is bound already.
+  auto* self = reinterpret_cast<CWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wp, lp);
+  return self->Dispatch(hwnd, message, wp, lp);
+}
+
 void CWindow::Attach(HWND hwnd) {
+  _wide = false;
   _previous_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
   SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkProc));
   _hwnd = hwnd;
 }
 
+void CWindow::AttachWide(HWND hwnd) {
+  _wide = true;
+  _previous_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkProcW));
+  _hwnd = hwnd;
+}
+
 HWND CWindow::Detach() {
   EnableIME(true);
-  if (_hwnd && _previous_proc)
-    SetWindowLongPtrA(_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_previous_proc));
+  if (_hwnd && _previous_proc) {
+    if (_wide)
+      SetWindowLongPtrW(_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_previous_proc));
+    else
+      SetWindowLongPtrA(_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_previous_proc));
+  }
   if (_hwnd) SetWindowLongPtrA(_hwnd, GWLP_USERDATA, 0);
   _previous_proc = nullptr;
+  _wide = false;
   const HWND hwnd = _hwnd;
   _hwnd = nullptr;
   return hwnd;
@@ -111,8 +132,17 @@ LRESULT CWindow::Default() {
   const ThreadRecord* record = GetThreadRecord();
   if (!record) return 0;
   const CurrentMessage& m = record->current;
-  if (_previous_proc) return CallWindowProcA(_previous_proc, _hwnd, m.message, m.wparam, m.lparam);
-  return DefWindowProcA(_hwnd, m.message, m.wparam, m.lparam);
+  return CallPreviousProc(m.message, m.wparam, m.lparam);
+}
+
+LRESULT CWindow::CallPreviousProc(UINT message, WPARAM wp, LPARAM lp) {
+  if (!_hwnd) return 0;
+  if (_wide) {
+    if (_previous_proc) return CallWindowProcW(_previous_proc, _hwnd, message, wp, lp);
+    return DefWindowProcW(_hwnd, message, wp, lp);
+  }
+  if (_previous_proc) return CallWindowProcA(_previous_proc, _hwnd, message, wp, lp);
+  return DefWindowProcA(_hwnd, message, wp, lp);
 }
 
 void CWindow::OnActivate(UINT state, HWND other) {

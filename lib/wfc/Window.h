@@ -25,6 +25,9 @@ class CWindow : public CWindowPolicy {
               int width, int height);
   // Subclasses an existing window.
   void Attach(HWND hwnd);
+  // Subclasses with a wide procedure: a wide control then hands its
+  // characters over whole instead of as code-page bytes.
+  void AttachWide(HWND hwnd);
   HWND Detach();
 
   HWND Handle() const { return _hwnd; }
@@ -68,14 +71,18 @@ class CWindow : public CWindowPolicy {
 
  protected:
   LRESULT OnInternal(WPARAM command, LPARAM argument) override;
+  // What Default does, for another message than the current one.
+  LRESULT CallPreviousProc(UINT message, WPARAM wp, LPARAM lp);
 
  private:
+  static LRESULT CALLBACK FrameworkProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp);
   LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wp, LPARAM lp);
 
   HWND _hwnd = nullptr;
   WNDPROC _previous_proc = nullptr;
   std::vector<HWND> _linked;  // not owned
   HIMC _saved_ime = nullptr;
+  bool _wide = false;
 };
 
 // A window that may take a window region.

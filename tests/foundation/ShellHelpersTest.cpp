@@ -19,6 +19,7 @@
 namespace {
 
 constexpr DWORD kWaitMs = 10000;
+constexpr DWORD kPickerWaitMs = 60000;
 
 struct WindowTraits {
   using Type = HWND;
@@ -454,8 +455,10 @@ class FolderPicker : public ::testing::Test {
   }
 
   // Shows the picker under a watchdog; the watchdog must never have to act.
+  // It only guards against a picker that never answers: a picker lists the
+  // desktop and the drives, which takes seconds on a loaded machine.
   bool Show(CAnsweringPicker& picker, const char* title, bool status_text) {
-    CWatchdog watchdog(kWaitMs);
+    CWatchdog watchdog(kPickerWaitMs);
     const bool chosen = picker.Show(_owner.Get(), title, status_text);
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_EQ(picker.initialized, 1);

@@ -6,6 +6,7 @@
 
 #include "EndSessionWaitingWindow.h"
 #include "ResizableSkinWindow.h"
+#include "ScreenLock.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ class CClosingWindow final : public ui::CEndSessionWaitingWindow<ui::CResizableS
 };
 
 TEST(EndSessionWaitingWindowTest, ReturnsAfterTheWindowIsDestroyedAndKeepsOneQuit) {
+  ovtest::CScreenLock screen_lock;
   CClosingWindow window;
   window.SetLayoutSize(SIZE{80, 60});
   const HWND hwnd =
@@ -91,6 +93,7 @@ TEST(EndSessionWaitingWindowTest, ReturnsAfterTheWindowIsDestroyedAndKeepsOneQui
 }
 
 TEST(EndSessionWaitingWindowTest, ASessionThatGoesOnDoesNotWait) {
+  ovtest::CScreenLock screen_lock;
   CClosingWindow window;
   window.SetLayoutSize(SIZE{80, 60});
   const HWND hwnd = window.Create(0, nullptr, "end session test", WS_POPUP, 10, 10, 80, 60);

@@ -9,6 +9,7 @@
 #include "FrameOverlayWindow.h"
 #include "MemoryImageSource.h"
 #include "SkinWindowItem.h"
+#include "ScreenLock.h"
 #include "XvfbScreenshot.h"
 
 namespace {
@@ -49,9 +50,15 @@ class CTestFrame final
   bool shows = true;
 };
 
+// Mouse input from the real pointer is dropped: other test processes move
+// the one Xvfb pointer over their windows, which may lie where this one
+// does. The cases send the mouse messages they mean.
 void Pump() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) continue;
+    DispatchMessageA(&msg);
+  }
 }
 
 class FrameOverlayWindowTest : public ::testing::Test {
@@ -62,7 +69,7 @@ class FrameOverlayWindowTest : public ::testing::Test {
     Pump();
   }
 
-  void Build(bool with_overlay) {
+  void Build(bool with_overlay, HWND parent = nullptr) {
     window.SetBaseImage("FrmBase.png", RECT{0, 0, 30, 30});
     window.SetGrid(10, 10, 20, 20, SIZE{0, 0});
     window.SetBorderWidth(4);
@@ -73,7 +80,9 @@ class FrameOverlayWindowTest : public ::testing::Test {
           "Image", {"FrmDim.png", "0", "10", "20", "30", "0", "10", "20", "30"});
       window.CreateFrameOverlay(definition);
     }
-    window.Create(0, nullptr, "frame test", WS_POPUP | WS_VISIBLE, 50, 50, 160, 120);
+    const DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_POPUP | WS_VISIBLE;
+    window.Create(0, nullptr, "frame test", style, parent ? 0 : 50, parent ? 0 : 50, 160, 120,
+                  parent);
     window.UpdateWindow();
     Pump();
   }
@@ -82,6 +91,7 @@ class FrameOverlayWindowTest : public ::testing::Test {
   ui::CSkinWindowItem* Overlay() { return window.FindItem(kOverlay.id); }
   COLORREF Centre() { return window.BackBuffer()->GetPixel(80, 60); }
 
+  ovtest::CScreenLock screen_lock;  // taken before the window is made
   CTestFrame window;
 };
 
@@ -141,6 +151,22 @@ TEST_F(FrameOverlayWindowTest, HidesAndShowsTheWindowOnlyWhenItHidItItself) {
   EXPECT_FALSE(IsWindowVisible(window.Handle()));
   Own(7, 0);
   EXPECT_FALSE(IsWindowVisible(window.Handle()));
+}
+
+TEST_F(FrameOverlayWindowTest, AChildWindowIsNeverHidden) {
+  const HWND parent =
+      CreateWindowExA(0, "STATIC", "frame parent", WS_POPUP | WS_VISIBLE, 40, 40, 200, 160, nullptr,
+                      nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(parent, nullptr);
+  Build(true, parent);
+  ASSERT_NE(window.Handle(), nullptr);
+  Own(1, 0);
+  EXPECT_TRUE(IsWindowVisible(window.Handle()));
+  // Its overlay still follows the message.
+  Own(0, 1);
+  EXPECT_TRUE(Overlay()->IsVisible());
+  window.DestroyWindow();
+  DestroyWindow(parent);
 }
 
 }  // namespace

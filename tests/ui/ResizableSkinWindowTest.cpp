@@ -15,6 +15,7 @@
 #include "SkinException.h"
 #include "SkinItemResources.h"
 #include "SkinWindowItemButton.h"
+#include "ScreenLock.h"
 #include "XvfbScreenshot.h"
 
 namespace {
@@ -84,9 +85,15 @@ class CTestResizableWindow final : public ui::CResizableSkinWindow {
   }
 };
 
+// Mouse input from the real pointer is dropped: other test processes move
+// the one Xvfb pointer over their windows, which may lie where this one
+// does. The cases send the mouse messages they mean.
 void Pump() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) continue;
+    DispatchMessageA(&msg);
+  }
 }
 
 // The picture is for people to look at; xwd walking the root window can
@@ -205,6 +212,7 @@ class ResizableSkinWindowTest : public ::testing::Test {
       EXPECT_EQ(Pixel(p.x, p.y), p.colour) << p.x << "," << p.y << " of " << w << "x" << h;
   }
 
+  ovtest::CScreenLock screen_lock;  // taken before the window is made
   CTestResizableWindow window;
 };
 

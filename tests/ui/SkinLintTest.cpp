@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "EndSessionWaitingWindow.h"
 #include "MessageBoxCapture.h"
 #include "SkinDefinition.h"
 #include "SkinException.h"
@@ -35,7 +36,7 @@ struct SkinModule {
 std::vector<SkinModule> Modules() {
   std::vector<SkinModule> modules = {{"test", GetModuleHandleA(nullptr)}};
   const std::string folder = lib::wfc::GetModuleFolder(GetModuleHandleA(nullptr));
-  for (const char* program : {"main", "music"}) {
+  for (const char* program : {"main", "music", "sample"}) {
     const HMODULE m = LoadLibraryA((folder + "skin_" + program + ".dll").c_str());
     EXPECT_NE(m, nullptr) << program;
     if (m) modules.push_back({program, m});
@@ -199,7 +200,8 @@ PictureRects RectsOf(const ui::SkinSection& s, const std::string& key,
     out.rects.push_back(RECT{n[0], n[1], n[0] + size.x, n[1] + size.y});
   } else if (n.size() == 4) {
     out.rects.push_back(RECT{n[0], n[1], n[2], n[3]});
-  } else if (n.size() == 6 && key == "BaseImage") {
+  } else if (n.size() == 6 && (key == "BaseImage" || key.rfind("IconImage.", 0) == 0)) {
+    // A list view icon: its rectangle, then its offset inside the cell.
     out.rects.push_back(RECT{n[0], n[1], n[2], n[3]});
   } else if (n.size() == 6) {
     out.rects.push_back(RECT{n[0], n[4], n[3], n[5]});
@@ -247,6 +249,23 @@ void CheckPictures(HMODULE module, const ui::SkinSection& s, int* checked) {
       ++*checked;
     }
   }
+}
+
+// A resizable window's dividing points cut its Base picture into nine cells
+// of no negative size: x1, y1, x2, y2 inside the picture's rectangle, in
+// order.
+void CheckGrid(const ui::SkinSection& base) {
+  if (!base.Has("DivPoint") || !base.Has("Image")) return;
+  const std::vector<int> image = Numbers(base, "Image");
+  const ui::SkinValues& div = base.GetValues("DivPoint");
+  ASSERT_EQ(image.size(), 4u);
+  ASSERT_EQ(div.size(), 4u);
+  const int x1 = ui::SkinAtoi(div[0]), y1 = ui::SkinAtoi(div[1]);
+  const int x2 = ui::SkinAtoi(div[2]), y2 = ui::SkinAtoi(div[3]);
+  EXPECT_TRUE(image[0] <= x1 && x1 <= x2 && x2 <= image[2] && image[1] <= y1 && y1 <= y2 &&
+              y2 <= image[3])
+      << "DivPoint " << x1 << "," << y1 << "," << x2 << "," << y2 << " does not divide " << image[0]
+      << "," << image[1] << "," << image[2] << "," << image[3];
 }
 
 struct LayoutCase {
@@ -358,10 +377,13 @@ TEST(SkinLintTest, EveryShippedSkinLoadsPassesItsSchemasAndStaysInsideItsPicture
       }
       // A window file (one with its own "Base") describes items; shared
       // texts hold bases for window files, checked where those use them.
+      // Its items take the Base font's open values, as the window does.
       const ui::SkinDefinition& written = raw.at(text);
       const bool window_file = written.HasSection("Base");
+      if (window_file) ui::InheritBaseFont(definition, "Base");
       for (auto& [name, section] : definition.Sections()) {
         CheckPictures(m.module, section, &rects);
+        if (window_file && name == "Base") CheckGrid(section);
         if (!window_file || !written.HasSection(name) || classes.count(name) ||
             name == "StringTable") {
           continue;
