@@ -45,17 +45,12 @@ def connection_info(http_port, https_port):
     return "\r\n".join(lines) + "\r\n"
 
 
-# A well-formed success in the reply form of each service: the programs'
-# analyzers take a reply without RET for a failure.
-_SUCCESS = {
-    "/pcapp/GetLatestPcaplAPI": b"RET=0&VER=1.0.0.0&URL=http://127.0.0.1/download.html\r\n",
-}
-
-
+# A well-formed success: the programs' analyzers take a reply without RET for
+# a failure. The latest-version path is answered by routes/latestversion.py.
 def _ok(req):
     if req.path.endswith(".html"):
         return Reply(200, b"<html><body>stand-in</body></html>\r\n", "text/html")
-    return Reply(200, _SUCCESS.get(req.path, b"RET=0\r\n"))
+    return Reply(200, b"RET=0\r\n")
 
 
 # The weather folders are served by routes/weather.py.
