@@ -57,7 +57,7 @@ bench_summary() {
                best_of(name), median_of(name)
       }
     }
-'"$_bench_stats"' "$1"
+'"$_bench_stats" "$1"
 }
 
 # bench_ratio TIMES LABEL NUMERATOR DENOMINATOR [AIM]: the ratio of the
@@ -78,7 +78,7 @@ bench_ratio() {
       for (k = 1; k <= c; k++) s += (what == "best" ? best_of(parts[k]) : median_of(parts[k]))
       return s
     }
-'"$_bench_stats"' "$1"
+'"$_bench_stats" "$1"
 }
 
 # bench_warm FOLDER: reads every file below FOLDER once, so that the first
