@@ -1,11 +1,9 @@
 // The music charge against a plain copy: generates a PC music folder of
-// many tagged MP3 files (once; kept for later runs), reads their tags on
-// their own, then runs one random music charge that fills the card, and
-// prints the times, beside the platform's plain copy of the same files.
-// bench/music_bench.sh runs it, takes the copying phase's time from the log
-// and copies the same files with cp for the comparison.
-//
-// Usage: OvMusicChargeBench.exe work_folder card_letter [files] [bytes]
+// many tagged MP3 files, reads their tags on their own, runs one random
+// music charge that fills the card, and copies listed files with the
+// platform's plain copy, one of these a run. bench/music_bench.sh lets the
+// charge and the copies take turns, takes the copying phase's time from the
+// charge's log and copies the same files with cp as well.
 #include "ChargeKind.h"
 #include "Folders.h"
 #include "Handle.h"
@@ -66,33 +64,41 @@ bool MakePcFolder(const std::wstring& pc, int files, int bytes) {
   return musictest::WriteFileW(marker, "");
 }
 
-// The platform's plain copy of the files the charge put on the card, from
-// the same PC files to a folder beside the card's music folder: what any
-// Win32 copy costs here. Answers the seconds, or -1.
-double PlainCopySeconds(const std::wstring& pc, const std::wstring& sd, const std::wstring& plain) {
-  CreateDirectoryW(plain.c_str(), nullptr);
+// The platform's plain copy of the listed files (paths relative to pc, one a
+// line, '/' or '\\' between the parts) from pc into plain: what any Win32
+// copy costs here. The folders are made before the clock starts. Answers
+// the milliseconds, or -1.
+double PlainCopyMs(const std::wstring& pc, const std::string& list_path,
+                   const std::wstring& plain) {
+  std::FILE* list = std::fopen(list_path.c_str(), "r");
+  if (!list) return -1;
   std::vector<std::wstring> chosen;
-  WIN32_FIND_DATAW folder = {};
-  CFindHandle folders(FindFirstFileW((sd + L"\\*").c_str(), &folder));
-  if (!folders) return -1;
-  do {
-    if (!(folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folder.cFileName[0] == L'.')
-      continue;
-    WIN32_FIND_DATAW file = {};
-    CFindHandle files(FindFirstFileW((sd + L"\\" + folder.cFileName + L"\\*.mp3").c_str(), &file));
-    if (!files) continue;
-    do {
-      chosen.push_back(std::wstring(folder.cFileName) + L"\\" + file.cFileName);
-    } while (FindNextFileW(files.Get(), &file));
-    CreateDirectoryW((plain + L"\\" + folder.cFileName).c_str(), nullptr);
-  } while (FindNextFileW(folders.Get(), &folder));
+  char line[1024];
+  while (std::fgets(line, sizeof(line), list)) {
+    std::string relative = line;
+    while (!relative.empty() && (relative.back() == '\n' || relative.back() == '\r')) {
+      relative.pop_back();
+    }
+    if (relative.compare(0, 2, "./") == 0) relative.erase(0, 2);
+    if (relative.empty()) continue;
+    for (char& c : relative) {
+      if (c == '/') c = '\\';
+    }
+    chosen.push_back(ToWide(relative));
+  }
+  std::fclose(list);
+  for (const std::wstring& relative : chosen) {
+    const size_t slash = relative.rfind(L'\\');
+    const std::wstring folder = plain + L"\\" + relative.substr(0, slash);
+    if (slash != std::wstring::npos && !PathCreateDirectory(folder)) return -1;
+  }
   const LARGE_INTEGER start = Now();
   for (const std::wstring& relative : chosen) {
     if (!CopyFileW((pc + L"\\" + relative).c_str(), (plain + L"\\" + relative).c_str(), FALSE)) {
       return -1;
     }
   }
-  return Seconds(start, Now());
+  return 1000 * Seconds(start, Now());
 }
 
 bool WriteSettings(const std::wstring& pc) {
@@ -109,55 +115,78 @@ bool WriteSettings(const std::wstring& pc) {
   return config.SaveMusic();
 }
 
+int Usage(const char* program) {
+  std::fprintf(stderr,
+               "usage: %s make pc_folder files bytes\n"
+               "       %s tags pc_folder\n"
+               "       %s charge work_folder pc_folder card_letter\n"
+               "       %s plain pc_folder list_file target_folder\n",
+               program, program, program, program);
+  return 2;
+}
+
 }  // namespace
 
+// One mode a run, so that the script can let the charge and the copies take
+// turns: make the PC folder, read its tags, run one charge, copy plainly.
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s work_folder card_letter [files] [bytes]\n", argv[0]);
-    return 2;
+  if (argc < 3) return Usage(argv[0]);
+  const std::string mode = argv[1];
+  const std::wstring pc = ToWide(argv[2]);
+  if (mode == "make" && argc == 5) {
+    if (!MakePcFolder(pc, std::atoi(argv[3]), std::atoi(argv[4]))) {
+      std::fprintf(stderr, "cannot make %s\n", argv[2]);
+      return 1;
+    }
+    return 0;
   }
-  const std::string work = argv[1];
-  const char letter = argv[2][0];
-  const int files = argc > 3 ? std::atoi(argv[3]) : 20000;
-  const int bytes = argc > 4 ? std::atoi(argv[4]) : 400000;
+  if (mode == "tags") {
+    // Tag reading on its own, what every charge pays before it copies:
+    // once as the files come, once more.
+    libmusic::CMusicFileLib lib(pc, L"C:\\");
+    double tags[2] = {};
+    size_t listed = 0;
+    for (double& seconds : tags) {
+      libmusic::CMusicFileInfoList list;
+      const LARGE_INTEGER start = Now();
+      lib.FindMusicFiles(&list, pc.c_str(), nullptr, true);
+      seconds = Seconds(start, Now());
+      listed = list.Size();
+    }
+    std::printf("listed %u\n", static_cast<unsigned>(listed));
+    std::printf("tags_first_seconds %.3f\n", tags[0]);
+    std::printf("tags_seconds %.3f\n", tags[1]);
+    return 0;
+  }
+  if (mode == "plain" && argc == 5) {
+    const double ms = PlainCopyMs(pc, argv[3], ToWide(argv[4]));
+    if (ms < 0) {
+      std::fprintf(stderr, "the plain copy failed: %lu\n", GetLastError());
+      return 1;
+    }
+    std::printf("copyfilew %.0f\n", ms);
+    return 0;
+  }
+  if (mode != "charge" || argc != 5) return Usage(argv[0]);
+
+  const std::string work = argv[2];
+  const std::wstring pc_folder = ToWide(argv[3]);
+  const char letter = argv[4][0];
   SetEnvironmentVariableA("OV_DATA_ROOT", (work + "\\data\\").c_str());
   CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
-
-  const std::wstring pc = ToWide(work) + L"\\pc";
-  if (!MakePcFolder(pc, files, bytes) || !WriteSettings(pc)) {
-    std::fprintf(stderr, "cannot prepare %s\n", work.c_str());
+  if (!WriteSettings(pc_folder)) {
+    std::fprintf(stderr, "cannot write the settings under %s\n", work.c_str());
     return 1;
   }
-
-  // Tag reading on its own, what every charge pays before it copies: once
-  // as the files come (the first reading after they were made), once more.
   const std::wstring sd = std::wstring(1, static_cast<wchar_t>(letter)) + L":\\AV\\MUSIC";
-  libmusic::CMusicFileLib lib(pc, sd);
-  double tags[2] = {};
-  size_t listed = 0;
-  for (double& seconds : tags) {
-    libmusic::CMusicFileInfoList list;
-    const LARGE_INTEGER start = Now();
-    lib.FindMusicFiles(&list, pc.c_str(), nullptr, true);
-    seconds = Seconds(start, Now());
-    listed = list.Size();
-  }
-
   CBenchCharge charge;
   charge.SetDriveLetter(letter);
   const LARGE_INTEGER run_start = Now();
   const uint32_t result = charge._Proc();
   const double run = Seconds(run_start, Now());
-  const int copied = libmusic::CMusicFileLib(pc, sd).FindMusicFilesEx(sd.c_str(), nullptr);
-  const double plain =
-      PlainCopySeconds(pc, sd, std::wstring(1, static_cast<wchar_t>(letter)) + L":\\PLAIN");
-
-  std::printf("listed %u\n", static_cast<unsigned>(listed));
+  const int copied = libmusic::CMusicFileLib(pc_folder, sd).FindMusicFilesEx(sd.c_str(), nullptr);
   std::printf("copied %d\n", copied);
   std::printf("result %u\n", static_cast<unsigned>(result));
-  std::printf("tags_first_seconds %.3f\n", tags[0]);
-  std::printf("tags_seconds %.3f\n", tags[1]);
   std::printf("charge_seconds %.3f\n", run);
-  std::printf("plain_copy_seconds %.3f\n", plain);
   return result == CHARGE_RESULT_SUCCESS ? 0 : 1;
 }

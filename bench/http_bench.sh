@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Downloads one large file from the stand-in service to disk through our HTTP
 # client, through a bare WinHTTP read loop (both under Wine) and with curl,
-# round after round, and prints the ratios of the best times. The downloads
-# are deleted as they end.
+# round after round, and prints the best and the median of each and their
+# ratios. The downloads are deleted as they end.
 # Usage: bench/http_bench.sh [megabytes=400] [rounds=3] [http|https]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -45,11 +45,10 @@ for _ in $(seq 1 "$rounds"); do
 done >"$work/curl.txt"
 rm -f "$work/curl.bin"
 
-cat "$work/wine.txt" "$work/curl.txt" | awk -v mb="$megabytes" -v scheme="$scheme" '
-  { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
-  END {
-    printf "%s download of %d MB to disk, best of each:\n", scheme, mb
-    printf "  our client / bare WinHTTP loop: %.3f (aim: at most 1.10)\n", best["ours"] / best["bare"]
-    printf "  bare WinHTTP loop / curl:       %.3f\n", best["bare"] / best["curl"]
-    printf "  our client / curl:              %.3f\n", best["ours"] / best["curl"]
-  }'
+source "$here/rounds.sh"
+cat "$work/wine.txt" "$work/curl.txt" >"$work/times.txt"
+echo "$scheme download of $megabytes MB to disk:"
+bench_summary "$work/times.txt"
+bench_ratio "$work/times.txt" "our client / bare WinHTTP loop" ours bare 1.10
+bench_ratio "$work/times.txt" "bare WinHTTP loop / curl" bare curl
+bench_ratio "$work/times.txt" "our client / curl" ours curl

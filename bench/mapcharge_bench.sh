@@ -3,8 +3,9 @@
 # rebuild and transfer onto a card folder) under Wine, beside a reference on
 # the same data in the same run: curl fetching every piece, then the shell
 # pipeline of transfer_bench.sh (cat, gzip -d, cp, cmp) into the same card
-# folder. Prints the best times of each and their ratios. What it downloads
-# and writes is removed at the end; OV_BENCH_KEEP=1 keeps it.
+# folder, the two taking turns round after round. Prints the best and the
+# median of each and their ratios. What it downloads and writes is removed
+# at the end; OV_BENCH_KEEP=1 keeps it.
 # Usage: bench/mapcharge_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -80,32 +81,30 @@ fetch_reference() {
 }
 
 source "$here/reference.sh"
-
-now_ms() { date +%s%3N; }
+source "$here/rounds.sh"
 
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
-: >"$work/times.txt"
-for _ in $(seq 1 "$rounds"); do
+times="$work/times.txt"
+: >"$times"
+# The stand-in and the reference read the data set from the page cache.
+bench_warm "$data"
+
+charge() {
   fresh_card_and_pc
   $WINE64 "$OV_BUILD/x86_64/tools/mapdemo/OvMapDemo.exe" run "${letter^^}" </dev/null |
-    tr -d '\r' | tee -a "$work/times.txt" | grep -q '^result 0x02000000$' ||
-    { echo "the map charge failed"; exit 1; }
+    tr -d '\r' >"$work/charge.txt"
+  grep -q '^result 0x02000000$' "$work/charge.txt" || { echo "the map charge failed"; exit 1; }
+  grep -v '^result ' "$work/charge.txt" >>"$times"
+}
+reference() {
   fresh_card_and_pc
-  start=$(now_ms)
-  fetch_reference
-  echo "curl $(( $(now_ms) - start ))" >>"$work/times.txt"
-  start=$(now_ms)
-  reference_transfer "$work/fetched" "$work/manifest.txt" "$card" "$work/temp"
-  echo "pipeline $(( $(now_ms) - start ))" >>"$work/times.txt"
-done
+  bench_time "$times" curl fetch_reference
+  bench_time "$times" pipeline reference_transfer "$work/fetched" "$work/manifest.txt" "$card" "$work/temp"
+}
+bench_rounds "$rounds" charge reference
 
-awk -v mb="$megabytes" '
-  $1 != "result" { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
-  END {
-    printf "a whole map charge of a %d MB data set from the stand-in onto a card folder, best of each:\n", mb
-    printf "  charge %.0f ms (download %.0f ms, transfer %.0f ms)\n", best["charge"], best["download"], best["transfer"]
-    printf "  reference %.0f ms (curl %.0f ms, pipeline %.0f ms)\n", best["curl"] + best["pipeline"], best["curl"], best["pipeline"]
-    printf "  charge / reference: %.3f; download / curl: %.3f; transfer / pipeline: %.3f\n",
-      best["charge"] / (best["curl"] + best["pipeline"]), best["download"] / best["curl"],
-      best["transfer"] / best["pipeline"]
-  }' "$work/times.txt"
+echo "a whole map charge of a $megabytes MB data set from the stand-in onto a card folder:"
+bench_summary "$times"
+bench_ratio "$times" "charge / (curl + pipeline)" charge curl+pipeline 1.15
+bench_ratio "$times" "download / curl" download curl
+bench_ratio "$times" "transfer / pipeline" transfer pipeline 1.2

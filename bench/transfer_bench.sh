@@ -2,9 +2,9 @@
 # Rebuilds a downloaded data set and copies it onto a card folder through the
 # map charge's transfer (under Wine), and does the same with a reference
 # shell pipeline on the same pieces into the same card folder (cat the
-# pieces, gzip -d, cp, cmp), round after round; prints the ratio of the best
-# times, where the transfer's time goes, and the CRC-16's throughput beside
-# zlib's crc32 on one buffer. The data set and the card's copy are removed
+# pieces, gzip -d, cp, cmp), the two taking turns round after round; prints
+# the best and the median of each and their ratios, where the transfer's
+# time goes, and the CRC-16's throughput beside zlib's crc32 on one buffer. The data set and the card's copy are removed
 # at the end; OV_BENCH_KEEP=1 keeps them.
 # Usage: bench/transfer_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
@@ -45,33 +45,31 @@ echo "preparing a data set of $megabytes MB"
 $bench prepare "$(winepath_of "$data")" "$megabytes" </dev/null | tr -d '\r' >"$work/manifest.txt"
 
 source "$here/reference.sh"
+source "$here/rounds.sh"
+times="$work/times.txt"
+: >"$times"
+# Both sides read the pieces from the page cache.
+bench_warm "$data"
+
+ours() {
+  rm -rf "$card/BENCH"
+  $bench run "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >>"$times"
+}
 # The reference: each file's pieces joined (and unpacked), copied to the
 # card and compared there.
-reference() { reference_transfer "$data" "$work/manifest.txt" "$card" "$work/temp"; }
-
-now_ms() { date +%s%3N; }
-
-: >"$work/times.txt"
-for _ in $(seq 1 "$rounds"); do
+reference() {
   rm -rf "$card/BENCH"
-  $bench run "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >>"$work/times.txt"
-  rm -rf "$card/BENCH"
-  start=$(now_ms)
-  reference
-  echo "reference $(( $(now_ms) - start ))" >>"$work/times.txt"
-done
+  bench_time "$times" reference reference_transfer "$data" "$work/manifest.txt" "$card" "$work/temp"
+}
+bench_rounds "$rounds" ours reference
 rm -rf "$card/BENCH"
 $bench phases "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >"$work/phases.txt"
 rm -rf "$card/BENCH"
 $bench crc 64 </dev/null | tr -d '\r' >"$work/crc.txt"
 
-awk -v mb="$megabytes" '
-  { if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
-  END {
-    printf "rebuild and transfer of a %d MB data set onto a card folder, best of each:\n", mb
-    printf "  transfer %.0f ms, reference pipeline %.0f ms\n", best["ours"], best["reference"]
-    printf "  transfer / reference: %.3f (aim: at most 1.50)\n", best["ours"] / best["reference"]
-  }' "$work/times.txt"
+echo "rebuild and transfer of a $megabytes MB data set onto a card folder:"
+bench_summary "$times"
+bench_ratio "$times" "transfer / reference pipeline" ours reference 1.2
 awk '{ total += $NF; step[NR] = $0 }
   END {
     printf "where the transfer goes (steps one by one, %.0f ms):\n", total

@@ -15,6 +15,8 @@ namespace libmusic {
 
 namespace {
 
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+
 bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
@@ -140,7 +142,10 @@ CMusicFileLib::CMusicFileLib(const std::wstring& pc_folder, const std::wstring& 
     : _pc_folder(pc_folder), _sd_folder(sd_folder) {}
 
 bool CMusicFileLib::TransferFile(const std::wstring& source, const std::wstring& destination) {
-  if (CopyFileW(source.c_str(), destination.c_str(), TRUE)) return true;
+  if (CopyFileW(source.c_str(), destination.c_str(), TRUE)) {
+    FlushCard();
+    return true;
+  }
   SetSystemError(GetLastError());
   return false;
 }
@@ -309,17 +314,46 @@ bool CMusicFileLib::FinishList(bool any_failed) {
   return false;
 }
 
-void CMusicFileLib::FlushCard() const {
+void CMusicFileLib::FlushCard() {
   if (_sd_folder.empty()) return;
+  if (!_card_volume) {
+    const wchar_t name[] = {L'\\', L'\\', L'.', L'\\', _sd_folder[0], L':', 0};
+    _card_volume.Reset(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr));
+    if (!_card_volume) return;
+  }
   // Locking the volume makes the system write out what it holds for it.
-  IsVolumeLockable(static_cast<char>(_sd_folder[0]));
+  DWORD bytes = 0;
+  const HANDLE volume = _card_volume.Get();
+  DeviceIoControl(volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes, nullptr);
+  if (DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes, nullptr)) {
+    DeviceIoControl(volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes, nullptr);
+  }
 }
+
+namespace {
+
+// Closes the card's volume when a list ends, however it ends.
+class CCardVolumeRelease final {
+ public:
+  explicit CCardVolumeRelease(CFileHandle& volume) : _volume(volume) {}
+  ~CCardVolumeRelease() { _volume.Reset(); }
+  CCardVolumeRelease(const CCardVolumeRelease&) = delete;
+  CCardVolumeRelease& operator=(const CCardVolumeRelease&) = delete;
+
+ private:
+  CFileHandle& _volume;
+};
+
+}  // namespace
 
 bool CMusicFileLib::TransferFile(const std::vector<std::wstring>& list) {
   const int total = static_cast<int>(list.size());
   int done = 0;
   bool any_failed = false;
   CardCounts counts;
+  const CCardVolumeRelease release(_card_volume);
   for (const std::wstring& relative : list) {
     if (CheckAbort()) return false;
     if (!DriveRootExists(_sd_folder)) {
@@ -332,6 +366,8 @@ bool CMusicFileLib::TransferFile(const std::vector<std::wstring>& list) {
     if (step == Step::kSkipped) any_failed = true;
     OnTransferProgress(++done, total);
   }
+  // The last file's final name, before the list counts as done.
+  FlushCard();
   return FinishList(any_failed);
 }
 
@@ -345,7 +381,14 @@ CMusicFileLib::Step CMusicFileLib::TransferOne(const std::wstring& relative, Car
   }
   const std::wstring destination = MakeTransferPath(relative, _sd_folder.c_str());
   LARGE_INTEGER size = {};
-  {
+  // The size from the file's attributes; opening it costs as much as
+  // copying a small file. One that cannot be asked is opened, with the
+  // retries and the log lines that an open gives.
+  WIN32_FILE_ATTRIBUTE_DATA attributes;
+  if (GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &attributes)) {
+    size.LowPart = attributes.nFileSizeLow;
+    size.HighPart = static_cast<LONG>(attributes.nFileSizeHigh);
+  } else {
     CWinFileSystemLib file_system(GetAbortEvent());
     const CFileHandle file = file_system.CreateFile_Recover(
         source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -373,13 +416,22 @@ CMusicFileLib::Step CMusicFileLib::TransferOne(const std::wstring& relative, Car
     return Step::kSkipped;
   }
   if (!existed && GetMusicFileType(destination) != kMusicTypeNone) ++counts->files;
-  FlushCard();
+  // More than the copy can have taken: its clusters, a new folder's and a
+  // longer directory, on any card's cluster size.
+  const std::uint64_t taken =
+      (static_cast<std::uint64_t>(size.QuadPart) + 2 * kMebibyte - 1) / kMebibyte * kMebibyte;
+  counts->free_at_least = counts->free_at_least > taken ? counts->free_at_least - taken : 0;
   return Step::kDone;
 }
 
 CMusicFileLib::Step CMusicFileLib::CheckCardRoom(const std::wstring& destination,
                                                  std::uint64_t size, CardCounts* counts) {
-  if (GetDriveFreeSpace(_sd_folder.c_str()) < size + kCardSpareBytes) {
+  const std::uint64_t needed = size + kCardSpareBytes;
+  if (!counts->free_known || counts->free_at_least < needed) {
+    counts->free_at_least = GetDriveFreeSpace(_sd_folder.c_str());
+    counts->free_known = true;
+  }
+  if (counts->free_at_least < needed) {
     SetErrorCode(kMusicErrorCardFull);
     return Step::kStop;
   }
@@ -393,7 +445,8 @@ CMusicFileLib::Step CMusicFileLib::CheckCardRoom(const std::wstring& destination
     counts->known = true;
   }
   const std::wstring folder = MusicPathParent(destination);
-  if (!IsDirectory(folder)) {
+  const bool folder_exists = IsDirectory(folder);
+  if (!folder_exists) {
     if (counts->folders >= kMaxCardMusicFolders) {
       SetErrorCode(kMusicErrorTooManyFolders);
       return Step::kStop;
@@ -403,7 +456,7 @@ CMusicFileLib::Step CMusicFileLib::CheckCardRoom(const std::wstring& destination
     SetErrorCode(kMusicErrorTooManyFiles);
     return Step::kStop;
   }
-  counts->folders += CreateFolders(folder, music_root);
+  if (!folder_exists) counts->folders += CreateFolders(folder, music_root);
   return Step::kDone;
 }
 
@@ -412,6 +465,7 @@ bool CMusicFileLib::DeleteMusicFile(const std::vector<std::wstring>& list,
   const int total = static_cast<int>(list.size());
   int done = 0;
   bool any_failed = false;
+  const CCardVolumeRelease release(_card_volume);
   for (const std::wstring& relative : list) {
     if (CheckAbort()) return false;
     if (!DriveRootExists(_sd_folder)) {

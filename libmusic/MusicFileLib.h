@@ -15,6 +15,7 @@
 // every file and every folder entry.
 #pragma once
 
+#include "Handle.h"
 #include "MusicFileInfo.h"
 #include "MusicFolderInfo.h"
 #include "OvWindows.h"
@@ -101,13 +102,23 @@ class CMusicFileLib {
   const std::wstring& PcMusicFolder() const { return _pc_folder; }
   const std::wstring& SdMusicFolder() const { return _sd_folder; }
 
+ protected:
+  // Has the system write out what it holds for the card. A copy under a
+  // temporary name calls it before the file gets its final name, so that a
+  // card pulled at any moment holds no incomplete file under a music name.
+  void FlushCard();
+
  private:
   // The card's music files and folders, counted once per list transfer and
   // then kept up to date as files are copied.
+  // So is the card's free space: asked once, then lowered by more than each
+  // copy can take, and asked again only when that no longer leaves room.
   struct CardCounts {
     bool known = false;
     int folders = 0;
     int files = 0;
+    bool free_known = false;
+    std::uint64_t free_at_least = 0;
   };
   enum class Step { kDone, kSkipped, kStop };
 
@@ -127,10 +138,12 @@ class CMusicFileLib {
   Step TransferOne(const std::wstring& relative, CardCounts* counts);
   Step CheckCardRoom(const std::wstring& destination, std::uint64_t size, CardCounts* counts);
   Step DeleteOne(const std::wstring& relative, bool remove_empty_folders);
-  void FlushCard() const;
   // Ends a list: false with kMusicErrorFilesFailed when a file failed.
   bool FinishList(bool any_failed);
 
+  // The card's volume, open from the first flush of a list to its end:
+  // opening it costs as much as copying a small file.
+  CFileHandle _card_volume;
   DWORD _error_code = kMusicErrorNone;
   DWORD _system_error = 0;
   const std::wstring _pc_folder;

@@ -65,6 +65,8 @@ bool CMusicFileLibManual::TransferFile(const std::wstring& source,
   CWinFileSystemLib file_system(_worker ? _worker->AbortEvent() : nullptr);
   if (file_system.CopyFileEx_Recover(source.c_str(), temporary.c_str(), &CopyProgress, this,
                                      nullptr, 0)) {
+    // The data on the card before the name is.
+    FlushCard();
     const bool moved =
         file_system.MoveFileEx_Recover(temporary.c_str(), destination.c_str(),
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;

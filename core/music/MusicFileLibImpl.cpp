@@ -19,8 +19,10 @@ bool CMusicFileLibImpl::IsAbort() {
 HANDLE CMusicFileLibImpl::GetAbortEvent() { return _charge ? _charge->_GetAbortEvent() : nullptr; }
 
 DWORD CALLBACK CMusicFileLibImpl::CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
-                                               LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                                               LARGE_INTEGER, DWORD, DWORD reason, HANDLE, HANDLE,
                                                void* data) {
+  // The list asked just before the copy began; each chunk asks again.
+  if (reason == CALLBACK_STREAM_SWITCH) return PROGRESS_CONTINUE;
   return static_cast<CMusicFileLibImpl*>(data)->IsAbort() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
 
@@ -37,6 +39,8 @@ bool CMusicFileLibImpl::TransferFile(const std::wstring& source, const std::wstr
            static_cast<unsigned>(GetSystemError()));
     return false;
   }
+  // The data on the card before the name is.
+  FlushCard();
   if (!file_system.MoveFileEx_Recover(temporary.c_str(), destination.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     SetSystemError(file_system.LastError());

@@ -49,6 +49,7 @@ bool CCoreProcess::Start(char drive, HWND notify, const char* kinds) {
   std::string line = FormatString("\"%s%s\" /d %c /w %08X /p %s",
                                   ovtest::ExecutableFolder().c_str(), relative.c_str(), drive,
                                   static_cast<unsigned>(reinterpret_cast<UINT_PTR>(notify)), kinds);
+  SetEnvironmentVariableA("OV_TEST_NO_PHASE_PAUSE", _keep_phase_pauses ? nullptr : "1");
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};

@@ -2,7 +2,7 @@
 // test: the lock that lets one test process at a time run a core in the
 // Wine session, and one started core that the test can end, kill or wait
 // for. The core inherits this process's environment (data root, card,
-// connection file).
+// connection file, OV_TEST_NO_PHASE_PAUSE).
 #pragma once
 
 #include <string>
@@ -40,7 +40,10 @@ class CCoreProcess final {
   CCoreProcess(const CCoreProcess&) = delete;
   CCoreProcess& operator=(const CCoreProcess&) = delete;
 
+  // The core skips the map charge's phase pauses unless asked to keep them
+  // (a test that stops a run in the middle may need the time they give).
   bool Start(char drive, HWND notify, const char* kinds);
+  void KeepPhasePauses(bool keep) { _keep_phase_pauses = keep; }
   bool IsRunning() const;
   // Pumps this thread's messages until the core has ended; false after the
   // limit.
@@ -52,6 +55,7 @@ class CCoreProcess final {
 
  private:
   CHandle _process;
+  bool _keep_phase_pauses = false;
 };
 
 }  // namespace coretest

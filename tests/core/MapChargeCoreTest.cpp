@@ -294,7 +294,10 @@ TEST_F(MapChargeCoreTest, AMapUpdateFromTheListToTheCard) {
 class MapChargeCoreKillTest : public MapChargeCoreTest {
  protected:
   void KillAndRunAgain(const std::function<bool()>& when, const std::string& may_fetch_again) {
+    // The pause after the transfer keeps the run from ending before the kill.
+    core.KeepPhasePauses(true);
     ASSERT_TRUE(core.Start(card.Letter(), window.Get(), "map"));
+    core.KeepPhasePauses(false);
     ASSERT_TRUE(PlayMainWindow(when));
     ASSERT_FALSE(Finished()) << "the run ended before the kill";
     core.Kill();

@@ -131,7 +131,12 @@ TEST_F(MapChargeDownloadListTest, AListThatCannotBeWrittenLeavesTheOldOne) {
   // A folder where the new copy would be packed.
   ASSERT_TRUE(CreateDirectoryA((path + "_NEW").c_str(), nullptr));
   ASSERT_TRUE(Serve("00,03,00,2.0\r\n"));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  {
+    // Packing is tried three times, with a pause after each failure.
+    const ovtest::CPauseRecorder pauses;
+    EXPECT_FALSE(charge._GetDownloadList(path));
+    EXPECT_EQ(pauses.Pauses(), std::vector<DWORD>(3, 3000));
+  }
   EXPECT_EQ(charge.GetErrorCode(), 0x430105u);
   EXPECT_NE(charge.GetErrorDetail(), 0u);
   EXPECT_TRUE(log.Contains("ダウンロードリスト暗号化失敗"));

@@ -372,9 +372,11 @@ TEST_F(MusicChargeTest, AbortDuringACopyCancelsItAndLeavesNoTemporary) {
   PutPc(L"A\\1.mp3");
   PutPc(L"A\\2.mp3", MakeMp3(L"", -1, 200));
   PutSd(L"old.mp3");
-  // Free space is asked by the selection, then before each copy: the
-  // abort comes just before the second copy starts.
-  CScriptedFreeSpace free_space({1ull << 40}, 3);
+  // Free space is asked by the selection, then before the first copy; room
+  // for just that one has it asked again before the second copy, where
+  // the abort comes.
+  const std::uint64_t first = MakeMp3().size() + libmusic::kCardSpareBytes;
+  CScriptedFreeSpace free_space({1ull << 40, first, 1ull << 40}, 3);
   g_free.abort_event = AbortEventName();
   Run();
   copytest::SetChunkSize(0);
