@@ -16,6 +16,7 @@
 #include "SkinWindow.h"
 #include "Slider.h"
 #include "XvfbScreenshot.h"
+#include "_WindowPolicy.h"
 
 namespace {
 
@@ -99,6 +100,15 @@ void Pump() {
 
 class RadioSliderWindowTest : public ::testing::Test {
  protected:
+  // The framework as a program's start-up leaves it.
+  static void SetUpTestSuite() {
+    lib::wfc::Initialize(GetModuleHandleA(nullptr), "OvMusicTest", nullptr, nullptr);
+    lib::wfc::InitThread();
+  }
+  static void TearDownTestSuite() {
+    lib::wfc::TermThread();
+    lib::wfc::Terminate();
+  }
   void SetUp() override {
     window.Build();
     const RECT client = window.GetDefaultClientRect();
