@@ -136,7 +136,7 @@ class CSkinWindowItemButton : public CSkinWindowItem {
 };
 
 // Keeps a selected state that a click flips; drawn pushed while selected.
-class CSkinWindowItemToggleButton final : public CSkinWindowItemButton {
+class CSkinWindowItemToggleButton : public CSkinWindowItemButton {
  public:
   using CSkinWindowItemButton::CSkinWindowItemButton;
 
