@@ -123,7 +123,7 @@ class CSampleWindow final : public ui::CSkinWindow {
   // The wheel scrolls the list only while the pointer is over it.
   void OnMouseWheelNotch(UINT, int steps, int x, int y) override {
     POINT pt{x, y};
-    ScreenToClient(Handle(), &pt);
+    ::ScreenToClient(Handle(), &pt);
     const RECT r = view->Rect();
     if (PtInRect(&r, pt)) view->ScrollByWheel(steps);
   }
