@@ -313,6 +313,13 @@ void CButtonListView::Scroll(int code, int position) {
   UpdateToolTip();
 }
 
+void CButtonListView::ScrollByWheel(int steps) {
+  if (steps == 0 || !IsEnabled()) return;
+  const long long target =
+      std::clamp<long long>(static_cast<long long>(_first) + steps, 0, MaximumScroll());
+  Scroll(SB_THUMBPOSITION, static_cast<int>(target));
+}
+
 INT_PTR CButtonListView::OnNotify(int code, INT_PTR value, INT_PTR extra) {
   if (code == WM_VSCROLL) {
     Scroll(static_cast<int>(value), static_cast<int>(extra));

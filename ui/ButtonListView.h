@@ -189,6 +189,10 @@ class CButtonListView : public CSkinWindowItem, public CButtonListViewBase {
   // -1: the scroll range and the whole item; else that row when visible.
   void InvalidateRow(int row);
   void Scroll(int code, int position);
+  // Wheel steps the owner window passes on (positive: down the list), one
+  // row a step, so a standard notch moves three rows. A disabled view
+  // stays where it is.
+  void ScrollByWheel(int steps);
 
   int GetScrollPos() const;
   int GetVisibleRowCount() const;

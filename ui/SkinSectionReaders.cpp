@@ -3,6 +3,7 @@
 // in fallbacks), then its keys become the item's look.
 #include <algorithm>
 
+#include "ButtonListView.h"
 #include "SkinItemResources.h"
 #include "SkinKeySchema.h"
 #include "SkinValues.h"
@@ -12,6 +13,7 @@
 #include "SkinWindowItemDigitImage.h"
 #include "SkinWindowItemEditBox.h"
 #include "SkinWindowItemOverlay.h"
+#include "SkinWindowItemScrollBar.h"
 #include "SkinWindowItemStatic.h"
 #include "SkinWindowItemStaticImage.h"
 
@@ -284,6 +286,16 @@ CSkinWindowItem* CSkinWindow::CreateOverlay(int id, const SkinSection& section) 
 }
 CSkinWindowItem* CSkinWindow::CreateEditBox(int id, const SkinSection& section) {
   return CreateInto<CSkinWindowItemEditBox>(this, id, section);
+}
+CSkinWindowItemScrollBar* CSkinWindow::CreateScrollBar(int id, const SkinSection& section) {
+  return static_cast<CSkinWindowItemScrollBar*>(
+      CreateInto<CSkinWindowItemScrollBar>(this, id, section));
+}
+CButtonListView* CSkinWindow::CreateButtonListView(int id, const SkinSection& section,
+                                                   CSkinWindowItemScrollBar* bar,
+                                                   CButtonListViewListener* listener) {
+  return static_cast<CButtonListView*>(AddItem(std::make_unique<CButtonListView>(
+      this, id, section, GetItemResourceObject(), bar, listener)));
 }
 
 CSkinWindowItem* CreateButtonItem(const SkinDefinition& definition,

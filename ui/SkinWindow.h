@@ -22,6 +22,9 @@ class SkinSection;
 class SkinDefinition;
 struct SkinItemDescriptor;
 class CSkinItemResources;
+class CSkinWindowItemScrollBar;
+class CButtonListView;
+class CButtonListViewListener;
 
 // The registered message whose wParam 0 makes a skinned window rebuild.
 UINT SkinWindowInternalMessage();
@@ -83,6 +86,12 @@ class CSkinWindow : public lib::wfc::CRegionWindow,
   CSkinWindowItem* CreateAnimation(int id, const SkinSection& section);
   CSkinWindowItem* CreateOverlay(int id, const SkinSection& section);
   CSkinWindowItem* CreateEditBox(int id, const SkinSection& section);
+  CSkinWindowItemScrollBar* CreateScrollBar(int id, const SkinSection& section);
+  // The list view scrolls through `bar` (made first, may be null) and
+  // tells `listener` (may be null); the window owns neither through it.
+  CButtonListView* CreateButtonListView(int id, const SkinSection& section,
+                                        CSkinWindowItemScrollBar* bar,
+                                        CButtonListViewListener* listener);
 
   // What the window holds now, for tests and the application windows.
   lib::wfc::CDIB* BackBuffer() { return _back.get(); }

@@ -235,6 +235,11 @@ class CListWindow final : public ui::CSkinWindow {
  public:
   ui::CButtonListView* view = nullptr;
 
+  // The owner passes the wheel on to its one list.
+  void OnMouseWheelNotch(UINT, int steps, int, int) override {
+    if (view) view->ScrollByWheel(steps);
+  }
+
  protected:
   LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override {
     if (message == WM_VSCROLL && view) {
@@ -796,6 +801,45 @@ TEST_F(ButtonListViewTest, ScrollingThroughTheBarAndTheCodes) {
   view->InvalidateRow(-1);
   EXPECT_EQ(view->GetScrollPos(), 4);
   EXPECT_EQ(scroll->GetMaximum(), 4);
+}
+
+TEST_F(ButtonListViewTest, TheWheelScrollsThreeRowsANotchWithinTheRange) {
+  Create();
+  struct Case {
+    const char* what;
+    int delta;  // WM_MOUSEWHEEL's; negative turns the wheel towards the user
+    int expected;
+  };
+  // Whole notches only: a remainder would depend on the time between the
+  // messages.
+  const Case cases[] = {
+      {"a notch towards the user", -WHEEL_DELTA, 3},
+      {"two notches in one message", -2 * WHEEL_DELTA, 9},
+      {"a notch away", WHEEL_DELTA, 6},
+      {"past the top stops at the first row", 4 * WHEEL_DELTA, 0},
+      {"past the bottom stops at the maximum", -20 * WHEEL_DELTA, 29},
+  };
+  for (const Case& c : cases) {
+    SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, c.delta), MAKELPARAM(150, 150));
+    EXPECT_EQ(view->GetScrollPos(), c.expected) << c.what;
+    EXPECT_EQ(scroll->GetPos(), c.expected) << c.what;
+  }
+  // The back buffer follows: the third row at the top, then the active
+  // second row back in its place.
+  SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 9 * WHEEL_DELTA), MAKELPARAM(150, 150));
+  EXPECT_EQ(view->GetScrollPos(), 2);
+  int row = 0;
+  EXPECT_EQ(Kind(60, RowY(0), &row), ui::kListHitCell);
+  EXPECT_EQ(row, 2);
+  EXPECT_NE(Pixel(100, RowY(0) - 7), kActive[1]);
+  SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(150, 150));
+  EXPECT_EQ(view->GetScrollPos(), 0);
+  EXPECT_EQ(Pixel(100, RowY(1) - 7), kActive[1]);
+
+  // A disabled view stays where it is.
+  view->SetEnabled(false);
+  SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(view->GetScrollPos(), 0);
 }
 
 TEST_F(ButtonListViewTest, HeaderToggleMovesRowsAndTheRange) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MemoryImageSource.h"
+#include "ScreenLock.h"
 #include "SkinItemResources.h"
 #include "SkinWindow.h"
 #include "SkinWindowItemScrollBar.h"
@@ -95,9 +96,15 @@ class CPagingOwner final : public ui::IScrollBarListener {
   std::vector<int> codes;
 };
 
+// Mouse input from the real pointer is dropped: other test processes share
+// the Xvfb pointer, and a hover it brings would change the pixels a case
+// reads. The cases send the mouse messages they mean.
 void Pump() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) continue;
+    DispatchMessageA(&msg);
+  }
 }
 
 // The press clock 600 ms behind the tick count: the first repeat is due at
@@ -137,6 +144,7 @@ class ScrollBarWindowTest : public ::testing::Test {
     return SendMessageA(hwnd, message, wp, MAKELPARAM(x, y));
   }
 
+  ovtest::CScreenLock screen_lock;  // taken before the window is made
   ui::CSkinWindow window;
   CPagingOwner owner;
   ui::CSkinWindowItemScrollBar* vertical = nullptr;
