@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CoreProcessLock.h"
+#include "PosingWindow.h"
 #include "Handle.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
@@ -18,53 +19,6 @@
 namespace {
 
 constexpr DWORD kTimeoutMs = 20000;
-
-struct Notice {
-  WPARAM event;
-  DWORD size;
-  DWORD device_type;
-  DWORD unit_mask;
-};
-
-// A window of this process, titled as the launcher, that keeps a copy of
-// every volume record it is sent (the record lives only during the send).
-class CNoticeWindow final {
- public:
-  CNoticeWindow() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "WFC-OstrovelleEVDefaultWindowClass";
-    RegisterClassA(&wc);
-    _hwnd = CreateWindowExA(0, wc.lpszClassName, "Ostrovelle", WS_POPUP, 0, 0, 10, 10, nullptr,
-                            nullptr, wc.hInstance, nullptr);
-    SetWindowLongPtrA(_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~CNoticeWindow() { DestroyWindow(_hwnd); }
-  CNoticeWindow(const CNoticeWindow&) = delete;
-  CNoticeWindow& operator=(const CNoticeWindow&) = delete;
-
-  HWND Handle() const { return _hwnd; }
-  const std::vector<Notice>& Notices() const { return _notices; }
-
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CNoticeWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self && message == WM_DEVICECHANGE && lp) {
-      const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp);
-      Notice notice = {wp, header->dbch_size, header->dbch_devicetype, 0};
-      if (header->dbch_devicetype == DBT_DEVTYP_VOLUME) {
-        notice.unit_mask = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lp)->dbcv_unitmask;
-      }
-      self->_notices.push_back(notice);
-      return TRUE;
-    }
-    return DefWindowProcA(hwnd, message, wp, lp);
-  }
-
-  HWND _hwnd = nullptr;
-  std::vector<Notice> _notices;
-};
 
 // Runs the tool, answering the message it sends meanwhile; its exit code,
 // or -1 when it did not end.
@@ -118,20 +72,21 @@ TEST(DeviceChangeToolTest, SendsTheVolumeRecordOrNothing) {
   ovtest::CCoreProcessLock lock;
   ASSERT_TRUE(lock.IsHeld());
   for (const Case& c : cases) {
-    CNoticeWindow window;
+    maintest::CPosingWindow window;
     const std::string handle = FormatString(
         "%llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window.Handle())));
     std::string arguments = c.arguments;
     ReplaceAll(arguments, "%s", handle);
     EXPECT_EQ(c.exit_code, RunTool(arguments)) << c.name;
+    const std::vector<maintest::Recorded> notices = window.Of(WM_DEVICECHANGE);
     if (c.exit_code != 0) {
-      EXPECT_TRUE(window.Notices().empty()) << c.name;
+      EXPECT_TRUE(notices.empty()) << c.name;
       continue;
     }
-    ASSERT_EQ(1u, window.Notices().size()) << c.name;
-    const Notice notice = window.Notices()[0];
-    EXPECT_EQ(c.event, notice.event) << c.name;
-    EXPECT_EQ(sizeof(DEV_BROADCAST_VOLUME), notice.size) << c.name;
+    ASSERT_EQ(1u, notices.size()) << c.name;
+    const maintest::Recorded notice = notices[0];
+    EXPECT_EQ(c.event, notice.wparam) << c.name;
+    EXPECT_EQ(sizeof(DEV_BROADCAST_VOLUME), notice.record_size) << c.name;
     EXPECT_EQ(static_cast<DWORD>(DBT_DEVTYP_VOLUME), notice.device_type) << c.name;
     EXPECT_EQ(c.unit_mask, notice.unit_mask) << c.name;
   }

@@ -13,6 +13,7 @@
 #include "CoreProcessLock.h"
 #include "Handle.h"
 #include "OstrovelleLite/UserListFile.h"
+#include "PosingWindow.h"
 #include "CardMaker.h"
 #include "ScreenLock.h"
 #include "StringUtil.h"
@@ -21,6 +22,8 @@
 
 namespace {
 
+using maintest::PumpUntil;
+
 constexpr DWORD kTimeoutMs = 20000;
 constexpr char kFrameworkClass[] = "WFC-OstrovelleEVDefaultWindowClass";
 
@@ -28,24 +31,6 @@ std::string MainExe() {
   std::string relative = OV_MAIN_EXE_RELATIVE;
   ReplaceAll(relative, "/", "\\");
   return ovtest::ExecutableFolder() + relative;
-}
-
-// Pumps this thread's messages until done() holds; false after the limit.
-template <typename Done>
-bool PumpUntil(Done done, DWORD limit_ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (done()) return true;
-    const DWORD spent = GetTickCount() - start;
-    if (spent >= limit_ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, (limit_ms - spent) < 50 ? limit_ms - spent : 50,
-                              QS_ALLINPUT);
-  }
 }
 
 // One start of the program; terminated if it still runs at the end.
@@ -100,51 +85,6 @@ class CMainProcess final {
   CHandle _process;
 };
 
-// A window of this process that poses as a running launcher and records
-// the messages it gets.
-class CPosingLauncher final {
- public:
-  CPosingLauncher() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kFrameworkClass;
-    RegisterClassA(&wc);
-    _hwnd = CreateWindowExA(0, kFrameworkClass, "Ostrovelle", WS_POPUP, 0, 0, 10, 10, nullptr,
-                            nullptr, wc.hInstance, nullptr);
-    SetWindowLongPtrA(_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~CPosingLauncher() { DestroyWindow(_hwnd); }
-  CPosingLauncher(const CPosingLauncher&) = delete;
-  CPosingLauncher& operator=(const CPosingLauncher&) = delete;
-
-  HWND Handle() const { return _hwnd; }
-  std::vector<MSG> Of(UINT message) const {
-    std::vector<MSG> out;
-    for (const MSG& m : _messages) {
-      if (m.message == message) out.push_back(m);
-    }
-    return out;
-  }
-
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CPosingLauncher*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self) {
-      MSG m = {};
-      m.hwnd = hwnd;
-      m.message = message;
-      m.wParam = wp;
-      m.lParam = lp;
-      self->_messages.push_back(m);
-    }
-    return DefWindowProcA(hwnd, message, wp, lp);
-  }
-
-  HWND _hwnd = nullptr;
-  std::vector<MSG> _messages;
-};
-
 // An install folder of the test's own (OV_INSTALL_DIR) whose core and music
 // manager are the recording stand-in.
 class CScopedInstallDir final {
@@ -189,12 +129,13 @@ class MainProcessTest : public ::testing::Test {
   }
   bool Logged(const std::string& line) const { return Log().find(line) != std::string::npos; }
   // Makes the card a unit's card; with `registered` its user is in the user list.
-  void MakeUnitCard(bool registered, uint8_t model = 3) {
-    ASSERT_TRUE(ovtest::CCardMaker().DeviceNo(kDevice).Model(model).WriteCard(card.Letter(), true));
+  void MakeUnitCard(bool registered, const char* device = kDevice, uint8_t model = 3) {
+    card.Empty();
+    ASSERT_TRUE(ovtest::CCardMaker().DeviceNo(device).Model(model).WriteCard(card.Letter(), true));
     if (!registered) return;
     CUserListFile users;
     users.Load();
-    ASSERT_TRUE(users.AddUser(kDevice, "tester", 0x1234, "UA", model));
+    ASSERT_TRUE(users.AddUser(device, "tester", 0x1234, "UA", model));
   }
   static void Screenshot(HWND window, const char* name) {
     ovtest::CScreenLock screen;
@@ -227,16 +168,16 @@ TEST_F(MainProcessTest, MapDownloadWithoutALauncherOpensNothing) {
 TEST_F(MainProcessTest, MapDownloadIsForwardedInAnyCaseAmongOtherArguments) {
   for (const char* arguments :
        {"MapDownload", "mapdownload", "MAPDOWNLOAD extra", "x MapDownload"}) {
-    CPosingLauncher launcher;
+    maintest::CPosingWindow launcher;
     const UINT message = RegisterWindowMessageA(kMsgMapDownload);
     CMainProcess program(arguments);
     ASSERT_TRUE(program.IsStarted()) << arguments;
     EXPECT_EQ(0, program.Wait()) << arguments;
     ASSERT_TRUE(PumpUntil([&] { return !launcher.Of(message).empty(); }, kTimeoutMs)) << arguments;
-    const std::vector<MSG> got = launcher.Of(message);
+    const std::vector<maintest::Recorded> got = launcher.Of(message);
     ASSERT_EQ(1u, got.size()) << arguments;
-    EXPECT_EQ(0u, got[0].wParam);
-    EXPECT_EQ(0, got[0].lParam);
+    EXPECT_EQ(0u, got[0].wparam);
+    EXPECT_EQ(0, got[0].lparam);
     EXPECT_TRUE(Logged("プロトコル起動")) << arguments;
     EXPECT_FALSE(Logged("ランチャー無し")) << arguments;
   }
@@ -244,7 +185,7 @@ TEST_F(MainProcessTest, MapDownloadIsForwardedInAnyCaseAmongOtherArguments) {
 
 TEST_F(MainProcessTest, UninstallEmptiesTheDataRootEvenAfterMapDownload) {
   for (const char* arguments : {"Uninstall", "uninstall", "MapDownload UnInstall"}) {
-    CPosingLauncher launcher;
+    maintest::CPosingWindow launcher;
     ASSERT_TRUE(CreateDirectoryA((root.Root() + "Setting").c_str(), nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(ovtest::WriteFileBytes(root.Root() + "Setting\\OstrovelleEV.ini", "[Map]\r\n"));
@@ -299,7 +240,8 @@ TEST_F(MainProcessTest, EachModeRunsOnceSideBySideAndASecondStartRestoresIt) {
   EXPECT_TRUE(PumpUntil([&] { return !IsIconic(main_window); }, kTimeoutMs));
   EXPECT_TRUE(launcher.IsRunning());
 
-  card.Empty();
+  // A card whose unit has no user here: the registration mode again.
+  MakeUnitCard(false, "DIRU0000000077");
   ShowWindow(entry, SW_MINIMIZE);
   ASSERT_TRUE(PumpUntil([&] { return IsIconic(entry) != FALSE; }, kTimeoutMs));
   CMainProcess entry_again("");
