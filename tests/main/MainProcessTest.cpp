@@ -14,6 +14,7 @@
 #include "Handle.h"
 #include "OstrovelleLite/UserListFile.h"
 #include "PosingWindow.h"
+#include "ProgramStart.h"
 #include "CardMaker.h"
 #include "ScreenLock.h"
 #include "StringUtil.h"
@@ -107,6 +108,10 @@ class CScopedInstallDir final {
     ReplaceAll(lines, "\n ", "\n");
     const size_t first = lines.find_first_not_of(' ');
     return first == std::string::npos ? std::string() : lines.substr(first);
+  }
+  // The messages the music manager's stand-in window got, a line each.
+  std::string Messages(const char* program) const {
+    return ovtest::ReadFileOrEmpty(_dir.File(std::string(program) + ".messages"));
   }
   void Forget(const char* program) {
     DeleteFileA(_dir.File(std::string(program) + ".cmdline").c_str());
@@ -303,6 +308,35 @@ TEST_F(MainProcessTest, MapDownloadMakesTheLauncherStartTheCoreOnlyWithACard) {
     EXPECT_TRUE(Logged("マップ再要求")) << c.name;
     PostMessageA(main_window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, launcher.Wait()) << c.name;
+  }
+}
+
+TEST_F(MainProcessTest, TheInstallFolderOfTheTestServesTheMusicManager) {
+  struct Case {
+    const char* name;
+    bool setting;
+    const char* title;
+    const char* mode;
+  };
+  for (const Case c : {Case{"manual", false, "Ostrovelle Music Manual", "manual"},
+                       Case{"setting", true, "Ostrovelle Music Setting", "setting"}}) {
+    maintest::CPosingWindow notify("Ostrovelle test notify");
+    install.Forget("Ostrovelle_Music.exe");
+    ASSERT_TRUE(StartMusic(notify.Handle(), 'E', c.setting)) << c.name;
+    HWND window = nullptr;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return (window = FindWindowA(kFrameworkClass, c.title)) != nullptr; }, kTimeoutMs))
+        << c.name;
+    EXPECT_EQ(
+        FormatString("/d E /w %08X /m %s\n",
+                     static_cast<unsigned>(reinterpret_cast<UINT_PTR>(notify.Handle())), c.mode),
+        install.Started("Ostrovelle_Music.exe"))
+        << c.name;
+    PostMessageA(window, RegisterWindowMessageA(kMsgSDChange), 'F', 0);
+    PostMessageA(window, RegisterWindowMessageA(kMsgRequestEnd), 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, kTimeoutMs)) << c.name;
+    EXPECT_EQ("OVEVSDChange 46 0\nOVEVRequestEnd 0 0\n", install.Messages("Ostrovelle_Music.exe"))
+        << c.name;
   }
 }
 
