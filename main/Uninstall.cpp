@@ -25,8 +25,11 @@ std::string ChooseUninstallFolder(const std::string& root, bool from_environment
   if (root.empty()) return std::string();
   std::string folder = root;
   AppendBackslash(folder);
-  // "E:\" and "\\server\share\" alike: never a whole volume.
-  if (PathIsRoot(folder)) return std::string();
+  // "E:\" and "\\server\share\" alike: never a whole volume. The system's
+  // test takes a share's root only without its closing backslash.
+  std::string bare = folder;
+  RemoveTrailingBackslash(bare);
+  if (PathIsRoot(folder) || PathIsRoot(bare)) return std::string();
   if (from_environment || EndsWithNoCase(folder, kProductTail)) return folder;
   return std::string();
 }

@@ -113,7 +113,9 @@ class CScopedInstallDir final {
   std::string Messages(const char* program) const {
     return ovtest::ReadFileOrEmpty(_dir.File(std::string(program) + ".messages"));
   }
+  // Forgets what the stand-in of a program recorded.
   void Forget(const char* program) {
+    DeleteFileA(_dir.File(std::string(program) + ".messages").c_str());
     DeleteFileA(_dir.File(std::string(program) + ".cmdline").c_str());
   }
 

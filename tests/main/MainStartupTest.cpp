@@ -76,6 +76,9 @@ TEST(MainUninstallTest, OnlyTheProductsOwnFolderIsEmptied) {
       {"environment drive root", "E:\\", true, ""},
       {"environment drive without backslash", "E:", true, ""},
       {"environment share root", "\\\\server\\share\\", true, ""},
+      {"environment share root without backslash", "\\\\server\\share", true, ""},
+      {"environment folder on a share", "\\\\server\\share\\root", true,
+       "\\\\server\\share\\root\\"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.folder, ChooseUninstallFolder(c.root, c.from_environment)) << c.name;
