@@ -3,16 +3,12 @@
 // thread rules as the foundation's blocks.
 #pragma once
 
+#include "CoreMessages.h"
 #include "ShareMem.h"
 
 #include <cstdint>
 
 namespace core {
-
-// The map charge's progress blocks: eight 32-bit values each.
-constexpr const char kMapChargeDLProgress[] = "OVEVMapChargeDLProgress";
-constexpr const char kMapChargeTRProgress[] = "OVEVMapChargeTRProgress";
-constexpr uint32_t kMapChargeProgressSize = 32;
 
 class CShareMem final : public ::CShareMem {
  public:

@@ -87,6 +87,11 @@ std::string GetInstallProgramPath(int id) {
   static const char* const kPrograms[] = {"Ostrovelle_EV.exe", "Ostrovelle_Core.exe",
                                           "Ostrovelle_Music.exe"};
   if (id < 0 || id > 2) return std::string();
+  std::string overridden = EnvValue("OV_INSTALL_DIR");
+  if (!overridden.empty()) {
+    AppendBackslash(overridden);
+    return overridden + kPrograms[id];
+  }
   CRegKey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallKey, 0, KEY_QUERY_VALUE, key.Put()) !=
       ERROR_SUCCESS) {

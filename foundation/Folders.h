@@ -27,6 +27,11 @@ std::string GetUserDataFolder(const char* user_folder);
 std::string GetDownloadFolder();
 
 enum InstallProgramId { kInstallMain = 0, kInstallCore = 1, kInstallMusic = 2 };
+// The installed program's path: the folder of the registry value InstallDir
+// (SOFTWARE\Brennik\Ostrovelle EV\ of the local machine), or of the
+// environment variable OV_INSTALL_DIR when set, so that each test can start
+// programs of its own without touching the one registry value of the
+// machine. Empty when neither names a folder.
 std::string GetInstallProgramPath(int id);
 std::string GetModulePath(HMODULE module);
 // The running program's folder, ending in a backslash.

@@ -57,8 +57,7 @@ MapProgressWords MapProgressWords::Make(uint32_t phase, uint32_t speed, uint32_t
 }
 
 std::string MapProgressBlockName(uint32_t phase) {
-  const char* base =
-      phase == kMapProgressTransfer ? core::kMapChargeTRProgress : core::kMapChargeDLProgress;
+  const char* base = phase == kMapProgressTransfer ? kMapChargeTRProgress : kMapChargeDLProgress;
   return base + BlockNameTag();
 }
 

@@ -15,10 +15,10 @@ namespace {
 
 // [question] = the yes event's name; the no event's adds "No".
 constexpr const char* kAnswerEventNames[] = {
-    "Global\\EVOVMapLicense",
-    "Global\\EVOVMapDownload",
-    "Global\\EVOVMapVerify",
-    "Global\\EVOVMapProbe",
+    kMapLicenseEvent,
+    kMapDownloadEvent,
+    kMapVerifyEvent,
+    kMapProbeEvent,
 };
 
 constexpr uint32_t kCodeNoParameters = 0x44FFFF;
@@ -34,7 +34,8 @@ bool IsMapSetKind(uint8_t kind) { return kind == 0 || kind == 1; }
 }  // namespace
 
 std::string CMapCharge::QuestionEventName(Question question, bool yes) {
-  return std::string(kAnswerEventNames[question]) + (yes ? "" : "No") + QuestionEventTag();
+  return std::string(kAnswerEventNames[question]) + (yes ? "" : kMapAnswerNoSuffix) +
+         QuestionEventTag();
 }
 
 void CMapCharge::SetQuestionEventTag(const std::string& tag) { QuestionEventTag() = tag; }
@@ -64,7 +65,7 @@ void CMapCharge::_InitRun() {
     // A main program that still holds the block from an earlier run keeps
     // it alive; the run takes it as it stands rather than going without.
     const std::string name = MapProgressBlockName(b.phase);
-    const DWORD error = b.block->Open(name.c_str(), true, core::kMapChargeProgressSize, true);
+    const DWORD error = b.block->Open(name.c_str(), true, kMapChargeProgressSize, true);
     if (error != 0) {
       OV_LOG(kLogError, "共有メモリ作成失敗(%s) ERR:0x%08X", name.c_str(),
              static_cast<unsigned>(error));

@@ -10,37 +10,11 @@ namespace coretest {
 
 namespace {
 
-constexpr DWORD kLockWaitMs = 600000;
 constexpr DWORD kEndWaitMs = 30000;
-
-void EndStrayCore() {
-  const HWND stray = FindCore();
-  if (!stray) return;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(stray, &pid);
-  CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-  if (!process) return;
-  TerminateProcess(process.Get(), 1);
-  WaitForSingleObject(process.Get(), kEndWaitMs);
-}
 
 }  // namespace
 
 HWND FindCore() { return FindWindowA(kCoreWindowClass, kCoreWindowTitle); }
-
-CCoreProcessLock::CCoreProcessLock()
-    : _lock(CreateMutexA(nullptr, FALSE, "OvTestCoreProcessLock")) {
-  if (!_lock) return;
-  const DWORD wait = WaitForSingleObject(_lock.Get(), kLockWaitMs);
-  _held = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-  if (_held) EndStrayCore();
-}
-
-CCoreProcessLock::~CCoreProcessLock() {
-  if (!_held) return;
-  EndStrayCore();
-  ReleaseMutex(_lock.Get());
-}
 
 bool CCoreProcess::Start(char drive, HWND notify, const char* kinds) {
   Kill();

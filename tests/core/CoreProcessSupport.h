@@ -1,8 +1,8 @@
 // Running the product's core (Ostrovelle_Core.exe) as a real process in a
-// test: the lock that lets one test process at a time run a core in the
-// Wine session, and one started core that the test can end, kill or wait
-// for. The core inherits this process's environment (data root, card,
-// connection file, OV_TEST_NO_PHASE_PAUSE).
+// test: one started core that the test can end, kill or wait for, under the
+// one-core lock (tests/support CoreProcessLock.h). The core inherits this
+// process's environment (data root, card, connection file,
+// OV_TEST_NO_PHASE_PAUSE).
 #pragma once
 
 #include <string>
@@ -14,22 +14,6 @@ namespace coretest {
 
 // The running core's window, found as the programs find it.
 HWND FindCore();
-
-// Held for the life of the object; a core left by a failed test is ended
-// when the lock is taken.
-class CCoreProcessLock final {
- public:
-  CCoreProcessLock();
-  ~CCoreProcessLock();
-  CCoreProcessLock(const CCoreProcessLock&) = delete;
-  CCoreProcessLock& operator=(const CCoreProcessLock&) = delete;
-
-  bool IsHeld() const { return _held; }
-
- private:
-  CHandle _lock;
-  bool _held = false;
-};
 
 // One core started for a drive, a notify window and charge kinds; killed at
 // the end when it still runs.

@@ -7,6 +7,7 @@
 // take a lock across processes.
 #include "ChargeKind.h"
 #include "CoreMessages.h"
+#include "CoreProcessLock.h"
 #include "CoreTestSupport.h"
 #include "Folders.h"
 #include "Handle.h"
@@ -40,19 +41,6 @@ std::string CoreArguments(char drive, HWND notify, const char* kinds) {
 }
 
 HWND FindCore() { return FindWindowA(kCoreWindowClass, kCoreWindowTitle); }
-
-// Ends a core left behind by a test that failed: this process holds the lock.
-void EndStrayCore() {
-  const HWND stray = FindCore();
-  if (!stray) return;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(stray, &pid);
-  CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-  if (process) {
-    TerminateProcess(process.Get(), 1);
-    WaitForSingleObject(process.Get(), kTimeoutMs);
-  }
-}
 
 // One started program; terminated if it is still running at the end.
 class CProgram final {
@@ -93,18 +81,12 @@ class CProgram final {
 class CoreProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    _lock.Reset(CreateMutexA(nullptr, FALSE, "OvTestCoreProcessLock"));
-    ASSERT_TRUE(_lock);
-    const DWORD wait = WaitForSingleObject(_lock.Get(), 600000);
-    ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
-    _locked = true;
-    EndStrayCore();
+    ASSERT_TRUE(_lock.IsHeld());
     SetEnvironmentVariableA("OV_TEST_TAG", _tag.c_str());
   }
   void TearDown() override {
-    EndStrayCore();
+    ovtest::EndStrayPrograms();
     SetEnvironmentVariableA("OV_TEST_TAG", nullptr);
-    if (_locked) ReleaseMutex(_lock.Get());
   }
 
   // Starts a program that is expected to end by itself (a second start).
@@ -155,8 +137,7 @@ class CoreProcessTest : public ::testing::Test {
   CRecorderWindow notify;
 
  private:
-  CHandle _lock;
-  bool _locked = false;
+  ovtest::CCoreProcessLock _lock;
   const std::string _tag = FormatString("%lu", GetCurrentProcessId());
   std::vector<CHandle> _released;
 };

@@ -22,7 +22,7 @@ uint32_t* Values(void* view) { return static_cast<uint32_t*>(view); }
 TEST(CoreShareMem, ANewBlockStartsZeroed) {
   const std::string name = UniqueName("new");
   core::CShareMem memory;
-  ASSERT_EQ(0u, memory.Create(name.c_str(), core::kMapChargeProgressSize, false));
+  ASSERT_EQ(0u, memory.Create(name.c_str(), kMapChargeProgressSize, false));
   ASSERT_NE(nullptr, memory.GetView());
   for (int i = 0; i < 8; ++i) EXPECT_EQ(0u, Values(memory.GetView())[i]);
 }
@@ -46,7 +46,7 @@ TEST(CoreShareMem, ANameInUseIsRefusedUnlessAccepted) {
 TEST(CoreShareMem, TheMainProgramOpensWhatTheCoreCreated) {
   const std::string name = UniqueName("block");
   core::CBlockShareMem core_block;
-  ASSERT_EQ(0u, core_block.Open(name.c_str(), true, core::kMapChargeProgressSize, true));
+  ASSERT_EQ(0u, core_block.Open(name.c_str(), true, kMapChargeProgressSize, true));
   ASSERT_NE(nullptr, core_block.GetMutex());
   CHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\" + name + "_MTX_EXT").c_str()));
   EXPECT_TRUE(mutex);

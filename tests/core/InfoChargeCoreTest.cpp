@@ -9,6 +9,7 @@
 
 #include "ChargeKind.h"
 #include "CoreMessages.h"
+#include "CoreProcessLock.h"
 #include "CoreProcessSupport.h"
 #include "Handle.h"
 #include "InfoTestSupport.h"
@@ -50,7 +51,7 @@ class InfoChargeCoreTest : public infotest::CInfoChargeTest {
   bool EndCore() { return _core.End(kTimeoutMs); }
 
  private:
-  coretest::CCoreProcessLock _lock;
+  ovtest::CCoreProcessLock _lock;
   coretest::CCoreProcess _core;
 };
 

@@ -16,6 +16,7 @@
 
 #include "ChargeKind.h"
 #include "CoreMessages.h"
+#include "CoreProcessLock.h"
 #include "CoreProcessSupport.h"
 #include "CoreTestSupport.h"
 #include "Folders.h"
@@ -139,9 +140,9 @@ class MapChargeCoreTest : public ::testing::Test {
   }
   void Answer(const coretest::RecordedMessage& m) {
     const char* name = nullptr;
-    if (m.id == Msg(kMsgMapLicense) && m.wparam == 3) name = "Global\\EVOVMapDownload";
-    if (m.id == Msg(kMsgMapLicense) && m.wparam == 239) name = "Global\\EVOVMapLicense";
-    if (m.id == Msg(kMsgNoSendProbe)) name = "Global\\EVOVMapProbe";
+    if (m.id == Msg(kMsgMapLicense) && m.wparam == 3) name = kMapDownloadEvent;
+    if (m.id == Msg(kMsgMapLicense) && m.wparam == 239) name = kMapLicenseEvent;
+    if (m.id == Msg(kMsgNoSendProbe)) name = kMapProbeEvent;
     if (!name) return;
     const CHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
     EXPECT_TRUE(event && SetEvent(event.Get())) << name;
@@ -214,7 +215,7 @@ class MapChargeCoreTest : public ::testing::Test {
   ovtest::CStandIn standin;
   // A card first, then the lock, in the order of the other core tests.
   ovtest::CTestCard card;
-  coretest::CCoreProcessLock lock;
+  ovtest::CCoreProcessLock lock;
   coretest::CRecorderWindow window;
   coretest::CCoreProcess core;
   std::vector<DataSet> sets;

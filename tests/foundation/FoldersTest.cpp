@@ -41,6 +41,7 @@ TEST(DataRoot, RealRootEndsInTheProductFolders) {
 }
 
 TEST(InstallPath, ReadsInstallDirAndAddsTheProgram) {
+  SetEnvironmentVariableA("OV_INSTALL_DIR", nullptr);
   constexpr char kKey[] = "SOFTWARE\\Brennik\\Ostrovelle EV\\";
   HKEY raw = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
@@ -66,6 +67,28 @@ TEST(InstallPath, ReadsInstallDirAndAddsTheProgram) {
   } else {
     RegDeleteValueA(key.Get(), "InstallDir");
   }
+}
+
+TEST(InstallPath, TheEnvironmentRedirectsTheInstallFolder) {
+  struct Case {
+    const char* name;
+    const char* folder;
+    const char* core;
+  };
+  const Case cases[] = {
+      {"plain", "C:\\tests\\install", "C:\\tests\\install\\Ostrovelle_Core.exe"},
+      {"trailing backslash", "C:\\tests\\install\\", "C:\\tests\\install\\Ostrovelle_Core.exe"},
+      {"blank in the name", "C:\\a b", "C:\\a b\\Ostrovelle_Core.exe"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetEnvironmentVariableA("OV_INSTALL_DIR", c.folder));
+    EXPECT_EQ(c.core, GetInstallProgramPath(kInstallCore)) << c.name;
+    EXPECT_EQ(PathRemoveFileSpec(c.core) + "\\Ostrovelle_Music.exe",
+              GetInstallProgramPath(kInstallMusic))
+        << c.name;
+    EXPECT_EQ("", GetInstallProgramPath(-1)) << c.name;
+  }
+  SetEnvironmentVariableA("OV_INSTALL_DIR", nullptr);
 }
 
 TEST(PathHelpers, WrapTheShellCalls) {

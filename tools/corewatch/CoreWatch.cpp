@@ -31,10 +31,10 @@ bool g_end_posted = false;
 
 // The yes event of a question, as the map charge names it.
 const char* YesEventOf(const std::string& message, WPARAM wparam) {
-  if (message == kMsgNoSendProbe) return "Global\\EVOVMapProbe";
+  if (message == kMsgNoSendProbe) return kMapProbeEvent;
   if (message != kMsgMapLicense) return nullptr;
-  if (wparam == 3) return "Global\\EVOVMapDownload";
-  if (wparam == 239) return "Global\\EVOVMapLicense";
+  if (wparam == 3) return kMapDownloadEvent;
+  if (wparam == 239) return kMapLicenseEvent;
   return nullptr;
 }
 
@@ -47,7 +47,7 @@ void Answer(const std::string& message, WPARAM wparam) {
 
 // Words 1 to 7 of the block the message names (1 download, 2 transfer).
 void PrintBlock(WPARAM phase) {
-  const char* name = phase == 1 ? "OVEVMapChargeDLProgress" : "OVEVMapChargeTRProgress";
+  const char* name = phase == 1 ? kMapChargeDLProgress : kMapChargeTRProgress;
   CBlockShareMem block;
   if (block.Open(name) != 0) return;
   uint32_t words[8] = {};
