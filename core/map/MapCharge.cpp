@@ -23,12 +23,10 @@ int64_t CMapCharge::DataIdOfKind(uint8_t kind) {
 
 CMapCharge::CMapCharge()
     : CCharge(CHARGE_KIND_MAP),
-      _speed_test(CMapSpeedTest::Context{
-          [this] { return _IsExistSD(); },
-          [this](CWinHttpWrapper& http, const std::string& url, const std::string& body,
-                 HttpExchange* exchange) { _PostForm(http, url, body, nullptr, exchange); },
-          [this] { return _tick(); }, &_config, &_ccid_head, &_device_no, &_error_code,
-          &_line_speed}) {
+      _speed_test(CMapSpeedTest::Context{[this] { return _IsExistSD(); }, _FormPost(),
+                                         [this] { return _tick(); }, &_config, &_ccid_head,
+                                         &_device_no, &_error_code, &_line_speed}),
+      _notices(CMapNotices::Context{[this] { return _IsAbort(); }, _FormPost(), &_error_code}) {
   OV_LOG(kLogInfo, "CMapCharge::CMapCharge - マップチャージ開始");
 }
 
@@ -63,6 +61,11 @@ void CMapCharge::_Init() {
   _error_detail = 0;
   _InitRun();
   OV_LOG(kLogTrace, "CMapCharge::_Init - End");
+}
+
+CMapCharge::FormPost CMapCharge::_FormPost() {
+  return [this](CWinHttpWrapper& http, const std::string& url, const std::string& body,
+                HttpExchange* exchange) { _PostForm(http, url, body, nullptr, exchange); };
 }
 
 void CMapCharge::_PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,

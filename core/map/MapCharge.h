@@ -1,8 +1,8 @@
 // The map charge (kind 2): brings the unit's card up to date with the
 // map-side data sets the server offers. This file holds the charge's state
 // and its first steps: the line-speed test (CMapSpeedTest), and fetching,
-// storing and analysing the download list. The download, the transfer and the run's
-// dialogue with the main program build on them.
+// storing and analysing the download list. The download, the transfer and the
+// run's dialogue with the main program build on them.
 //
 // Threads: constructed and deleted on the core's main thread; _Proc and
 // every step run on the charge's worker. The abort event (CCharge) is the
@@ -24,6 +24,7 @@
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
+#include "map/MapNotices.h"
 #include "map/MapSpeedTest.h"
 
 class CRecoverFile;
@@ -58,6 +59,8 @@ class CMapCharge : public CCharge {
   // The line-speed test the run drives (_SpeedTest); it works on this
   // charge's unit identity, settings, error code and line speed.
   CMapSpeedTest& SpeedTest() { return _speed_test; }
+  // The completion notices the run sends (_EndNotify).
+  CMapNotices& Notices() { return _notices; }
 
   // The card's data folder on the PC, with its trailing backslash.
   std::string _GetDataFolder() const;
@@ -93,8 +96,8 @@ class CMapCharge : public CCharge {
   void SetTickSource(TickSource tick) { _tick = tick; }
 
   // ---- The run, its questions to the main program and the card's upkeep
-  // (MapChargeRun.cpp, MapChargeQuestions.cpp, MapChargeCard.cpp,
-  // MapChargeNotice.cpp). ----
+  // (MapChargeRun.cpp, MapChargeQuestions.cpp, MapChargeCard.cpp; the
+  // notices are CMapNotices). ----
 
   // The answers the main program gives by setting named events.
   enum Question { kQuestionCardClear = 0, kQuestionDownload, kQuestionVerify, kQuestionProbe };
@@ -124,11 +127,6 @@ class CMapCharge : public CCharge {
   bool _ClearMapChargedData();
   // After a data set was copied: its link-file record from the unit's.
   bool _UpDatePCLinkFile(const CDownloadListData& record, int topic_no);
-  // Sends the stored completion notices, per device; notices that fail go
-  // back to the file.
-  bool _EndNotify();
-  bool _EndNotify(uint32_t ccid, const std::string& device_no,
-                  const std::vector<CompleteNotifyRecord>& notices);
   // The download confirmation; false with the error code set when the run
   // must end (0 when it may go on with what it has).
   bool _NotifyDownload();
@@ -161,8 +159,15 @@ class CMapCharge : public CCharge {
   // abort event.
   void _PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,
                  const char* save_path, Exchange* exchange);
+  // _PostForm without a reply file, for the steps' own classes.
+  using FormPost =
+      std::function<void(CWinHttpWrapper&, const std::string&, const std::string&, HttpExchange*)>;
+  FormPost _FormPost();
   // The line-speed test: true when the line is fast enough for the run.
   bool _SpeedTest() { return _speed_test.Run(); }
+  // Sends the stored completion notices; notices that fail go back to the
+  // file.
+  bool _EndNotify() { return _notices.SendStored(); }
   bool _MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value) {
     return _speed_test.MeasurementSpeedOfLine(mode, address, value);
   }
@@ -269,6 +274,7 @@ class CMapCharge : public CCharge {
   uint32_t _retry_max = 6;
   TickSource _tick = &GetTickCount;
   CMapSpeedTest _speed_test;
+  CMapNotices _notices;
 
   // ---- The run, its questions and the card's upkeep. ----
   // Creates the answer events and the progress blocks; part of _Init.
@@ -290,9 +296,6 @@ class CMapCharge : public CCharge {
   // the run cannot make it.
   bool _MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed, uint64_t free_bytes);
   bool _AskCardClear();
-  // One notice request; false when the server did not take it.
-  bool _SendNotices(uint32_t ccid, const std::string& device_no,
-                    const std::vector<CompleteNotifyRecord>& notices);
   // Ends a run whose step failed: reports the code (never 0), records the
   // failure (or the abort), and ends the phase when one is given.
   uint32_t _EndFailedRun(uint32_t phase_to_end);
