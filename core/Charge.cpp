@@ -13,8 +13,6 @@
 namespace {
 
 constexpr DWORD kReapWaitMs = 1000;
-constexpr uint32_t kStageStart = 1;
-constexpr uint32_t kStageProbeNotLogged = 5;
 // The result of a charge whose work ended with an exception; memory
 // exhaustion, the one the design expects, has this code everywhere.
 constexpr uint32_t kResultThrown = 0xFFFF;
@@ -153,20 +151,24 @@ void CCharge::_NotifyError(uint32_t code, LPARAM detail) const {
   Post(kMsgNotifyError, (_kind << 24) | code, detail);
 }
 
+CCharge::HistoryStage CCharge::_FailedStage(uint32_t code) {
+  return code == CHARGE_RESULT_ABORT ? kHistoryAborted : kHistoryFailed;
+}
+
 bool CCharge::_SaveHistory(uint32_t stage, uint32_t code, uint32_t data_version,
                            uint32_t map_version, uint32_t record_id) const {
   const uint32_t result = (_kind << 24) | code;
   OV_LOG(kLogInfo, "CCharge::_SaveHistory - Start RES:0x%08X VER:0x%08X MAP:0x%08X",
          static_cast<unsigned>(result), static_cast<unsigned>(data_version),
          static_cast<unsigned>(map_version));
-  if (stage == kStageStart && _kind != CHARGE_KIND_MUSIC) return true;
+  if (stage == kHistoryStart && _kind != CHARGE_KIND_MUSIC) return true;
   const uint32_t low = code & 0xFFFF;
   if (low == CHARGE_RESULT_SKIP || low == CHARGE_RESULT_NODATA) return true;
 
   SYSTEMTIME now;
   GetLocalTime(&now);
   if (_kind == CHARGE_KIND_PROBE) {
-    if (stage == kStageProbeNotLogged) return true;
+    if (stage == kHistoryNotLogged) return true;
     return _store->SaveProbeLog(_device_no, now, stage, result);
   }
   ChargeHistoryRecord record;

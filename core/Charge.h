@@ -56,6 +56,18 @@ class CCharge {
   bool _IsAbort() const;
   void _NotifyProgress(uint32_t percent) const;
   void _NotifyError(uint32_t code, LPARAM detail) const;
+  // The stage a history record names: in the card's history, or for the
+  // probe charge in its probe log.
+  enum HistoryStage : uint32_t {
+    kHistorySent = 0,   // probe: the data reached the server
+    kHistoryStart = 1,  // kept for the music charge only
+    kHistoryDone = 2,   // the data is on the card (probe: kept there)
+    kHistoryAborted = 3,
+    kHistoryFailed = 4,
+    kHistoryNotLogged = 5,  // probe: a stage the probe log does not keep
+  };
+  // kHistoryAborted for the abort's code, else kHistoryFailed.
+  static HistoryStage _FailedStage(uint32_t code);
   bool _SaveHistory(uint32_t stage, uint32_t code, uint32_t data_version, uint32_t map_version,
                     uint32_t record_id) const;
   bool _IsExistSD() const;

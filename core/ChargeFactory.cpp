@@ -2,6 +2,7 @@
 #include "ChargeFactory.h"
 
 #include "ChargeKind.h"
+#include "EnvironmentOverrides.h"
 #include "info/InfoChargeTidewheel.h"
 #include "info/InfoChargeWeather.h"
 #include "map/MapCharge.h"
@@ -16,9 +17,7 @@ namespace {
 ChargePtr CreateMapCharge() {
   CMapCharge* map = new CMapCharge();
   ChargePtr charge(map);
-  char value[8] = {};
-  const DWORD n = GetEnvironmentVariableA("OV_TEST_NO_PHASE_PAUSE", value, sizeof(value));
-  if (n > 0 && n < sizeof(value) && value[0] == '1') map->SetPhasePause(0);
+  if (GetEnvironmentOverride(kOverrideNoPhasePause) == "1") map->SetPhasePause(0);
   return charge;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "EnvironmentOverrides.h"
 #include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
@@ -116,9 +117,8 @@ CConnectionFile::CConnectionFile(std::string info_path) : _info_path(std::move(i
 CConnectionFile& CConnectionFile::GetInstance() { return g_connection_file; }
 
 std::string CConnectionFile::DefaultInfoPath() {
-  char buffer[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableA("OV_CONNECTION_INFO", buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) return buffer;
+  const std::string overridden = GetEnvironmentOverride(kOverrideConnectionInfo);
+  if (!overridden.empty()) return overridden;
   return GetModuleFolder() + "Connection.info";
 }
 

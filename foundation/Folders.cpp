@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "EnvironmentOverrides.h"
 #include "Handle.h"
 #include "StringUtil.h"
 
@@ -14,13 +15,6 @@ constexpr char kInstallKey[] = "SOFTWARE\\Brennik\\Ostrovelle EV\\";
 constexpr char kInstallValue[] = "InstallDir";
 
 std::string g_data_root;  // set once, by the first successful caller
-
-std::string EnvValue(const char* name) {
-  char buffer[MAX_PATH * 2];
-  const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-  if (n == 0 || n >= sizeof(buffer)) return std::string();
-  return std::string(buffer, n);
-}
 
 std::string SystemFolder() {
   char buffer[MAX_PATH + 1] = {};
@@ -48,7 +42,7 @@ std::string ComputeAppDataRoot(const std::string& app_data, const std::string& s
 
 std::string GetAppDataRoot() {
   if (!g_data_root.empty()) return g_data_root;
-  std::string app_data = EnvValue("OV_DATA_ROOT");
+  std::string app_data = GetEnvironmentOverride(kOverrideDataRoot);
   bool keep = true;
   if (!app_data.empty()) {
     AppendBackslash(app_data);
@@ -77,7 +71,7 @@ std::string GetUserDataFolder(const char* user_folder) {
 }
 
 std::string GetDownloadFolder() {
-  const std::string overridden = EnvValue("OV_DOWNLOAD_FOLDER");
+  const std::string overridden = GetEnvironmentOverride(kOverrideDownloadFolder);
   if (!overridden.empty()) return EnsureFolder(overridden);
   const std::string system = SystemFolder();
   return EnsureFolder(system.substr(0, 1) + ":\\Ostrovelle EV\\Download\\");
@@ -87,7 +81,7 @@ std::string GetInstallProgramPath(int id) {
   static const char* const kPrograms[] = {"Ostrovelle_EV.exe", "Ostrovelle_Core.exe",
                                           "Ostrovelle_Music.exe"};
   if (id < 0 || id > 2) return std::string();
-  std::string overridden = EnvValue("OV_INSTALL_DIR");
+  std::string overridden = GetEnvironmentOverride(kOverrideInstallDir);
   if (!overridden.empty()) {
     AppendBackslash(overridden);
     return overridden + kPrograms[id];

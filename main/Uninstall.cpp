@@ -1,6 +1,7 @@
 // The data removal of "Uninstall"; see Uninstall.h.
 #include "Uninstall.h"
 
+#include "EnvironmentOverrides.h"
 #include "Folders.h"
 #include "Log.h"
 #include "OvWindows.h"
@@ -14,10 +15,7 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail) {
          lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
 }
 
-bool IsFromEnvironment() {
-  char buffer[8];
-  return GetEnvironmentVariableA("OV_DATA_ROOT", buffer, sizeof(buffer)) > 0;
-}
+bool IsFromEnvironment() { return !GetEnvironmentOverride(kOverrideDataRoot).empty(); }
 
 }  // namespace
 

@@ -41,11 +41,6 @@ constexpr uint32_t kReplyValueRegistered = 0x200201;
 constexpr uint8_t kTypeData = 0x4F;
 constexpr uint8_t kTypeError = 0xFF;
 
-// History stages.
-constexpr uint32_t kStageWritten = 2;
-constexpr uint32_t kStageAborted = 3;
-constexpr uint32_t kStageFailed = 4;
-
 // Traffic request values.
 constexpr int32_t kVicsProbeOff = 113;
 constexpr int32_t kVicsProbeOn = 121;
@@ -133,10 +128,6 @@ std::string ReplyForLog(const std::string& reply) {
   return text;
 }
 
-uint32_t HistoryStage(uint32_t code) {
-  return code == CHARGE_RESULT_ABORT ? kStageAborted : kStageFailed;
-}
-
 }  // namespace
 
 CInfoChargeTidewheel::CInfoChargeTidewheel() : CCharge(CHARGE_KIND_TIDEWHEEL), _credentials() {}
@@ -156,7 +147,7 @@ std::string CInfoChargeTidewheel::CardPath(const char* path) const {
 
 uint32_t CInfoChargeTidewheel::Fail(uint32_t code, LPARAM detail) {
   _NotifyError(code, detail);
-  _SaveHistory(HistoryStage(code), code, 0, 0, 0);
+  _SaveHistory(_FailedStage(code), code, 0, 0, 0);
   return code;
 }
 
@@ -201,7 +192,7 @@ uint32_t CInfoChargeTidewheel::_Proc() {
   uint32_t result = _credentials.result;
   if (result == kResultProbeSendOff || result == kReplyValueRegistered) result = 0;
   _NotifyError(result, pclink::kDataIdTraffic);
-  _SaveHistory(kStageWritten, result, version, 0, 0);
+  _SaveHistory(kHistoryDone, result, version, 0, 0);
   OV_LOG(kLogTrace, "CInfoChargeTidewheel::_Proc - End[0x%08X]", U(result));
   OV_LOG(kLogInfo, "渋滞情報取得 成功[0x%08X]", U(result));
   return result;

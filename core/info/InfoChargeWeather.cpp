@@ -27,10 +27,6 @@ constexpr uint32_t kBadDataFileName = 0x200099;
 constexpr uint32_t kBadWriteChoice = 0x40FFFF;
 constexpr DWORD kStatusUnauthorized = 401;
 
-constexpr uint32_t kStageWritten = 2;
-constexpr uint32_t kStageAborted = 3;
-constexpr uint32_t kStageFailed = 4;
-
 const char kUser[] = "rodiduvaveru4";
 const char kPassword[] = "Kv37dpwR";
 const char kInfoName[] = "all.man";
@@ -73,10 +69,6 @@ bool IsPlainFileName(const std::string& name) {
   return true;
 }
 
-uint32_t HistoryStage(uint32_t code) {
-  return code == CHARGE_RESULT_ABORT ? kStageAborted : kStageFailed;
-}
-
 }  // namespace
 
 bool SetWeatherDigestCredential(char* user, char* password) {
@@ -94,7 +86,7 @@ CInfoChargeWeather::~CInfoChargeWeather() = default;
 
 uint32_t CInfoChargeWeather::Fail(uint32_t code) {
   _NotifyError(code, _detail);
-  _SaveHistory(HistoryStage(code), code, 0, 0, 0);
+  _SaveHistory(_FailedStage(code), code, 0, 0, 0);
   return code;
 }
 
@@ -105,7 +97,7 @@ uint32_t CInfoChargeWeather::_Proc() {
     return CHARGE_RESULT_NOSD;
   }
   _detail = 0;
-  _SaveHistory(1, 0, 0, 0, 0);
+  _SaveHistory(kHistoryStart, 0, 0, 0, 0);
   _NotifyProgress(0);
   uint32_t code = GetWtInfo();
   if (code == 0) {
@@ -134,7 +126,7 @@ uint32_t CInfoChargeWeather::_Proc() {
   if (code != 0) return Fail(code);
   OV_LOG(kLogTrace, "DiruManageFile Update - End");
   _NotifyProgress(100);
-  _SaveHistory(kStageWritten, 0, version, 0, 0);
+  _SaveHistory(kHistoryDone, 0, version, 0, 0);
   _NotifyError(0, _detail);
   OV_LOG(kLogTrace, "CInfoChargeWeather::_Proc - End");
   OV_LOG(kLogTrace, "お天気情報取得　成功");

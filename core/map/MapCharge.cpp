@@ -1,5 +1,5 @@
 // The map charge's state, its start of a run and the one way it talks to
-// the servers; see MapCharge.h. The steps live in MapChargeSpeedTest.cpp,
+// the servers; see MapCharge.h. The steps live in MapSpeedTest.cpp,
 // MapChargeDownloadList.cpp and the MapCharge*.cpp files of the run.
 #include "map/MapCharge.h"
 
@@ -21,7 +21,12 @@ int64_t CMapCharge::DataIdOfKind(uint8_t kind) {
   return -1;
 }
 
-CMapCharge::CMapCharge() : CCharge(CHARGE_KIND_MAP) {
+CMapCharge::CMapCharge()
+    : CCharge(CHARGE_KIND_MAP),
+      _speed_test(CMapSpeedTest::Context{[this] { return _IsExistSD(); }, _FormPost(),
+                                         [this] { return _tick(); }, &_config, &_ccid_head,
+                                         &_device_no, &_error_code, &_line_speed}),
+      _notices(CMapNotices::Context{[this] { return _IsAbort(); }, _FormPost(), &_error_code}) {
   OV_LOG(kLogInfo, "CMapCharge::CMapCharge - マップチャージ開始");
 }
 
@@ -56,6 +61,11 @@ void CMapCharge::_Init() {
   _error_detail = 0;
   _InitRun();
   OV_LOG(kLogTrace, "CMapCharge::_Init - End");
+}
+
+CMapCharge::FormPost CMapCharge::_FormPost() {
+  return [this](CWinHttpWrapper& http, const std::string& url, const std::string& body,
+                HttpExchange* exchange) { _PostForm(http, url, body, nullptr, exchange); };
 }
 
 void CMapCharge::_PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,

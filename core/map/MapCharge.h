@@ -1,8 +1,8 @@
 // The map charge (kind 2): brings the unit's card up to date with the
 // map-side data sets the server offers. This file holds the charge's state
-// and its first steps: the line-speed test, and fetching, storing and
-// analysing the download list. The download, the transfer and the run's
-// dialogue with the main program build on them.
+// and its first steps: the line-speed test (CMapSpeedTest), and fetching,
+// storing and analysing the download list. The download, the transfer and the
+// run's dialogue with the main program build on them.
 //
 // Threads: constructed and deleted on the core's main thread; _Proc and
 // every step run on the charge's worker. The abort event (CCharge) is the
@@ -24,6 +24,8 @@
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
+#include "map/MapNotices.h"
+#include "map/MapSpeedTest.h"
 
 class CRecoverFile;
 class CWinFileSystemLib;
@@ -31,14 +33,6 @@ class CWinHttpWrapper;
 namespace core {
 class CPcLinkFile;
 }  // namespace core
-
-// Modes of one server exchange of the line-speed test.
-enum SpeedExchangeMode : uint32_t {
-  kSpeedModeMeasure = 0x10000,  // time the download of the test file
-  kSpeedModeAddress = 0x70000,  // the test file's address
-  kSpeedModeReport = 0x80000,   // report the measured speed
-  kSpeedModeLimit = 0x90000,    // the server's threshold
-};
 
 class CMapCharge : public CCharge {
  public:
@@ -62,18 +56,11 @@ class CMapCharge : public CCharge {
   // zeroes the totals, the line speed and the error code.
   void _Init();
 
-  // True when the line speed is known, non-zero and not below the server's
-  // threshold; false with the error code set otherwise.
-  bool _SpeedTest();
-  // One server exchange of the test. value: in for the address request
-  // (the current speed) and the report; out for the measurement and the
-  // threshold.
-  bool _MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value);
-  // Replies: 0 success, 1 empty or without the value, server code OR
-  // 0x10000000 for a refusal. The replies carry no NUL; sizes are explicit.
-  static uint32_t _AnalyzeSpeedTestUri(std::string* address, size_t size, const char* reply);
-  static uint32_t _AnalyzeThreshold(const char* reply, size_t size, uint32_t* threshold);
-  static uint32_t _AnalyzeSpeedReport(const char* reply, size_t size);
+  // The line-speed test the run drives (_SpeedTest); it works on this
+  // charge's unit identity, settings, error code and line speed.
+  CMapSpeedTest& SpeedTest() { return _speed_test; }
+  // The completion notices the run sends (_EndNotify).
+  CMapNotices& Notices() { return _notices; }
 
   // The card's data folder on the PC, with its trailing backslash.
   std::string _GetDataFolder() const;
@@ -109,8 +96,8 @@ class CMapCharge : public CCharge {
   void SetTickSource(TickSource tick) { _tick = tick; }
 
   // ---- The run, its questions to the main program and the card's upkeep
-  // (MapChargeRun.cpp, MapChargeQuestions.cpp, MapChargeCard.cpp,
-  // MapChargeNotice.cpp). ----
+  // (MapChargeRun.cpp, MapChargeQuestions.cpp, MapChargeCard.cpp; the
+  // notices are CMapNotices). ----
 
   // The answers the main program gives by setting named events.
   enum Question { kQuestionCardClear = 0, kQuestionDownload, kQuestionVerify, kQuestionProbe };
@@ -140,11 +127,6 @@ class CMapCharge : public CCharge {
   bool _ClearMapChargedData();
   // After a data set was copied: its link-file record from the unit's.
   bool _UpDatePCLinkFile(const CDownloadListData& record, int topic_no);
-  // Sends the stored completion notices, per device; notices that fail go
-  // back to the file.
-  bool _EndNotify();
-  bool _EndNotify(uint32_t ccid, const std::string& device_no,
-                  const std::vector<CompleteNotifyRecord>& notices);
   // The download confirmation; false with the error code set when the run
   // must end (0 when it may go on with what it has).
   bool _NotifyDownload();
@@ -177,14 +159,18 @@ class CMapCharge : public CCharge {
   // abort event.
   void _PostForm(CWinHttpWrapper& http, const std::string& url, const std::string& body,
                  const char* save_path, Exchange* exchange);
-  bool _SpeedTestSteps();
-  bool _MeasurementSteps(uint32_t mode, std::string* address, uint32_t* value);
-  bool _BuildSpeedRequest(uint32_t mode, uint32_t value, std::string* url, std::string* body);
-  // The speed of a file of size bytes that took from start until now.
-  void _FinishMeasurement(size_t size, DWORD start, uint32_t* speed);
-  bool _AnalyzeSpeedReply(uint32_t mode, const std::vector<char>& reply, std::string* address,
-                          uint32_t* value);
-  void _SaveSpeedOfLine(uint32_t speed);
+  // _PostForm without a reply file, for the steps' own classes.
+  using FormPost =
+      std::function<void(CWinHttpWrapper&, const std::string&, const std::string&, HttpExchange*)>;
+  FormPost _FormPost();
+  // The line-speed test: true when the line is fast enough for the run.
+  bool _SpeedTest() { return _speed_test.Run(); }
+  // Sends the stored completion notices; notices that fail go back to the
+  // file.
+  bool _EndNotify() { return _notices.SendStored(); }
+  bool _MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value) {
+    return _speed_test.MeasurementSpeedOfLine(mode, address, value);
+  }
   // Request body and URL of the list; false with the error code set.
   bool _BuildDownloadListRequest(std::string* url, std::string* body);
   // What the exchange of the list left: the error code.
@@ -243,10 +229,20 @@ class CMapCharge : public CCharge {
   // The sizes of the records to copy into the transfer total; false with
   // the error code set.
   bool _SumTransferSizes(CRecoverFile& recover);
-  // One record of the transfer loop; false ends the loop with *result.
-  bool _TransmitRecord(CRecoverFile& recover, const CDownloadListData& record, int topic_no,
-                       bool first, bool* result);
-  bool _TransmitDLLSTAfter(const CDownloadListData& record, bool* result);
+  // What one record of the transfer loop leaves for the loop.
+  enum class TransmitStep {
+    kNext,           // the record is on the card (or already was)
+    kFailedGoOn,     // the plain list for the unit failed: the transfer has
+                     // failed, yet the next records are still copied
+    kEndKeepResult,  // the card is full after the first record: what was
+                     // copied stands
+    kFailed,         // the transfer ends and fails
+  };
+  TransmitStep _TransmitRecord(CRecoverFile& recover, const CDownloadListData& record, int topic_no,
+                               bool first);
+  // After the first record of kind 3, the plain list for a unit that reads
+  // it; false when the unit's file or the list cannot be had.
+  bool _TransmitDLLSTAfter(const CDownloadListData& record);
   void _PostTransferPercentage(const CRecoverFile& recover);
 
   bool _map_update = false;
@@ -277,6 +273,8 @@ class CMapCharge : public CCharge {
   uint32_t _retry_interval = 5;
   uint32_t _retry_max = 6;
   TickSource _tick = &GetTickCount;
+  CMapSpeedTest _speed_test;
+  CMapNotices _notices;
 
   // ---- The run, its questions and the card's upkeep. ----
   // Creates the answer events and the progress blocks; part of _Init.
@@ -298,9 +296,6 @@ class CMapCharge : public CCharge {
   // the run cannot make it.
   bool _MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed, uint64_t free_bytes);
   bool _AskCardClear();
-  // One notice request; false when the server did not take it.
-  bool _SendNotices(uint32_t ccid, const std::string& device_no,
-                    const std::vector<CompleteNotifyRecord>& notices);
   // Ends a run whose step failed: reports the code (never 0), records the
   // failure (or the abort), and ends the phase when one is given.
   uint32_t _EndFailedRun(uint32_t phase_to_end);

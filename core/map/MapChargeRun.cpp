@@ -43,7 +43,7 @@ uint32_t CMapCharge::_TransferSizeOf(const CDownloadListData& record, uint64_t* 
 uint32_t CMapCharge::_EndFailedRun(uint32_t phase_to_end) {
   if (_error_code == 0) _error_code = kCodeUnexplained;
   _NotifyError(_error_code, _error_detail);
-  _SaveHistory(IsAbortCode(_error_code) ? 3 : 4, _error_code, 0, 0, 0);
+  _SaveHistory(IsAbortCode(_error_code) ? kHistoryAborted : kHistoryFailed, _error_code, 0, 0, 0);
   if (phase_to_end != 0) _PostToCore(kMsgMapProgressEnd, phase_to_end, 0);
   return _error_code;
 }

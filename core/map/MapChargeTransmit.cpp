@@ -88,21 +88,23 @@ bool CMapCharge::_StartTransmit() {
   int topic_no = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     if (records[i].data_kind == 4) ++topic_no;
-    if (!_TransmitRecord(recover, records[i], topic_no, i == 0, &result)) break;
+    const TransmitStep step = _TransmitRecord(recover, records[i], topic_no, i == 0);
+    if (step == TransmitStep::kFailedGoOn || step == TransmitStep::kFailed) result = false;
+    if (step == TransmitStep::kEndKeepResult || step == TransmitStep::kFailed) break;
   }
   OV_LOG(kLogTrace, "CMapCharge::_StartTransmit - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_TransmitRecord(CRecoverFile& recover, const CDownloadListData& record,
-                                 int topic_no, bool first, bool* result) {
+CMapCharge::TransmitStep CMapCharge::_TransmitRecord(CRecoverFile& recover,
+                                                     const CDownloadListData& record, int topic_no,
+                                                     bool first) {
   const char drive = GetDriveLetter();
   const std::string folder = _GetDataFolder();
   const uint32_t version = record.GetVersionNumber();
-  const auto stop = [this, result](uint32_t code) {
+  const auto stop = [this](uint32_t code) {
     _error_code = code;
-    *result = false;
-    return false;
+    return TransmitStep::kFailed;
   };
   if (record.data_kind == 4) recover.SetSearchFolderNo(static_cast<uint32_t>(topic_no));
   if (recover.CheckTransferredFile(record.version, drive, folder, record.data_kind, record.detail,
@@ -128,10 +130,9 @@ bool CMapCharge::_TransmitRecord(CRecoverFile& recover, const CDownloadListData&
       // copied as a success; every other failure is the run's result.
       if (!first && _error_code == kNoRoomForOne) {
         _error_code = 0;
-        return false;
+        return TransmitStep::kEndKeepResult;
       }
-      *result = false;
-      return false;
+      return TransmitStep::kFailed;
     }
     const uint32_t copied =
         recover._JointFile(drive, record.version, record.data_kind, record.detail);
@@ -160,24 +161,23 @@ bool CMapCharge::_TransmitRecord(CRecoverFile& recover, const CDownloadListData&
       return stop(code);
     }
   }
-  if (!_TransmitDLLSTAfter(record, result)) return true;  // the next record goes on
+  if (!_TransmitDLLSTAfter(record)) return TransmitStep::kFailedGoOn;
   _PostTransferPercentage(recover);
   if (!_card_steps.update_link(record, topic_no)) {
     OV_LOG(kLogError, "CMapCharge::_StartTransmit - お出かけ管理ファイル 更新失敗");
     return stop(kLinkNotUpdated);
   }
   if (_error_code == 0) {
-    _SaveHistory(2, _error_code, version, 0, DataIdOf(record.data_kind));
+    _SaveHistory(kHistoryDone, _error_code, version, 0, DataIdOf(record.data_kind));
   }
-  return true;
+  return TransmitStep::kNext;
 }
 
-bool CMapCharge::_TransmitDLLSTAfter(const CDownloadListData& record, bool* result) {
+bool CMapCharge::_TransmitDLLSTAfter(const CDownloadListData& record) {
   if (_dllst_sent || record.data_kind != 3) return true;
   const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, GetDriveLetter());
   if (!unit.IsLoaded()) {
     OV_LOG(kLogError, "CMapCharge::_StartTransmit - NAVIINFO.DAT読み込み失敗");
-    *result = false;
     return false;
   }
   if (unit.GetFileKind() != 2) return true;
@@ -186,7 +186,6 @@ bool CMapCharge::_TransmitDLLSTAfter(const CDownloadListData& record, bool* resu
     OV_LOG(kLogError, "CMapCharge::_StartTransmit - 転送後のDLLST転送失敗 RET:0x%08X",
            static_cast<unsigned>(code));
     _error_code = code;
-    *result = false;
     return false;
   }
   _dllst_sent = true;

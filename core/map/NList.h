@@ -1,114 +1,70 @@
-// Singly linked lists that own their objects, with forward iterators. The
-// untyped base keeps the cells; NTypedList and NTypedListIterator put a type
-// on top, and the image classes derive their named lists from those.
-// A list and its iterators belong to one thread at a time.
+// Lists that own their objects, kept in a vector so that index access is
+// direct (an image's files name their paths by index, and server input can
+// carry thousands of both). NTypedListIterator is the "next object" cursor
+// the image classes keep. A list and its iterators belong to one thread at
+// a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
-
-class NListCell final {
- public:
-  NListCell(void* object, NListCell* next) : _object(object), _next(next) {}
-  ~NListCell() = default;
-  NListCell(const NListCell&) = delete;
-  NListCell& operator=(const NListCell&) = delete;
-
-  void* GetData() const { return _object; }
-  NListCell* GetNext() const { return _next; }
-  void SetNext(NListCell* next) { _next = next; }
-
- private:
-  void* _object;  // owned by the list, deleted through its deleter
-  NListCell* _next;
-};
-
-class NList {
- public:
-  using Deleter = void (*)(void*);
-
-  explicit NList(Deleter deleter) : _deleter(deleter) {}
-  virtual ~NList() { Clear(); }
-  NList(const NList&) = delete;
-  NList& operator=(const NList&) = delete;
-
-  // Deletes every object and cell.
-  void Clear();
-  size_t GetCount() const { return _count; }
-  bool IsEmpty() const { return _count == 0; }
-  NListCell* GetHead() const { return _head; }
-
- protected:
-  // The list takes the object; on an allocation failure it deletes it and
-  // throws std::bad_alloc.
-  void AppendObject(void* object);
-  void PrependObject(void* object);
-  void* ObjectAt(size_t index) const;
-
- private:
-  NListCell* NewCell(void* object, NListCell* next);
-
-  Deleter _deleter;
-  NListCell* _head = nullptr;
-  NListCell* _tail = nullptr;
-  size_t _count = 0;
-};
-
-class NListIterator {
- public:
-  explicit NListIterator(const NList& list) : _list(list), _cell(list.GetHead()) {}
-  virtual ~NListIterator() = default;
-  NListIterator(const NListIterator&) = delete;
-  NListIterator& operator=(const NListIterator&) = delete;
-
-  void Reset() { _cell = _list.GetHead(); }
-  bool HasNext() const { return _cell != nullptr; }
-
- protected:
-  // The object under the iterator, then one step on; null at the end.
-  void* NextObject();
-
- private:
-  const NList& _list;  // not owned
-  NListCell* _cell;
-};
+#include <vector>
 
 template <typename T>
-class NTypedList : public NList {
+class NTypedList {
  public:
-  NTypedList() : NList(&DeleteObject) {}
-  ~NTypedList() override = default;
+  NTypedList() = default;
+  ~NTypedList() = default;
+  NTypedList(const NTypedList&) = delete;
+  NTypedList& operator=(const NTypedList&) = delete;
 
-  void Append(std::unique_ptr<T> object) { AppendObject(object.release()); }
-  void Prepend(std::unique_ptr<T> object) { PrependObject(object.release()); }
-  T* GetAt(size_t index) const { return static_cast<T*>(ObjectAt(index)); }
+  // The list takes the object; when memory is short it is deleted and
+  // std::bad_alloc thrown.
+  void Append(std::unique_ptr<T> object) { _objects.push_back(std::move(object)); }
+  void Reverse() { std::reverse(_objects.begin(), _objects.end()); }
+  // Deletes every object.
+  void Clear() { _objects.clear(); }
+  size_t GetCount() const { return _objects.size(); }
+  bool IsEmpty() const { return _objects.empty(); }
+  // Null past the end.
+  T* GetAt(size_t index) const { return index < _objects.size() ? _objects[index].get() : nullptr; }
 
   // Read-only walking for range-for loops.
   class ConstIterator final {
    public:
-    explicit ConstIterator(const NListCell* cell) : _cell(cell) {}
-    const T& operator*() const { return *static_cast<const T*>(_cell->GetData()); }
+    using Base = typename std::vector<std::unique_ptr<T>>::const_iterator;
+    explicit ConstIterator(Base at) : _at(at) {}
+    const T& operator*() const { return **_at; }
     ConstIterator& operator++() {
-      _cell = _cell->GetNext();
+      ++_at;
       return *this;
     }
-    bool operator!=(const ConstIterator& other) const { return _cell != other._cell; }
+    bool operator!=(const ConstIterator& other) const { return _at != other._at; }
 
    private:
-    const NListCell* _cell;
+    Base _at;
   };
-  ConstIterator begin() const { return ConstIterator(GetHead()); }
-  ConstIterator end() const { return ConstIterator(nullptr); }
+  ConstIterator begin() const { return ConstIterator(_objects.begin()); }
+  ConstIterator end() const { return ConstIterator(_objects.end()); }
 
  private:
-  static void DeleteObject(void* object) { delete static_cast<T*>(object); }
+  std::vector<std::unique_ptr<T>> _objects;
 };
 
 template <typename T>
-class NTypedListIterator : public NListIterator {
+class NTypedListIterator {
  public:
-  explicit NTypedListIterator(const NTypedList<T>& list) : NListIterator(list) {}
-  ~NTypedListIterator() override = default;
+  explicit NTypedListIterator(const NTypedList<T>& list) : _list(list) {}  // not owned
+  ~NTypedListIterator() = default;
+  NTypedListIterator(const NTypedListIterator&) = delete;
+  NTypedListIterator& operator=(const NTypedListIterator&) = delete;
 
-  T* Next() { return static_cast<T*>(NextObject()); }
+  void Reset() { _next = 0; }
+  bool HasNext() const { return _next < _list.GetCount(); }
+  // The object under the iterator, then one step on; null at the end.
+  T* Next() { return HasNext() ? _list.GetAt(_next++) : nullptr; }
+
+ private:
+  const NTypedList<T>& _list;
+  size_t _next = 0;
 };

@@ -92,11 +92,14 @@ int RNW_PackedFile::ExtractPackedFiles(const std::string& folder, const std::str
         _last_error = ERROR_NOT_ENOUGH_MEMORY;
         break;
       }
-      _written.Prepend(std::make_unique<RNW_PackedEntry>(entry_name, size));
+      _written.Append(std::make_unique<RNW_PackedEntry>(entry_name, size));
       result = 1;
     }
     pos += size;
     pos = std::min(end, (pos + 3) & ~static_cast<size_t>(3));
   }
+  // Told last one first; appended and turned once, as a prepend per entry
+  // costs the whole list each time.
+  _written.Reverse();
   return result;
 }

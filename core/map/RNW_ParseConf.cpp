@@ -165,8 +165,8 @@ void RNW_ParseConf::ParseImage(RNW_ConfInfo& info) {
   } else if (GetRemaining() != 0) {
     ThrowParseError("conf: bytes after the last path");
   }
-  for (auto cell = info._files.GetHead(); cell; cell = cell->GetNext()) {
-    auto* file = static_cast<RNW_ConfFileInfo*>(cell->GetData());
+  for (size_t i = 0; i < info._files.GetCount(); ++i) {
+    RNW_ConfFileInfo* file = info._files.GetAt(i);
     if (file->_path_index >= header.path_count) ThrowParseError("conf: path index out of range");
     file->_path = *info._paths.GetAt(file->_path_index);
     file->ResetPieceIterator();

@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kHistorySent = 0;
-constexpr uint32_t kHistoryWritten = 2;
-constexpr uint32_t kHistoryAborted = 3;
-constexpr uint32_t kHistoryFailed = 4;
 // The send switch: bit 0 of this byte of the unit information file's data
 // header.
 constexpr size_t kSendSettingOffset = 34;
@@ -90,11 +86,11 @@ CProbeUpload::~CProbeUpload() {
 uint32_t CProbeUpload::_Proc() {
   const uint32_t result = _ProbeUploadProc();
   bool record = true;
-  uint32_t stage = kHistoryFailed;
+  HistoryStage stage = kHistoryFailed;
   if (result == 0) {
     stage = kHistorySent;
   } else if (result == 0x201 || result == 0x202) {
-    stage = kHistoryWritten;
+    stage = kHistoryDone;
   } else if (result == CHARGE_RESULT_ABORT) {
     stage = kHistoryAborted;
   } else if (result == CHARGE_RESULT_NODATA || result == kProbeSendOff) {

@@ -2,12 +2,14 @@
 #include "GZipIF.h"
 
 #include "Folders.h"
+#include "GzStream.h"
 #include "Handle.h"
 #include "Log.h"
 #include "ReadInChunks.h"
 #include "RetryPause.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,34 +65,33 @@ bool CGZipIF::GZipFile(const std::string& source, const std::string& target) {
     _last_error = ERROR_FILE_NOT_FOUND;
     return false;
   }
-  const gzFile stream = gzopen(target.c_str(), "wb");
+  CGzStream stream(gzopen(target.c_str(), "wb"));
   if (!stream) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::GZipFile - gzopen ERROR ERR:0x%08X PATH:%s",
            static_cast<unsigned>(_last_error), target.c_str());
     return false;
   }
-  if (GZipFileEx(stream, source)) return true;
+  if (GZipFileEx(std::move(stream), source)) return true;
   // A half-packed file must not pass for the packed source.
   DeleteFileA(target.c_str());
   return false;
 }
 
-bool CGZipIF::GZipFileEx(gzFile stream, const std::string& source) {
+bool CGZipIF::GZipFileEx(CGzStream stream, const std::string& source) {
   CFileHandle file(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - CreateFile 失敗 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
-    gzclose(stream);
     return false;
   }
-  if (gzsetparams(stream, Z_DEFAULT_COMPRESSION, Z_DEFAULT_STRATEGY) != Z_OK) {
-    KeepZlibError(stream, GetLastError(), "CGZipIF::GZipFileEx - gzsetparams エラーメッセージ");
+  if (gzsetparams(stream.Get(), Z_DEFAULT_COMPRESSION, Z_DEFAULT_STRATEGY) != Z_OK) {
+    KeepZlibError(stream.Get(), GetLastError(),
+                  "CGZipIF::GZipFileEx - gzsetparams エラーメッセージ");
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - gzsetparams 失敗 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
-    gzclose(stream);
     return false;
   }
   LARGE_INTEGER size;
@@ -98,7 +99,6 @@ bool CGZipIF::GZipFileEx(gzFile stream, const std::string& source) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - GetFileSize 不正値 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
-    gzclose(stream);
     return false;
   }
   const uint64_t total = static_cast<uint64_t>(size.QuadPart);
@@ -108,13 +108,12 @@ bool CGZipIF::GZipFileEx(gzFile stream, const std::string& source) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - メモリ確保 失敗 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
-    gzclose(stream);
     return false;
   }
 
   const auto sink = [&](const char* data, DWORD length) {
-    if (gzwrite(stream, data, length) == static_cast<int>(length)) return true;
-    KeepZlibError(stream, GetLastError(), "CGZipIF::GZipFileEx - gzwrite エラーメッセージ");
+    if (gzwrite(stream.Get(), data, length) == static_cast<int>(length)) return true;
+    KeepZlibError(stream.Get(), GetLastError(), "CGZipIF::GZipFileEx - gzwrite エラーメッセージ");
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - gzwrite 失敗 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
     return false;
@@ -127,17 +126,14 @@ bool CGZipIF::GZipFileEx(gzFile stream, const std::string& source) {
     OV_LOG(kLogError, "CGZipIF::GZipFileEx - ReadFile 失敗 %s ERR:0x%08X", source.c_str(),
            static_cast<unsigned>(_last_error));
   }
-  if (result != ChunkReadResult::kDone) {
-    gzclose(stream);
-    return false;
-  }
+  if (result != ChunkReadResult::kDone) return false;
   return CloseWritten(stream, source);
 }
 
-bool CGZipIF::CloseWritten(gzFile stream, const std::string& source) {
+bool CGZipIF::CloseWritten(CGzStream& stream, const std::string& source) {
   // The close writes the last compressed block and the trailer; a close that
   // cannot would leave a truncated file behind a success.
-  const int result = gzclose(stream);
+  const int result = stream.Close();
   if (result == Z_OK) return true;
   const DWORD platform_error = GetLastError();
   _last_error = result == Z_ERRNO ? platform_error : static_cast<DWORD>(result);
@@ -157,7 +153,7 @@ bool CGZipIF::UnGZipFile(const std::string& source, const std::string& target) {
 }
 
 bool CGZipIF::UnGZipFileEx(const std::string& source, const std::string& target) {
-  const gzFile stream = gzopen(source.c_str(), "rb");
+  CGzStream stream(gzopen(source.c_str(), "rb"));
   if (!stream) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::UnGZipFileEx - gzopen 失敗 %s ERR:0x%08X", source.c_str(),
@@ -166,14 +162,13 @@ bool CGZipIF::UnGZipFileEx(const std::string& source, const std::string& target)
   }
   // zlib reads 8 KiB at a time unless told otherwise; each read is a trip
   // through the platform, which costs the unpacking of large data sets.
-  gzbuffer(stream, kReadBuffer);
+  gzbuffer(stream.Get(), kReadBuffer);
   CFileHandle file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     _last_error = GetLastError();
     OV_LOG(kLogError, "CGZipIF::UnGZipFileEx - CreateFile 失敗 %s ERR:0x%08X", target.c_str(),
            static_cast<unsigned>(_last_error));
-    gzclose(stream);
     return false;
   }
 
@@ -186,16 +181,16 @@ bool CGZipIF::UnGZipFileEx(const std::string& source, const std::string& target)
     ok = false;
   }
   while (ok) {
-    const int read = gzread(stream, buffer.data(), kChunk);
+    const int read = gzread(stream.Get(), buffer.data(), kChunk);
     const DWORD read_error = GetLastError();
     // Leaves the processor to other threads during a long unpacking.
     Sleep(1);
     int number = Z_OK;
-    gzerror(stream, &number);
+    gzerror(stream.Get(), &number);
     // zlib answers the end of a truncated file as an end with Z_BUF_ERROR.
     if (read == 0 && number != Z_BUF_ERROR) break;
     if (read <= 0) {
-      KeepZlibError(stream, read_error, "CGZipIF::UnGZipFileEx - gzread エラーメッセージ");
+      KeepZlibError(stream.Get(), read_error, "CGZipIF::UnGZipFileEx - gzread エラーメッセージ");
       OV_LOG(kLogError, "CGZipIF::UnGZipFileEx - gzread 失敗 %s ERR:0x%08X", source.c_str(),
              static_cast<unsigned>(_last_error));
       ok = false;
@@ -208,7 +203,9 @@ bool CGZipIF::UnGZipFileEx(const std::string& source, const std::string& target)
       Sleep(1);
     }
   }
-  gzclose(stream);
+  // A stream read to its end has nothing left to flush; its close status
+  // tells nothing the reads did not.
+  stream.Close();
   file.Reset();
   // A half-unpacked file must not pass for the data.
   if (!ok) DeleteFileA(target.c_str());

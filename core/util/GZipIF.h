@@ -8,6 +8,7 @@
 // another thread and only shortens the pauses between tries.
 #pragma once
 
+#include "GzStream.h"
 #include "OvWindows.h"
 
 #include <zlib.h>
@@ -26,8 +27,9 @@ class CGZipIF final {
   // Packs source into a new gzip file at target. A missing source (or a
   // folder) sets error 2 without a log line.
   bool GZipFile(const std::string& source, const std::string& target);
-  // Packs source into the open stream and closes the stream in every case.
-  bool GZipFileEx(gzFile stream, const std::string& source);
+  // Packs source into the open stream, which it takes and closes in every
+  // case.
+  bool GZipFileEx(CGzStream stream, const std::string& source);
   // Unpacks a gzip file; a file that is not gzip is copied as it is. A
   // truncated or damaged gzip file fails.
   bool UnGZipFile(const std::string& source, const std::string& target);
@@ -46,7 +48,7 @@ class CGZipIF final {
   // platform's) and logs zlib's message with the given prefix.
   void KeepZlibError(gzFile stream, DWORD platform_error, const char* message_prefix);
   // Closes a written stream; a close that cannot flush is a failure.
-  bool CloseWritten(gzFile stream, const std::string& source);
+  bool CloseWritten(CGzStream& stream, const std::string& source);
 
   DWORD _last_error = 0;
   HANDLE _abort_event;  // not owned

@@ -1,6 +1,7 @@
 // The link file and the unit information file; see PcLinkFile.h.
 #include "OstrovelleLite/PcLinkFile.h"
 
+#include "EnvironmentOverrides.h"
 #include "Log.h"
 #include "OstrovelleLite/DesCipher.h"
 #include "OstrovelleLite/NPCrcCalc.h"
@@ -428,9 +429,8 @@ namespace {
 // The drives to look at: D to Z, or the letters of OV_CARD_DRIVES when it is
 // set, so that test programs running side by side each see their own card.
 std::string CardDriveLetters() {
-  char buffer[32] = {};
-  const DWORD n = GetEnvironmentVariableA("OV_CARD_DRIVES", buffer, sizeof(buffer));
-  if (n > 0 && n < sizeof(buffer)) return ToUpper(std::string(buffer, n));
+  const std::string letters = GetEnvironmentOverride(kOverrideCardDrives);
+  if (!letters.empty()) return ToUpper(letters);
   std::string all;
   for (char drive = 'D'; drive <= 'Z'; ++drive) all += drive;
   return all;

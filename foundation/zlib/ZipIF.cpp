@@ -160,7 +160,8 @@ int CZipIF::_ZipFileEx(CZipWriter& zip, const std::string& path, const std::stri
   ZipEntryInfo info;
   info.time = LocalWriteTime(data.ftLastWriteTime);
   info.external_attributes = data.dwFileAttributes;
-  const int opened = zip.OpenNewFileInZip(name.c_str(), info, kZipDeflated, Z_DEFAULT_COMPRESSION);
+  CZipEntryScope entry(zip);
+  const int opened = entry.Open(name.c_str(), info, kZipDeflated, Z_DEFAULT_COMPRESSION);
   if (opened != kZipOk) {
     Failed(zip.LastError());
     OV_LOG(kLogError,
@@ -171,7 +172,6 @@ int CZipIF::_ZipFileEx(CZipWriter& zip, const std::string& path, const std::stri
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) {
     Failed(GetLastError());
-    zip.CloseFileInZip();
     OV_LOG(kLogError, "CZipIF::_ZipFileEx - GetFileSize 失敗 PATH%s ERR:0x%08X", path.c_str(),
            static_cast<unsigned>(_last_error));
     return 0;
@@ -182,7 +182,6 @@ int CZipIF::_ZipFileEx(CZipWriter& zip, const std::string& path, const std::stri
     buffer.resize(static_cast<size_t>(total < kMaxPiece ? total : kMaxPiece) + 1);
   } catch (const std::bad_alloc&) {
     Failed(ERROR_NOT_ENOUGH_MEMORY);
-    zip.CloseFileInZip();
     OV_LOG(kLogError, "CZipIF::_ZipFileEx - メモリ確保 失敗 ERR:0x%08X",
            static_cast<unsigned>(_last_error));
     return 0;
@@ -198,20 +197,18 @@ int CZipIF::_ZipFileEx(CZipWriter& zip, const std::string& path, const std::stri
                                             static_cast<DWORD>(buffer.size() - 1), sink, &done);
   if (read == ChunkReadResult::kReadFailed) {
     Failed(GetLastError());
-    zip.CloseFileInZip();
     OV_LOG(kLogError, "CZipIF::_ZipFileEx - ReadFile 失敗 PATH%s ERR:0x%08X", path.c_str(),
            static_cast<unsigned>(_last_error));
     return 0;
   }
   if (read == ChunkReadResult::kSinkFailed) {
     Failed(zip.LastError());
-    zip.CloseFileInZip();
     OV_LOG(kLogError,
            "CZipIF::_ZipFileEx - zipWriteInFileInZip 失敗 PATH%s ERR:0x%08X ZIPERR:0x%08X",
            path.c_str(), static_cast<unsigned>(_last_error), static_cast<unsigned>(write_result));
     return 0;
   }
-  const int closed = zip.CloseFileInZip();
+  const int closed = entry.Close();
   if (closed != kZipOk) {
     Failed(zip.LastError());
     OV_LOG(kLogError, "CZipIF::_ZipFileEx - zipCloseFileInZip 失敗 PATH%s ERR:0x%08X ZIPERR:0x%08X",
@@ -234,7 +231,8 @@ int CZipIF::_ZipEmptyFolder(CZipWriter& zip, const std::string& path, const std:
   ZipEntryInfo info;
   info.time = ToZipTime(now);
   info.external_attributes = (attributes & FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_DIRECTORY;
-  const int opened = zip.OpenNewFileInZip(name.c_str(), info, kZipDeflated, Z_DEFAULT_COMPRESSION);
+  CZipEntryScope entry(zip);
+  const int opened = entry.Open(name.c_str(), info, kZipDeflated, Z_DEFAULT_COMPRESSION);
   if (opened != kZipOk) {
     Failed(zip.LastError());
     OV_LOG(kLogError,
@@ -242,7 +240,7 @@ int CZipIF::_ZipEmptyFolder(CZipWriter& zip, const std::string& path, const std:
            path.c_str(), static_cast<unsigned>(_last_error), static_cast<unsigned>(opened));
     return 0;
   }
-  const int closed = zip.CloseFileInZip();
+  const int closed = entry.Close();
   if (closed != kZipOk) {
     Failed(zip.LastError());
     OV_LOG(kLogError,

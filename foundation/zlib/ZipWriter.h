@@ -102,3 +102,30 @@ class CZipWriter final {
   std::vector<unsigned char> _out;    // deflate's output buffer
   DWORD _last_error = 0;
 };
+
+// One entry of a writer, closed when the scope ends unless Close() closed it
+// first. Only the close of a completely written entry has a result worth
+// reading; on a failure path the scope drops it.
+class CZipEntryScope final {
+ public:
+  explicit CZipEntryScope(CZipWriter& zip) : _zip(zip) {}  // not owned
+  ~CZipEntryScope() {
+    if (_open) _zip.CloseFileInZip();
+  }
+  CZipEntryScope(const CZipEntryScope&) = delete;
+  CZipEntryScope& operator=(const CZipEntryScope&) = delete;
+
+  int Open(const char* name, const ZipEntryInfo& info, int method, int level) {
+    const int result = _zip.OpenNewFileInZip(name, info, method, level);
+    _open = result == kZipOk;
+    return result;
+  }
+  int Close() {
+    _open = false;
+    return _zip.CloseFileInZip();
+  }
+
+ private:
+  CZipWriter& _zip;
+  bool _open = false;
+};

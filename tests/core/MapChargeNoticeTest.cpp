@@ -56,7 +56,7 @@ TEST_F(MapChargeNoticeTest, EachUnitIsSentAndARefusedOneIsKept) {
   Store("2222", 2);
   Store("3333", 1);
   ASSERT_TRUE(standin.Set(kReceiver, "refuse_deviceno=2222"));
-  EXPECT_FALSE(charge._EndNotify());
+  EXPECT_FALSE(charge.Notices().SendStored());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   const std::vector<ovtest::StandInRequest> sent = Notices();
   ASSERT_EQ(sent.size(), 3u);
@@ -82,7 +82,7 @@ TEST_F(MapChargeNoticeTest, EachUnitIsSentAndARefusedOneIsKept) {
 
 TEST_F(MapChargeNoticeTest, AtMostAHundredNoticesGoInOneRequest) {
   Store("1111", 150);
-  EXPECT_TRUE(charge._EndNotify());
+  EXPECT_TRUE(charge.Notices().SendStored());
   const std::vector<ovtest::StandInRequest> sent = Notices();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].form.at("count_data"), "100");
@@ -94,7 +94,7 @@ TEST_F(MapChargeNoticeTest, AtMostAHundredNoticesGoInOneRequest) {
 
 TEST_F(MapChargeNoticeTest, NoticesWithoutAUnitAreDropped) {
   Store("", 2);
-  EXPECT_TRUE(charge._EndNotify());
+  EXPECT_TRUE(charge.Notices().SendStored());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_TRUE(Notices().empty());
   EXPECT_TRUE(Left().empty());
@@ -104,7 +104,7 @@ TEST_F(MapChargeNoticeTest, NoticesWithoutAUnitAreDropped) {
 TEST_F(MapChargeNoticeTest, AServerErrorKeepsTheNoticesForTheNextRun) {
   Store("1111", 3);
   ASSERT_TRUE(standin.Set(kReceiver, "status=500"));
-  EXPECT_FALSE(charge._EndNotify());
+  EXPECT_FALSE(charge.Notices().SendStored());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   const CompleteNotifyMap left = Left();
   ASSERT_EQ(left.count("1111"), 1u);
@@ -113,7 +113,7 @@ TEST_F(MapChargeNoticeTest, AServerErrorKeepsTheNoticesForTheNextRun) {
 }
 
 TEST_F(MapChargeNoticeTest, NothingStoredSendsNothing) {
-  EXPECT_TRUE(charge._EndNotify());
+  EXPECT_TRUE(charge.Notices().SendStored());
   EXPECT_TRUE(Notices().empty());
 }
 

@@ -45,7 +45,7 @@ class MapChargeQuestionTest : public CMapChargeFixture {
     maptest::SaveSpeedOfLine("1200");
     ASSERT_TRUE(standin.Set("/pcapp/TransmissionRateLimitAPI", "limit=1000"));
     ASSERT_TRUE(standin.Set("/pcapp/DownloadListLiteAPI", "list_hex=" + maptest::Hex(list)));
-    ASSERT_TRUE(charge._SpeedTest());
+    ASSERT_TRUE(charge.SpeedTest().Run());
     ASSERT_TRUE(charge._GetDownloadList(charge._GetDataFolder() + "DL.LST"));
     ASSERT_TRUE(charge._AnalyzeDownloadList());
   }

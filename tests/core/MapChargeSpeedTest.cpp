@@ -40,7 +40,7 @@ TEST_F(MapChargeSpeedTest, MeasuresTwiceReportsSavesAndPasses) {
   maptest::SetClockStep(8);
   ASSERT_TRUE(standin.Set(kAddress, "file_size=1000"));
   ASSERT_TRUE(standin.Set(kLimit, "limit=1000000"));
-  ASSERT_TRUE(charge._SpeedTest());
+  ASSERT_TRUE(charge.SpeedTest().Run());
   EXPECT_EQ(charge.GetLineSpeed(), 1000000u);
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_EQ(Paths(), (std::vector<std::string>{kAddress, kFile, kAddress, kFile, kReport, kLimit}));
@@ -60,7 +60,7 @@ TEST_F(MapChargeSpeedTest, MeasuresTwiceReportsSavesAndPasses) {
 
 TEST_F(MapChargeSpeedTest, SavedSpeedAsksOnlyTheThreshold) {
   maptest::SaveSpeedOfLine("3000000");
-  ASSERT_TRUE(charge._SpeedTest());
+  ASSERT_TRUE(charge.SpeedTest().Run());
   EXPECT_EQ(charge.GetLineSpeed(), 3000000u);
   EXPECT_EQ(Paths(), (std::vector<std::string>{kLimit}));
 }
@@ -68,7 +68,7 @@ TEST_F(MapChargeSpeedTest, SavedSpeedAsksOnlyTheThreshold) {
 TEST_F(MapChargeSpeedTest, TooSlowFailsAndForgetsTheSpeed) {
   maptest::SaveSpeedOfLine("1000000");
   ASSERT_TRUE(standin.Set(kLimit, "limit=2000000"));
-  EXPECT_FALSE(charge._SpeedTest());
+  EXPECT_FALSE(charge.SpeedTest().Run());
   EXPECT_EQ(charge.GetErrorCode(), 0x10106u);
   EXPECT_TRUE(log.Contains("CMapCharge::_SpeedTest - 回線速度不足 NOW:1000000 SRV:2000000"));
   EXPECT_EQ(maptest::SavedSpeedOfLine(), 0);
@@ -90,7 +90,7 @@ TEST_P(MapChargeThresholdTest, DecidesThePass) {
   const ThresholdCase& c = GetParam();
   maptest::SaveSpeedOfLine("1000");
   ASSERT_TRUE(standin.Set(kLimit, c.scenario));
-  EXPECT_EQ(charge._SpeedTest(), c.passes);
+  EXPECT_EQ(charge.SpeedTest().Run(), c.passes);
   EXPECT_EQ(charge.GetErrorCode(), c.code);
   EXPECT_FALSE(log.Contains("回線速度不足"));
 }
@@ -124,7 +124,7 @@ TEST_P(MapChargeExchangeFailureTest, FailsWithItsCode) {
   maptest::SetClockStep(8);
   ASSERT_TRUE(standin.Set(kAddress, "file_size=1000"));
   ASSERT_TRUE(standin.Set(c.path, c.scenario));
-  EXPECT_FALSE(charge._SpeedTest());
+  EXPECT_FALSE(charge.SpeedTest().Run());
   EXPECT_EQ(charge.GetErrorCode(), c.code);
   EXPECT_TRUE(log.Contains(c.line)) << log.Text();
   EXPECT_EQ(maptest::SavedSpeedOfLine(), 0);
@@ -167,7 +167,7 @@ TEST_P(MapChargeSpeedArithmeticTest, Measures) {
   std::string address = FileUrl(c.size);
   uint32_t speed = 77;
   // The measurement leaves its verdict in the speed, not in its result.
-  EXPECT_FALSE(charge._MeasurementSpeedOfLine(kSpeedModeMeasure, &address, &speed));
+  EXPECT_FALSE(charge.SpeedTest().MeasurementSpeedOfLine(kSpeedModeMeasure, &address, &speed));
   EXPECT_EQ(speed, c.speed);
   EXPECT_EQ(charge.GetErrorCode(), 0u);
 }
@@ -186,13 +186,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MapChargeSpeedTest, UnknownModeAndMissingCard) {
   uint32_t value = 0;
-  EXPECT_FALSE(charge._MeasurementSpeedOfLine(0x20000, nullptr, &value));
+  EXPECT_FALSE(charge.SpeedTest().MeasurementSpeedOfLine(0x20000, nullptr, &value));
   EXPECT_EQ(charge.GetErrorCode(), 0x420000u);
   EXPECT_TRUE(log.Contains("CMapCharge::_MeasurementSpeedOfLine - パラメータ不正[para=131072]"));
 
   CMapCharge no_card;
   no_card.SetDriveLetter(coretest::MissingDriveLetter());
-  EXPECT_FALSE(no_card._SpeedTest());
+  EXPECT_FALSE(no_card.SpeedTest().Run());
   EXPECT_EQ(no_card.GetErrorCode(), 0x1FF06u);
   EXPECT_TRUE(Paths().empty());
 }
@@ -202,7 +202,7 @@ TEST_F(MapChargeSpeedTest, MissingIdentityFailsTheBodies) {
   charge._Init();
   maptest::SetClockStep(8);
   ASSERT_TRUE(standin.Set(kAddress, "file_size=1000"));
-  EXPECT_FALSE(charge._SpeedTest());
+  EXPECT_FALSE(charge.SpeedTest().Run());
   EXPECT_EQ(charge.GetErrorCode(), 0x8FF05u);
   EXPECT_TRUE(log.Contains("計測結果通知のPOSTデータ生成失敗"));
 }
@@ -226,13 +226,13 @@ TEST_P(MapChargeReplyTest, ReadsWithExplicitLength) {
   // A byte past the reply that a reader must not take for part of it.
   const std::string bytes = c.reply + "9";
   std::string address = "old";
-  EXPECT_EQ(CMapCharge::_AnalyzeSpeedTestUri(&address, c.reply.size(), bytes.data()), c.uri);
+  EXPECT_EQ(CMapSpeedTest::AnalyzeSpeedTestUri(&address, c.reply.size(), bytes.data()), c.uri);
   EXPECT_EQ(address, c.address);
   uint32_t threshold = 0;
-  EXPECT_EQ(CMapCharge::_AnalyzeThreshold(bytes.data(), c.reply.size(), &threshold),
+  EXPECT_EQ(CMapSpeedTest::AnalyzeThreshold(bytes.data(), c.reply.size(), &threshold),
             c.threshold_result);
   EXPECT_EQ(threshold, c.threshold);
-  EXPECT_EQ(CMapCharge::_AnalyzeSpeedReport(bytes.data(), c.reply.size()), c.report);
+  EXPECT_EQ(CMapSpeedTest::AnalyzeSpeedReport(bytes.data(), c.reply.size()), c.report);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,4 @@
-// The map charge's line-speed test: the test file's address, the timed
-// download of it, the report of the speed and the server's threshold.
-// Runs on the charge's worker; see MapCharge.h.
+// The map charge's line-speed test; see MapSpeedTest.h.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -12,7 +10,8 @@
 #include "Log.h"
 #include "StringUtil.h"
 #include "WinHttpWrapper.h"
-#include "map/MapCharge.h"
+#include "files/CoreConfig.h"
+#include "map/MapSpeedTest.h"
 
 namespace {
 
@@ -51,64 +50,64 @@ uint32_t BodyErrorCode(uint32_t mode) {
 
 }  // namespace
 
-bool CMapCharge::_SpeedTest() {
+bool CMapSpeedTest::Run() {
   OV_LOG(kLogTrace, "CMapCharge::_SpeedTest - Start");
-  if (!_IsExistSD()) {
+  if (!_context.card_present()) {
     OV_LOG(kLogError, "CMapCharge::_SpeedTest - SDカード未接続");
-    _error_code = 0x1FF06;
+    ErrorCode() = 0x1FF06;
     return false;
   }
-  const bool result = _SpeedTestSteps();
+  const bool result = RunSteps();
   OV_LOG(kLogTrace, "CMapCharge::_SpeedTest - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_SpeedTestSteps() {
-  _config.LoadSpeedOfLine();
-  _line_speed = static_cast<uint32_t>(_config.GetSpeedOfLine());
-  if (_line_speed == 0 || _line_speed == kNoSavedSpeed) {
-    _line_speed = 0;
+bool CMapSpeedTest::RunSteps() {
+  _context.config->LoadSpeedOfLine();
+  LineSpeed() = static_cast<uint32_t>(_context.config->GetSpeedOfLine());
+  if (LineSpeed() == 0 || LineSpeed() == kNoSavedSpeed) {
+    LineSpeed() = 0;
     for (int pass = 0; pass < 2; ++pass) {
       std::string address;
-      uint32_t current = _line_speed;
-      if (!_MeasurementSpeedOfLine(kSpeedModeAddress, &address, &current)) {
+      uint32_t current = LineSpeed();
+      if (!MeasurementSpeedOfLine(kSpeedModeAddress, &address, &current)) {
         OV_LOG(kLogError, "CMapCharge::_SpeedTest - 回線速度計測用コンテンツURL取得失敗");
         return false;
       }
-      _MeasurementSpeedOfLine(kSpeedModeMeasure, &address, &_line_speed);
-      if (_line_speed == 0) {
+      MeasurementSpeedOfLine(kSpeedModeMeasure, &address, _context.line_speed);
+      if (LineSpeed() == 0) {
         OV_LOG(kLogError, "CMapCharge::_SpeedTest - 回線速度計測失敗");
         // No speed is never a success, whatever the exchange left.
-        if (_error_code == 0) _error_code = 0x21FFFF;
+        if (ErrorCode() == 0) ErrorCode() = 0x21FFFF;
         return false;
       }
     }
-    if (!_MeasurementSpeedOfLine(kSpeedModeReport, nullptr, &_line_speed)) {
+    if (!MeasurementSpeedOfLine(kSpeedModeReport, nullptr, _context.line_speed)) {
       OV_LOG(kLogError, "CMapCharge::_SpeedTest - 回線速度通知失敗");
       return false;
     }
-    if (!_IsExistSD()) {
+    if (!_context.card_present()) {
       OV_LOG(kLogError, "CMapCharge::_SpeedTest - SDカード未接続");
-      _error_code = 0x8FF06;
+      ErrorCode() = 0x8FF06;
       return false;
     }
-    _SaveSpeedOfLine(_line_speed);
+    SaveSpeedOfLine(LineSpeed());
   }
   uint32_t threshold = 0;
-  _MeasurementSpeedOfLine(kSpeedModeLimit, nullptr, &threshold);
-  if (_line_speed >= threshold) return true;
+  MeasurementSpeedOfLine(kSpeedModeLimit, nullptr, &threshold);
+  if (LineSpeed() >= threshold) return true;
   // Too slow: nothing is kept, so the next run measures again.
-  _SaveSpeedOfLine(0);
-  if (_error_code == 0) {
+  SaveSpeedOfLine(0);
+  if (ErrorCode() == 0) {
     OV_LOG(kLogError, "CMapCharge::_SpeedTest - 回線速度不足 NOW:%d SRV:%d",
-           static_cast<int>(_line_speed), static_cast<int>(threshold));
-    _error_code = 0x10106;
+           static_cast<int>(LineSpeed()), static_cast<int>(threshold));
+    ErrorCode() = 0x10106;
   }
   return false;
 }
 
-bool CMapCharge::_BuildSpeedRequest(uint32_t mode, uint32_t value, std::string* url,
-                                    std::string* body) {
+bool CMapSpeedTest::BuildRequest(uint32_t mode, uint32_t value, std::string* url,
+                                 std::string* body) {
   core::ConnectionParameterData parameters;
   int id = 13;
   bool set = true;
@@ -117,7 +116,8 @@ bool CMapCharge::_BuildSpeedRequest(uint32_t mode, uint32_t value, std::string* 
   } else {
     id = mode == kSpeedModeReport ? 14 : 15;
     set = parameters.SetSpeedRegistParameter(
-        _ccid_head, _device_no.c_str(), static_cast<int32_t>(std::min<uint64_t>(value, kMaxSpeed)));
+        *_context.ccid_head, _context.device_no->c_str(),
+        static_cast<int32_t>(std::min<uint64_t>(value, kMaxSpeed)));
   }
   CConnectionFile& connections = CConnectionFile::GetInstance();
   connections.SetParameters(parameters);
@@ -133,22 +133,22 @@ bool CMapCharge::_BuildSpeedRequest(uint32_t mode, uint32_t value, std::string* 
              "CMapCharge::_MeasurementSpeedOfLine - 計測結果通知のPOSTデータ生成失敗[ERR:0x%08X]",
              error);
     }
-    _error_code = BodyErrorCode(mode);
+    ErrorCode() = BodyErrorCode(mode);
     return false;
   }
   *url = connections.GetUrl(id);
   return true;
 }
 
-void CMapCharge::_FinishMeasurement(size_t size, DWORD start, uint32_t* speed) {
+void CMapSpeedTest::FinishMeasurement(size_t size, DWORD start, uint32_t* speed) {
   if (size == 0) {
     OV_LOG(kLogError,
            "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定用コンテンツ取得時のデータエラー");
     *speed = 0;
-    _error_code = 0x21FFFF;
+    ErrorCode() = 0x21FFFF;
     return;
   }
-  DWORD elapsed = _tick() - start;
+  DWORD elapsed = _context.tick() - start;
   if (elapsed <= 1) elapsed = 1;
   // In 64 bits: the 32-bit product wraps on fast lines, and dividing first
   // gives 0 on slow ones. A file that arrived has a speed of at least 1.
@@ -156,87 +156,87 @@ void CMapCharge::_FinishMeasurement(size_t size, DWORD start, uint32_t* speed) {
   *speed = static_cast<uint32_t>(std::clamp<uint64_t>(bits, 1, kMaxSpeed));
   OV_LOG(kLogError, "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定結果 = %d bit/sec",
          static_cast<int>(*speed));
-  _error_code = 0;
+  ErrorCode() = 0;
 }
 
-bool CMapCharge::_AnalyzeSpeedReply(uint32_t mode, const std::vector<char>& reply,
-                                    std::string* address, uint32_t* value) {
+bool CMapSpeedTest::AnalyzeReply(uint32_t mode, const std::vector<char>& reply,
+                                 std::string* address, uint32_t* value) {
   uint32_t analysis = 0;
   uint32_t base = 0;
   const char* message = nullptr;
   switch (mode) {
     case kSpeedModeAddress:
-      analysis = _AnalyzeSpeedTestUri(address, reply.size(), reply.data());
+      analysis = AnalyzeSpeedTestUri(address, reply.size(), reply.data());
       base = 0x270000;
       message =
           "CMapCharge::_MeasurementSpeedOfLine -  回線速度測定用コンテンツURL取得時のデータエラー";
       break;
     case kSpeedModeLimit:
-      analysis = _AnalyzeThreshold(reply.data(), reply.size(), value);
+      analysis = AnalyzeThreshold(reply.data(), reply.size(), value);
       if (analysis) *value = 0xFFFFFFFF;
       base = 0x290000;
       message = "CMapCharge::_MeasurementSpeedOfLine - 回線速度閾値取得時のデータエラー";
       break;
     default:
-      analysis = _AnalyzeSpeedReport(reply.data(), reply.size());
+      analysis = AnalyzeSpeedReport(reply.data(), reply.size());
       base = 0x280000;
       message = "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定結果通知時のデータエラー";
       break;
   }
   if (analysis) {
-    _error_code = ReplyErrorCode(analysis, base);
+    ErrorCode() = ReplyErrorCode(analysis, base);
     OV_LOG(kLogError, "%s", message);
     return false;
   }
-  _error_code = 0;
+  ErrorCode() = 0;
   return true;
 }
 
-bool CMapCharge::_MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value) {
+bool CMapSpeedTest::MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value) {
   if (mode != kSpeedModeMeasure && mode != kSpeedModeAddress && mode != kSpeedModeReport &&
       mode != kSpeedModeLimit) {
     OV_LOG(kLogError, "CMapCharge::_MeasurementSpeedOfLine - パラメータ不正[para=%d]",
            static_cast<int>(mode));
-    _error_code = mode | 0x400000;
+    ErrorCode() = mode | 0x400000;
     return false;
   }
   OV_LOG(kLogTrace, "CMapCharge::_MeasurementSpeedOfLine - Start");
-  const bool result = _MeasurementSteps(mode, address, value);
+  const bool result = MeasurementSteps(mode, address, value);
   OV_LOG(kLogTrace, "CMapCharge::_MeasurementSpeedOfLine - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_MeasurementSteps(uint32_t mode, std::string* address, uint32_t* value) {
+bool CMapSpeedTest::MeasurementSteps(uint32_t mode, std::string* address, uint32_t* value) {
   const auto fail = [this, mode](uint32_t code) {
     OV_LOG(kLogError,
            "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定失敗[ID:0x%08X, ERR:0x%08X]",
            static_cast<unsigned>(mode), static_cast<unsigned>(code));
-    _error_code = code;
+    ErrorCode() = code;
     return false;
   };
   std::string url;
   std::string body;
   DWORD start = 0;
   if (mode == kSpeedModeMeasure) {
-    start = _tick();
+    start = _context.tick();
     if (!address || address->empty()) return fail(mode | 0x10FF04);
     url = *address;
-  } else if (!_BuildSpeedRequest(mode, value ? *value : 0, &url, &body)) {
+  } else if (!BuildRequest(mode, value ? *value : 0, &url, &body)) {
     return false;
   }
   CWinHttpWrapper http;
-  Exchange exchange;
-  _PostForm(http, url, body, nullptr, &exchange);
+  HttpExchange exchange;
+  _context.post_form(http, url, body, &exchange);
   switch (exchange.stage) {
-    case Exchange::kPrepareFailed:
-    case Exchange::kOpenFailed:
+    case HttpExchange::kPrepareFailed:
+    case HttpExchange::kOpenFailed:
       return fail(mode | 0x10FF04);
-    case Exchange::kAborted:
+    case HttpExchange::kAborted:
       OV_LOG(kLogInfo, "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定ユーザキャンセル");
       return fail(mode | 0xFF00);
-    case Exchange::kWaitFailed:
+    case HttpExchange::kWaitFailed:
       return fail(mode | 0xFFFF);
-    case Exchange::kDone:
+    case HttpExchange::kDone:
       break;
   }
   if (exchange.result != 0) {
@@ -244,18 +244,18 @@ bool CMapCharge::_MeasurementSteps(uint32_t mode, std::string* address, uint32_t
     OV_LOG(kLogError,
            "CMapCharge::_MeasurementSpeedOfLine - 回線速度測定失敗[ID:0x%08X, RES:0x%08X]",
            static_cast<unsigned>(mode), static_cast<unsigned>(exchange.result));
-    _error_code = mode | (exchange.result & 0xEFFFFFFF) | 0x100000;
+    ErrorCode() = mode | (exchange.result & 0xEFFFFFFF) | 0x100000;
     return false;
   }
   if (mode == kSpeedModeMeasure) {
     // The caller looks at the speed; the exchange itself reports false.
-    _FinishMeasurement(http.GetReply().size(), start, value);
+    FinishMeasurement(http.GetReply().size(), start, value);
     return false;
   }
-  return _AnalyzeSpeedReply(mode, http.GetReply(), address, value);
+  return AnalyzeReply(mode, http.GetReply(), address, value);
 }
 
-uint32_t CMapCharge::_AnalyzeSpeedTestUri(std::string* address, size_t size, const char* reply) {
+uint32_t CMapSpeedTest::AnalyzeSpeedTestUri(std::string* address, size_t size, const char* reply) {
   OV_LOG(kLogTrace, "CMapCharge::_AnalyzeSpeedTestUri - Start");
   uint32_t result = 1;
   if (address && reply && size > 0) {
@@ -279,7 +279,7 @@ uint32_t CMapCharge::_AnalyzeSpeedTestUri(std::string* address, size_t size, con
   return result;
 }
 
-uint32_t CMapCharge::_AnalyzeThreshold(const char* reply, size_t size, uint32_t* threshold) {
+uint32_t CMapSpeedTest::AnalyzeThreshold(const char* reply, size_t size, uint32_t* threshold) {
   OV_LOG(kLogTrace, "CMapCharge::_AnalyzeThreshold - Start");
   uint32_t result = 1;
   if (threshold && reply && size > 0) {
@@ -301,7 +301,7 @@ uint32_t CMapCharge::_AnalyzeThreshold(const char* reply, size_t size, uint32_t*
   return result;
 }
 
-uint32_t CMapCharge::_AnalyzeSpeedReport(const char* reply, size_t size) {
+uint32_t CMapSpeedTest::AnalyzeSpeedReport(const char* reply, size_t size) {
   OV_LOG(kLogTrace, "CMapCharge::_AnalyzeSpeedReport - Start");
   uint32_t result = 1;
   if (reply && size > 0) {
@@ -315,8 +315,8 @@ uint32_t CMapCharge::_AnalyzeSpeedReport(const char* reply, size_t size) {
   return result;
 }
 
-void CMapCharge::_SaveSpeedOfLine(uint32_t speed) {
-  if (!_config.SaveSpeedOfLine(static_cast<int>(speed))) {
+void CMapSpeedTest::SaveSpeedOfLine(uint32_t speed) {
+  if (!_context.config->SaveSpeedOfLine(static_cast<int>(speed))) {
     OV_LOG(kLogError, "CMapCharge::_SaveSpeedOfLine - error[%08X]",
            static_cast<unsigned>(GetLastError()));
   }

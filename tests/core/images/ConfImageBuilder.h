@@ -1,6 +1,7 @@
 // Builds configuration images and packed multi-file images byte by byte for
-// the core's tests: header, title, file entries (whole, or split into
-// pieces with their CRC-16), further images, paths and an optional XML part.
+// the core's tests and the transfer benchmark: header, title, file entries
+// (whole, or split into pieces with their CRC-16), further images, paths and
+// an optional XML part.
 // Fields can be set to wrong values on purpose to build broken images.
 #pragma once
 

@@ -1,7 +1,4 @@
-// The map charge's completion notices: the stored download notices go to
-// the server per unit, at most 100 in one request; those the server does
-// not take go back to the file for the next run. Runs on the charge's
-// worker; see MapCharge.h.
+// The map charge's completion notices; see MapNotices.h.
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,7 +7,7 @@
 #include "Log.h"
 #include "WinHttpWrapper.h"
 #include "map/DownloadNotice.h"
-#include "map/MapCharge.h"
+#include "map/MapNotices.h"
 
 namespace {
 
@@ -36,13 +33,15 @@ bool IsAccepted(const std::vector<char>& reply, uint32_t* code) {
 
 }  // namespace
 
-bool CMapCharge::_EndNotify() {
+bool CMapNotices::SendStored() {
   OV_LOG(kLogTrace, "CMapCharge::_EndNotify - Start");
   bool result = true;
   CCompleteNotifyFile file;
   CompleteNotifyMap stored;
   if (!file.GetDownloadNotifyData(&stored)) {
-    OV_LOG(kLogError, "CMapCharge::_EndNotify - ダウンロード完了通知リスト取得失敗[ERR:0x%08X]",
+    OV_LOG(kLogError,
+           "CMapCharge::_EndNotify - "
+           "ダウンロード完了通知リスト取得失敗[ERR:0x%08X]",
            static_cast<unsigned>(GetLastError()));
     result = false;
   } else {
@@ -64,7 +63,7 @@ bool CMapCharge::_EndNotify() {
         for (const CompleteNotifyRecord& record : unit.second) {
           if (DownloadNotice::FromRecord(record).ccid_head == ccid) notices.push_back(record);
         }
-        result = _EndNotify(ccid, unit.first, notices) && result;
+        result = Send(ccid, unit.first, notices) && result;
       }
     }
   }
@@ -72,8 +71,8 @@ bool CMapCharge::_EndNotify() {
   return result;
 }
 
-bool CMapCharge::_EndNotify(uint32_t ccid, const std::string& device_no,
-                            const std::vector<CompleteNotifyRecord>& notices) {
+bool CMapNotices::Send(uint32_t ccid, const std::string& device_no,
+                       const std::vector<CompleteNotifyRecord>& notices) {
   if (device_no.empty()) {
     // No request can ever carry them; kept, they would fail every later run.
     OV_LOG(kLogError, "CMapCharge::_EndNotify - DeviceNo未指定");
@@ -89,8 +88,9 @@ bool CMapCharge::_EndNotify(uint32_t ccid, const std::string& device_no,
   for (size_t start = 0; start < notices.size(); start += kNoticesPerRequest) {
     const size_t end = std::min(notices.size(), start + kNoticesPerRequest);
     const std::vector<CompleteNotifyRecord> part(notices.begin() + start, notices.begin() + end);
-    // After an abort nothing more goes out; what is left waits for the next run.
-    if (!_IsAbort() && _SendNotices(ccid, device_no, part)) continue;
+    // After an abort nothing more goes out; what is left waits for the next
+    // run.
+    if (!_context.is_aborted() && SendRequest(ccid, device_no, part)) continue;
     result = false;
     OV_LOG(kLogTrace, "CMapCharge::_EndNotify - 完了通知未送信データ送信失敗 %dデータ分",
            static_cast<int>(part.size()));
@@ -102,7 +102,7 @@ bool CMapCharge::_EndNotify(uint32_t ccid, const std::string& device_no,
   return result;
 }
 
-bool CMapCharge::_SendNotices(uint32_t ccid, const std::string& device_no,
+bool CMapNotices::SendRequest(uint32_t ccid, const std::string& device_no,
                               const std::vector<CompleteNotifyRecord>& notices) {
   std::vector<core::ReceiverItem> items;
   for (const CompleteNotifyRecord& record : notices) {
@@ -116,32 +116,32 @@ bool CMapCharge::_SendNotices(uint32_t ccid, const std::string& device_no,
   if (!set || !connections.BuildFormData(kNoticeConnection, &body)) {
     OV_LOG(kLogError, "CMapCharge::_EndNotify - 完了通知時のPOSTデータ生成失敗[ERR:0x%08X]",
            static_cast<unsigned>(GetLastError()));
-    _error_code = kCodeNoBody;
+    *_context.error_code = kCodeNoBody;
     return false;
   }
   CWinHttpWrapper http;
-  Exchange exchange;
-  _PostForm(http, connections.GetUrl(kNoticeConnection), body, nullptr, &exchange);
+  HttpExchange exchange;
+  _context.post_form(http, connections.GetUrl(kNoticeConnection), body, &exchange);
   uint32_t server_code = 0;
   switch (exchange.stage) {
-    case Exchange::kPrepareFailed:
+    case HttpExchange::kPrepareFailed:
       OV_LOG(kLogError, "CMapCharge::_EndNotify - 完了通知初期化時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
-      _error_code = kCodeNotSent;
+      *_context.error_code = kCodeNotSent;
       return false;
-    case Exchange::kOpenFailed:
+    case HttpExchange::kOpenFailed:
       OV_LOG(kLogError, "CMapCharge::_EndNotify - 完了通知接続時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
-      _error_code = kCodeNotSent;
+      *_context.error_code = kCodeNotSent;
       return false;
-    case Exchange::kAborted:
+    case HttpExchange::kAborted:
       OV_LOG(kLogInfo, "CMapCharge::_EndNotify - 完了通知時のユーザキャンセル");
       return false;
-    case Exchange::kWaitFailed:
+    case HttpExchange::kWaitFailed:
       OV_LOG(kLogError, "CMapCharge::_EndNotify - 完了通知時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
       return false;
-    case Exchange::kDone:
+    case HttpExchange::kDone:
       break;
   }
   if (exchange.result != 0) {
