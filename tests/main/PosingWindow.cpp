@@ -16,10 +16,15 @@ CPosingWindow::CPosingWindow(const char* title) {
   wc.lpfnWndProc = &Proc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kFrameworkClass;
-  // Once per process; later windows find the class registered.
+  // Once per process; later windows find the class registered. Where the
+  // test process runs the window framework, the framework registered the
+  // class first with its own procedure, which takes the window's user data
+  // for a framework window: the window is given this procedure before the
+  // object is bound to it.
   RegisterClassA(&wc);
   _hwnd = CreateWindowExA(0, kFrameworkClass, title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                           wc.hInstance, nullptr);
+  SetWindowLongPtrA(_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
   SetWindowLongPtrA(_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
