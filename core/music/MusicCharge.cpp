@@ -22,11 +22,7 @@ using libmusic::CMusicFolderInfoList;
 
 namespace {
 
-// History stages and the charge's own result codes.
-constexpr uint32_t kStageStart = 1;
-constexpr uint32_t kStageDone = 2;
-constexpr uint32_t kStageAborted = 3;
-constexpr uint32_t kStageFailed = 4;
+// The charge's own result codes.
 constexpr uint32_t kCodeAbort = 1235;
 constexpr uint32_t kCodeSelectionFailed = 17;
 constexpr uint32_t kCodeFailed = 16;
@@ -237,26 +233,26 @@ void CMusicCharge::Initialize() {
   FindFilesByExt(&left_overs, _sd_folder.c_str(), L".TMP");
   for (const std::wstring& path : left_overs) DeleteFileW(path.c_str());
 
-  _SaveHistory(kStageStart, 0, 0, 0, 0);
+  _SaveHistory(kHistoryStart, 0, 0, 0, 0);
 }
 
 void CMusicCharge::Finalize(uint32_t code, DWORD system_error) {
   uint32_t posted = code;
   LPARAM detail = 0;
-  uint32_t stage = kStageFailed;
+  HistoryStage stage = kHistoryFailed;
   uint32_t recorded = 0;
   switch (code) {
     case CHARGE_RESULT_SUCCESS:
       CCharge::_NotifyProgress(100);
       _settings.SaveLastAutoCharge(Now());
-      stage = kStageDone;
+      stage = kHistoryDone;
       break;
     case CHARGE_RESULT_NODATA:
-      stage = kStageDone;
+      stage = kHistoryDone;
       break;
     case kCodeAbort:
       posted = CHARGE_RESULT_ABORT;
-      stage = kStageAborted;
+      stage = kHistoryAborted;
       break;
     case kCodeSelectionFailed:
       break;
