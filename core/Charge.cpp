@@ -155,7 +155,7 @@ CCharge::HistoryStage CCharge::_FailedStage(uint32_t code) {
   return code == CHARGE_RESULT_ABORT ? kHistoryAborted : kHistoryFailed;
 }
 
-bool CCharge::_SaveHistory(uint32_t stage, uint32_t code, uint32_t data_version,
+bool CCharge::_SaveHistory(HistoryStage stage, uint32_t code, uint32_t data_version,
                            uint32_t map_version, uint32_t record_id) const {
   const uint32_t result = (_kind << 24) | code;
   OV_LOG(kLogInfo, "CCharge::_SaveHistory - Start RES:0x%08X VER:0x%08X MAP:0x%08X",

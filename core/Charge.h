@@ -60,7 +60,7 @@ class CCharge {
   // probe charge in its probe log.
   enum HistoryStage : uint32_t {
     kHistorySent = 0,   // probe: the data reached the server
-    kHistoryStart = 1,  // kept for the music charge only
+    kHistoryStart = 1,  // recorded for the music charge only
     kHistoryDone = 2,   // the data is on the card (probe: kept there)
     kHistoryAborted = 3,
     kHistoryFailed = 4,
@@ -68,7 +68,7 @@ class CCharge {
   };
   // kHistoryAborted for the abort's code, else kHistoryFailed.
   static HistoryStage _FailedStage(uint32_t code);
-  bool _SaveHistory(uint32_t stage, uint32_t code, uint32_t data_version, uint32_t map_version,
+  bool _SaveHistory(HistoryStage stage, uint32_t code, uint32_t data_version, uint32_t map_version,
                     uint32_t record_id) const;
   bool _IsExistSD() const;
   // Asks for one more run of _Proc after this one (at most one).

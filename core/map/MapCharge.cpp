@@ -1,12 +1,15 @@
 // The map charge's state, its start of a run and the one way it talks to
 // the servers; see MapCharge.h. The steps live in MapSpeedTest.cpp,
-// MapChargeDownloadList.cpp and the MapCharge*.cpp files of the run.
+// MapDownloadListStep.cpp, MapNotices.cpp and the MapCharge*.cpp files of
+// the run.
 #include "map/MapCharge.h"
 
 #include "ChargeKind.h"
+#include "Folders.h"
 #include "Log.h"
 #include "OstrovelleLite/PcLinkFile.h"
 #include "OstrovelleLite/UserAgent.h"
+#include "StringUtil.h"
 #include "WinHttpWrapper.h"
 
 const CMapCharge::DataIdRow CMapCharge::kDataIdTable[8] = {
@@ -26,7 +29,11 @@ CMapCharge::CMapCharge()
       _speed_test(CMapSpeedTest::Context{[this] { return _IsExistSD(); }, _FormPost(),
                                          [this] { return _tick(); }, &_config, &_ccid_head,
                                          &_device_no, &_error_code, &_line_speed}),
-      _notices(CMapNotices::Context{[this] { return _IsAbort(); }, _FormPost(), &_error_code}) {
+      _notices(CMapNotices::Context{[this] { return _IsAbort(); }, _FormPost(), &_error_code}),
+      _list_step(CMapDownloadListStep::Context{
+          [this] { return _GetAbortEvent(); }, _FormPost(), [this] { return _GetDataFolder(); },
+          [this] { return GetDriveLetter(); }, &_chosen_list, &_error_code, &_error_detail,
+          &_estimate_total, &_download_total}) {
   OV_LOG(kLogInfo, "CMapCharge::CMapCharge - マップチャージ開始");
 }
 
@@ -34,6 +41,13 @@ CMapCharge::~CMapCharge() {
   // The worker uses the members below; it must be gone before they are.
   ReapThread();
   OV_LOG(kLogInfo, "CMapCharge::~CMapCharge - マップチャージ終了");
+}
+
+std::string CMapCharge::_GetDataFolder() const {
+  std::string folder = _config.GetDownloadFolderPath();
+  if (folder.empty()) folder = GetDownloadFolder();
+  AppendBackslash(folder);
+  return folder + FormatString("Data%02X\\", static_cast<unsigned>(_data_folder_no));
 }
 
 void CMapCharge::_Init() {
@@ -50,7 +64,7 @@ void CMapCharge::_Init() {
   _config.LoadMap();
   _retry_interval = static_cast<uint32_t>(_config.GetRetryInterval());
   _retry_max = static_cast<uint32_t>(_config.GetRetryMax());
-  _parsed_list.Clear();
+  _list_step.Clear();
   _chosen_list.Clear();
   _download_list.Clear();
   _line_speed = 0;

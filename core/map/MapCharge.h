@@ -1,8 +1,8 @@
 // The map charge (kind 2): brings the unit's card up to date with the
 // map-side data sets the server offers. This file holds the charge's state
-// and its first steps: the line-speed test (CMapSpeedTest), and fetching,
-// storing and analysing the download list. The download, the transfer and the
-// run's dialogue with the main program build on them.
+// and its first steps: the line-speed test (CMapSpeedTest) and the download
+// list (CMapDownloadListStep). The download, the transfer and the run's
+// dialogue with the main program build on them.
 //
 // Threads: constructed and deleted on the core's main thread; _Proc and
 // every step run on the charge's worker. The abort event (CCharge) is the
@@ -24,6 +24,7 @@
 #include "OvWindows.h"
 #include "files/CoreConfig.h"
 #include "map/DownloadList.h"
+#include "map/MapDownloadListStep.h"
 #include "map/MapNotices.h"
 #include "map/MapSpeedTest.h"
 
@@ -61,21 +62,12 @@ class CMapCharge : public CCharge {
   CMapSpeedTest& SpeedTest() { return _speed_test; }
   // The completion notices the run sends (_EndNotify).
   CMapNotices& Notices() { return _notices; }
+  // The download list the run fetches and analyses (_GetDownloadList,
+  // _AnalyzeDownloadList) and puts on the card (_TransmitDLLST).
+  CMapDownloadListStep& DownloadList() { return _list_step; }
 
   // The card's data folder on the PC, with its trailing backslash.
   std::string _GetDataFolder() const;
-  // Fetches the list into the parsed list and keeps its gzip copy at path.
-  bool _GetDownloadList(const std::string& path);
-  // Picks the records newer than the card into the chosen list; always true.
-  bool _AnalyzeDownloadList();
-  bool _CheckRecord(CDownloadList* chosen, CDownloadListData* record);
-  bool _IsDownload(uint8_t kind, uint8_t detail, const std::string& version);
-  bool _CheckVer(CDownloadList* chosen, const CDownloadListData& record);
-  // Adds a fresh record (detail 0x99) per table row of the data id; the
-  // number added.
-  int _AddDownloadListByDataID(uint32_t data_id, CDownloadList* list);
-  // Puts the plain list on the card: 0, or 0x350260.
-  uint32_t _TransmitDLLST();
 
   uint32_t GetErrorCode() const { return _error_code; }
   void SetErrorCode(uint32_t code) { _error_code = code; }
@@ -83,7 +75,6 @@ class CMapCharge : public CCharge {
   uint32_t GetLineSpeed() const { return _line_speed; }
   uint64_t GetEstimateTotal() const { return _estimate_total; }
   uint64_t GetDownloadTotal() const { return _download_total; }
-  const CDownloadList& GetParsedList() const { return _parsed_list; }
   const CDownloadList& GetChosenList() const { return _chosen_list; }
   const std::string& GetUnitDeviceNo() const { return _device_no; }
   uint32_t GetCcidHead() const { return _ccid_head; }
@@ -171,14 +162,17 @@ class CMapCharge : public CCharge {
   bool _MeasurementSpeedOfLine(uint32_t mode, std::string* address, uint32_t* value) {
     return _speed_test.MeasurementSpeedOfLine(mode, address, value);
   }
-  // Request body and URL of the list; false with the error code set.
-  bool _BuildDownloadListRequest(std::string* url, std::string* body);
-  // What the exchange of the list left: the error code.
-  uint32_t _StoreDownloadList(const CWinHttpWrapper& http, const std::string& path);
-  static bool _WriteReplyFile(CWinFileSystemLib& files, const std::string& path,
-                              const std::vector<char>& reply);
-  // The card's version of a record's kind; false for a kind without one.
-  bool _CardVersionOfKind(uint8_t kind, uint32_t* version);
+  // Fetches the list into the parsed list and keeps its gzip copy at path.
+  bool _GetDownloadList(const std::string& path) { return _list_step.Fetch(path); }
+  // Picks the records newer than the card into the chosen list; always true.
+  bool _AnalyzeDownloadList() { return _list_step.Analyze(); }
+  // Adds a fresh record (detail 0x99) per table row of the data id; the
+  // number added.
+  static int _AddDownloadListByDataID(uint32_t data_id, CDownloadList* list) {
+    return CMapDownloadListStep::AddByDataId(data_id, list);
+  }
+  // Puts the plain list on the card: 0, or 0x350260.
+  uint32_t _TransmitDLLST() { return _list_step.TransmitPlain(_dl_list_path); }
 
   // ---- Download, progress blocks and transfer to the card ----
   // (MapChargeDownload.cpp, MapChargeTransmit.cpp; the workers are
@@ -255,14 +249,11 @@ class CMapCharge : public CCharge {
   core::COstrovelleConfig _config;
   std::string _device_no;
   uint32_t _ccid_head = 0;
-  uint32_t _sd_version = 0;
-  uint32_t _server_version = 0;
   uint32_t _error_code = 0;
   uint8_t _data_folder_no = 0;
   uint32_t _line_speed = 0;
   uint64_t _estimate_total = 0;
   uint64_t _transfer_total = 0;
-  CDownloadList _parsed_list;
   CDownloadList _chosen_list;
   CDownloadList _download_list;
   std::wstring _user_agent;
@@ -275,6 +266,7 @@ class CMapCharge : public CCharge {
   TickSource _tick = &GetTickCount;
   CMapSpeedTest _speed_test;
   CMapNotices _notices;
+  CMapDownloadListStep _list_step;
 
   // ---- The run, its questions and the card's upkeep. ----
   // Creates the answer events and the progress blocks; part of _Init.

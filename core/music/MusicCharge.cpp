@@ -22,11 +22,7 @@ using libmusic::CMusicFolderInfoList;
 
 namespace {
 
-// History stages and the charge's own result codes.
-constexpr uint32_t kStageStart = 1;
-constexpr uint32_t kStageDone = 2;
-constexpr uint32_t kStageAborted = 3;
-constexpr uint32_t kStageFailed = 4;
+// The charge's own result codes.
 constexpr uint32_t kCodeAbort = 1235;
 constexpr uint32_t kCodeSelectionFailed = 17;
 constexpr uint32_t kCodeFailed = 16;
@@ -237,26 +233,26 @@ void CMusicCharge::Initialize() {
   FindFilesByExt(&left_overs, _sd_folder.c_str(), L".TMP");
   for (const std::wstring& path : left_overs) DeleteFileW(path.c_str());
 
-  _SaveHistory(kStageStart, 0, 0, 0, 0);
+  _SaveHistory(kHistoryStart, 0, 0, 0, 0);
 }
 
 void CMusicCharge::Finalize(uint32_t code, DWORD system_error) {
   uint32_t posted = code;
   LPARAM detail = 0;
-  uint32_t stage = kStageFailed;
+  HistoryStage stage = kHistoryFailed;
   uint32_t recorded = 0;
   switch (code) {
     case CHARGE_RESULT_SUCCESS:
       CCharge::_NotifyProgress(100);
       _settings.SaveLastAutoCharge(Now());
-      stage = kStageDone;
+      stage = kHistoryDone;
       break;
     case CHARGE_RESULT_NODATA:
-      stage = kStageDone;
+      stage = kHistoryDone;
       break;
     case kCodeAbort:
       posted = CHARGE_RESULT_ABORT;
-      stage = kStageAborted;
+      stage = kHistoryAborted;
       break;
     case kCodeSelectionFailed:
       break;
@@ -469,60 +465,72 @@ bool CMusicCharge::_SelectFilesNewFirst(CMusicFileLibImpl& lib) {
 bool CMusicCharge::_SelectFilesRandom(CMusicFileLibImpl& lib) {
   if (!PcFolderPresent()) return false;
   _random->Seed();
+  RandomExchange exchange;
+  if (!_ListCardShuffled(lib, &exchange)) return false;
+  if (!_ChooseDeletions(&exchange)) return false;
+  if (!_ChooseTransfers(lib, &exchange)) return false;
+  _RescueDeletions(&exchange);
+  return true;
+}
+
+bool CMusicCharge::_ListCardShuffled(CMusicFileLibImpl& lib, RandomExchange* x) {
   OV_LOG(kLogInfo, "◆転送前のSD音楽ファイル検索開始 [%s]", ForLog(_sd_folder).c_str());
-  CMusicFileInfoList card;
-  if (!ListCard(lib, &card)) return false;
+  if (!ListCard(lib, &x->card)) return false;
   OV_LOG(kLogInfo, "◆転送前のSD音楽ファイル検索完了");
-  OV_LOG(kLogInfo, "転送前のSD音楽ファイル数：%d個", static_cast<int>(card.Size()));
+  OV_LOG(kLogInfo, "転送前のSD音楽ファイル数：%d個", static_cast<int>(x->card.Size()));
   OV_LOG(kLogInfo, "◆転送前のSD音楽ファイルの並べ替え開始");
-  FileRefs card_files;
-  for (const auto& file : card.Items()) card_files.push_back(file.get());
-  Shuffle(&card_files);
+  for (const auto& file : x->card.Items()) x->card_files.push_back(file.get());
+  Shuffle(&x->card_files);
   OV_LOG(kLogInfo, "◆転送前のSD音楽ファイルの並べ替え完了");
   _NotifyProgress(1, 1, 1);
-  const std::uint64_t card_bytes = TotalSize(card_files);
-  OV_LOG(kLogInfo, "転送前サイズ： %u GB + %u Byte", Gigabytes(card_bytes), RestBytes(card_bytes));
+  x->card_bytes = TotalSize(x->card_files);
+  OV_LOG(kLogInfo, "転送前サイズ： %u GB + %u Byte", Gigabytes(x->card_bytes),
+         RestBytes(x->card_bytes));
 
-  CCardMusicPlan plan;
-  if (!plan.Survey(_sd_folder, [this] { return AbortSeen(); })) return false;
-  for (const CMusicFileInfo* file : card_files) plan.Take(file->file_name);
+  if (!x->plan.Survey(_sd_folder, [this] { return AbortSeen(); })) return false;
+  for (const CMusicFileInfo* file : x->card_files) x->plan.Take(file->file_name);
+  return true;
+}
 
-  // The card list is card_files[kept_from..]; the deletion list, in order,
-  // is card_files[..kept_from].
-  size_t kept_from = 0;
+bool CMusicCharge::_ChooseDeletions(RandomExchange* x) {
+  const FileRefs& card_files = x->card_files;
+  size_t& kept_from = x->kept_from;
   std::uint64_t forced = 0;
-  while (
-      kept_from < card_files.size() &&
-      _IsLimitOver(static_cast<std::int64_t>(card_files.size() - kept_from), card_bytes - forced)) {
+  while (kept_from < card_files.size() &&
+         _IsLimitOver(static_cast<std::int64_t>(card_files.size() - kept_from),
+                      x->card_bytes - forced)) {
     if (AbortSeen()) return false;
     forced += card_files[kept_from]->size;
-    plan.Delete(card_files[kept_from]->file_name);
+    x->plan.Delete(card_files[kept_from]->file_name);
     ++kept_from;
   }
   OV_LOG(kLogInfo, "強制削除： %u GB + %u Byte", Gigabytes(forced), RestBytes(forced));
   const int percent = _settings.GetRandomPercent();
   const std::uint64_t exchange =
-      (card_bytes - forced) / 100 * static_cast<std::uint64_t>(std::max(percent, 0));
+      (x->card_bytes - forced) / 100 * static_cast<std::uint64_t>(std::max(percent, 0));
   OV_LOG(kLogInfo, "入替割合：%d％ 入替サイズ： %u GB + %u Byte", percent, Gigabytes(exchange),
          RestBytes(exchange));
   std::uint64_t exchanged = 0;
   while (kept_from < card_files.size() && exchanged < exchange) {
     if (AbortSeen()) return false;
     exchanged += card_files[kept_from]->size;
-    plan.Delete(card_files[kept_from]->file_name);
+    x->plan.Delete(card_files[kept_from]->file_name);
     ++kept_from;
   }
   const std::uint64_t deleted = forced + exchanged;
   OV_LOG(kLogInfo, "削除予定ファイル数：%d個 サイズ： %u GB + %u Byte", static_cast<int>(kept_from),
          Gigabytes(deleted), RestBytes(deleted));
-  std::uint64_t kept_bytes = card_bytes - deleted;
-  std::int64_t kept_count = static_cast<std::int64_t>(card_files.size() - kept_from);
+  x->kept_bytes = x->card_bytes - deleted;
+  x->kept_count = static_cast<std::int64_t>(card_files.size() - kept_from);
   OV_LOG(kLogInfo, "SD内に残す音楽ファイル数：%d個 サイズ：%u GB + %u Byte",
-         static_cast<int>(kept_count), Gigabytes(kept_bytes), RestBytes(kept_bytes));
-  const std::uint64_t room = RoomAfter(deleted);
-  OV_LOG(kLogInfo, "削除後のSDカード空き容量（予想）：%u GB + %u Byte", Gigabytes(room),
-         RestBytes(room));
+         static_cast<int>(x->kept_count), Gigabytes(x->kept_bytes), RestBytes(x->kept_bytes));
+  x->room = RoomAfter(deleted);
+  OV_LOG(kLogInfo, "削除後のSDカード空き容量（予想）：%u GB + %u Byte", Gigabytes(x->room),
+         RestBytes(x->room));
+  return true;
+}
 
+bool CMusicCharge::_ChooseTransfers(CMusicFileLibImpl& lib, RandomExchange* x) {
   OV_LOG(kLogInfo, "◆転送前のPC音楽ファイルの検索開始");
   CMusicFileInfoList pc;
   if (!lib.FindMusicFiles(&pc, _pc_folder.c_str(), nullptr, true)) {
@@ -537,45 +545,49 @@ bool CMusicCharge::_SelectFilesRandom(CMusicFileLibImpl& lib) {
   OV_LOG(kLogInfo, "◆転送前のPC音楽ファイルの並べ替え完了");
   _NotifyProgress(2, 1, 1);
 
-  std::int64_t chosen_count = 0;
-  std::uint64_t chosen_bytes = 0;
-  std::uint64_t rescued = 0;
   for (const CMusicFileInfo* file : pc_files) {
     if (AbortSeen()) return false;
     // A file already on the card (kept or to be deleted) or already chosen
     // is skipped before the room is weighed: it would not be copied anyway.
     const std::wstring card_path = libmusic::MakeTransferPath(file->file_name, nullptr);
-    if (plan.IsTaken(card_path)) continue;
-    if (_IsLimitOver(kept_count + chosen_count + 1, kept_bytes + chosen_bytes + file->size)) break;
-    if (chosen_bytes + rescued + file->size >= room) {
-      LogNoRoom(room);
-      break;
-    }
+    if (x->plan.IsTaken(card_path)) continue;
+    if (!FitsTheRoom(*x, file->size)) break;
     bool skip = false;
-    if (StopsAtCardLimit(plan.Check(card_path), card_path, &skip)) break;
+    if (StopsAtCardLimit(x->plan.Check(card_path), card_path, &skip)) break;
     if (skip) continue;
     _transfer_list.push_back(file->file_name);
-    plan.Add(card_path);
-    ++chosen_count;
-    chosen_bytes += file->size;
+    x->plan.Add(card_path);
+    ++x->chosen_count;
+    x->chosen_bytes += file->size;
   }
+  return true;
+}
 
+void CMusicCharge::_RescueDeletions(RandomExchange* x) {
   // Files planned for deletion stay on the card while there is room left.
   size_t rescue_end = 0;
-  for (; rescue_end < kept_from; ++rescue_end) {
-    const CMusicFileInfo* file = card_files[rescue_end];
-    if (_IsLimitOver(kept_count + chosen_count + 1, kept_bytes + chosen_bytes + file->size)) break;
-    if (chosen_bytes + rescued + file->size >= room) {
-      LogNoRoom(room);
-      break;
-    }
+  for (; rescue_end < x->kept_from; ++rescue_end) {
+    const CMusicFileInfo* file = x->card_files[rescue_end];
+    if (!FitsTheRoom(*x, file->size)) break;
     // Its folder may have been given up for a new one.
-    if (plan.Check(file->file_name) != CCardMusicPlan::Fit::kFits) break;
-    plan.Keep(file->file_name);
-    ++kept_count;
-    kept_bytes += file->size;
-    rescued += file->size;
+    if (x->plan.Check(file->file_name) != CCardMusicPlan::Fit::kFits) break;
+    x->plan.Keep(file->file_name);
+    ++x->kept_count;
+    x->kept_bytes += file->size;
+    x->rescued += file->size;
   }
-  for (size_t i = rescue_end; i < kept_from; ++i) _delete_list.push_back(card_files[i]->file_name);
+  for (size_t i = rescue_end; i < x->kept_from; ++i) {
+    _delete_list.push_back(x->card_files[i]->file_name);
+  }
+}
+
+bool CMusicCharge::FitsTheRoom(const RandomExchange& x, std::uint64_t size) {
+  if (_IsLimitOver(x.kept_count + x.chosen_count + 1, x.kept_bytes + x.chosen_bytes + size)) {
+    return false;
+  }
+  if (x.chosen_bytes + x.rescued + size >= x.room) {
+    LogNoRoom(x.room);
+    return false;
+  }
   return true;
 }

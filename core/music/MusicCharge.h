@@ -13,6 +13,7 @@
 #include "MusicFileInfo.h"
 #include "MusicFolderInfo.h"
 #include "files/CoreConfig.h"
+#include "music/CardMusicPlan.h"
 
 #include <cstdint>
 #include <functional>
@@ -69,6 +70,36 @@ class CMusicCharge : public CCharge {
   void _NotifyProgress(int phase, int step, int total);
 
   core::COstrovelleConfig& Settings() { return _settings; }
+  // The random run in its four phases. The card's files in shuffled order
+  // are card_files; the first kept_from of them are planned for deletion,
+  // the rest stay. Each phase returns false on an abort or a failed search.
+  using FileRefs = std::vector<const libmusic::CMusicFileInfo*>;
+  struct RandomExchange {
+    libmusic::CMusicFileInfoList card;
+    FileRefs card_files;
+    CCardMusicPlan plan;
+    std::uint64_t card_bytes = 0;
+    size_t kept_from = 0;
+    std::int64_t kept_count = 0;
+    std::uint64_t kept_bytes = 0;
+    // The card's free bytes once the planned deletions are made.
+    std::uint64_t room = 0;
+    std::int64_t chosen_count = 0;
+    std::uint64_t chosen_bytes = 0;
+    // Bytes of planned deletions kept after all.
+    std::uint64_t rescued = 0;
+  };
+  // Lists and shuffles the card's music, and surveys the card.
+  bool _ListCardShuffled(CMusicFileLibImpl& lib, RandomExchange* x);
+  // Plans deletions from the front of the shuffled card: first what the
+  // caps force out, then the share the settings exchange.
+  bool _ChooseDeletions(RandomExchange* x);
+  // Chooses shuffled PC files that are not on the card, while they fit.
+  bool _ChooseTransfers(CMusicFileLibImpl& lib, RandomExchange* x);
+  // Keeps planned deletions while room is left; the rest form the
+  // deletion list.
+  void _RescueDeletions(RandomExchange* x);
+
   const std::vector<std::wstring>& TransferList() const { return _transfer_list; }
   const std::vector<std::wstring>& DeleteList() const { return _delete_list; }
   void SetMusicFolders(const std::wstring& pc_folder, const std::wstring& sd_folder) {
@@ -78,7 +109,6 @@ class CMusicCharge : public CCharge {
 
  private:
   friend class CMusicFileLibImpl;
-  using FileRefs = std::vector<const libmusic::CMusicFileInfo*>;
 
   // The abort test of the selection loops: sets the abort flag.
   bool AbortSeen();
@@ -89,6 +119,9 @@ class CMusicCharge : public CCharge {
   void Shuffle(FileRefs* files);
   SYSTEMTIME Now() const;
   uint32_t FinishFailedStep(const CMusicFileLibImpl& lib);
+  // Whether one more file of size fits the caps and the room (logs a stop
+  // for the room).
+  bool FitsTheRoom(const RandomExchange& x, std::uint64_t size);
 
   core::COstrovelleConfig _settings;
   std::wstring _pc_folder;

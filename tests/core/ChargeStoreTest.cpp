@@ -63,7 +63,7 @@ TEST_F(ChargeStoreTest, ReadsTheDeviceNumberOfTheCard) {
 
 TEST_F(ChargeStoreTest, AChargesHistoryGoesToTheCard) {
   Run(CHARGE_KIND_MAP, [](CTestCharge& self) {
-    self._SaveHistory(2, 0, 0x02000010, 0x02000010, 0);
+    self._SaveHistory(CTestCharge::Stage(2), 0, 0x02000010, 0x02000010, 0);
     self._NotifyError(0, 0);
     return 0u;
   });
@@ -83,7 +83,7 @@ TEST_F(ChargeStoreTest, AProbeUploadIsLoggedForTheCardsUser) {
   ASSERT_TRUE(CUserListFile().Save("DIRU0000000042", "太郎", 1, nullptr, 0));
   Run(CHARGE_KIND_PROBE, [](CTestCharge& self) {
     EXPECT_EQ("DIRU0000000042", self.GetDeviceNo());
-    self._SaveHistory(0, 0, 0, 0, 0);
+    self._SaveHistory(CTestCharge::Stage(0), 0, 0, 0, 0);
     return 0u;
   });
   const CProbeLogFile read("太郎");

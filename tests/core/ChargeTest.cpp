@@ -247,7 +247,7 @@ TEST_P(ChargeHistory, WritesOnlyWhatCounts) {
   store.device_no = "DEV01";
   bool saved = false;
   auto charge = Make(c.kind, [&](CTestCharge& self) {
-    saved = self._SaveHistory(c.stage, c.code, 0x01000002, 0x03000004, 0);
+    saved = self._SaveHistory(CTestCharge::Stage(c.stage), c.code, 0x01000002, 0x03000004, 0);
     return 0u;
   });
   ASSERT_TRUE(charge->Start());
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ChargeTest, HistoryRecordIdIsTheCallersWhenGiven) {
   auto charge = Make(CHARGE_KIND_TIDEWHEEL, [](CTestCharge& self) {
-    self._SaveHistory(2, 0, 5, 0, 0x20000001);
+    self._SaveHistory(CTestCharge::Stage(2), 0, 5, 0, 0x20000001);
     return 0u;
   });
   ASSERT_TRUE(charge->Start());

@@ -85,6 +85,8 @@ class CTestCharge final : public CCharge {
   using CCharge::_SaveHistory;
   using CCharge::_SetRestart;
   HANDLE AbortEvent() const { return _GetAbortEvent(); }
+  // Tests name a stage by the number the card keeps.
+  static HistoryStage Stage(uint32_t number) { return static_cast<HistoryStage>(number); }
 
  protected:
   uint32_t _Proc() override { return _work(*this); }

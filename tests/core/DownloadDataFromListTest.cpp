@@ -92,8 +92,8 @@ TEST_F(DownloadDataTest, FetchesImagesAndPiecesAndReportsThem) {
   ASSERT_TRUE(
       standin.Set("/pcapp/DownloadListLiteAPI",
                   "list_hex=" + maptest::Hex("00,02,01,1.000010,2012,40000,0,0,0,0,,\r\n")));
-  ASSERT_TRUE(charge._GetDownloadList(data_folder + "DL.LST"));
-  charge._AnalyzeDownloadList();
+  ASSERT_TRUE(charge.DownloadList().Fetch(data_folder + "DL.LST"));
+  charge.DownloadList().Analyze();
   ASSERT_EQ(charge.GetChosenList().GetCount(), 1u);
   ASSERT_EQ(charge.GetEstimateTotal(), 40000u);
   const CDownloadListData record = charge.GetChosenList().GetRecords()[0];

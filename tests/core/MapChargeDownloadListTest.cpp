@@ -68,9 +68,9 @@ TEST_F(MapChargeDownloadListTest, DataFolderFollowsTheSettingAndTheUnit) {
 
 TEST_F(MapChargeDownloadListTest, FetchesParsesAndKeepsAGzipCopy) {
   ASSERT_TRUE(Serve(kReply));
-  ASSERT_TRUE(charge._GetDownloadList(path));
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0u);
-  EXPECT_EQ(charge.GetParsedList().GetCount(), 3u);
+  EXPECT_EQ(charge.DownloadList().Parsed().GetCount(), 3u);
   EXPECT_EQ(ovtest::ReadFileOrEmpty(path).substr(0, 2), "\x1F\x8B");
   EXPECT_EQ(Unpacked(path), kReply);
   EXPECT_FALSE(Exists(path + "_SRC"));
@@ -91,25 +91,25 @@ TEST_F(MapChargeDownloadListTest, FetchesParsesAndKeepsAGzipCopy) {
 
 TEST_F(MapChargeDownloadListTest, ARefusedListKeepsThePreviousCopy) {
   ASSERT_TRUE(Serve(kReply));
-  ASSERT_TRUE(charge._GetDownloadList(path));
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
   const std::string previous = ovtest::ReadFileOrEmpty(path);
 
   // "0A" is refused; read as decimal it gives server code 0.
   ASSERT_TRUE(Serve("0A,02,01,1.0\r\n"));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  EXPECT_FALSE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0x230000u);
   EXPECT_TRUE(log.Contains("ダウンロードリスト取得時のデータエラー"));
   ASSERT_TRUE(Serve("15\r\n"));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  EXPECT_FALSE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0x23000Fu);
   EXPECT_EQ(ovtest::ReadFileOrEmpty(path), previous);
   EXPECT_FALSE(Exists(path + "_SRC"));
-  EXPECT_EQ(charge.GetParsedList().GetCount(), 3u);
+  EXPECT_EQ(charge.DownloadList().Parsed().GetCount(), 3u);
 }
 
 TEST_F(MapChargeDownloadListTest, AnEmptyListIsNoError) {
   ASSERT_TRUE(Serve(""));
-  EXPECT_TRUE(charge._GetDownloadList(path));
+  EXPECT_TRUE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_TRUE(log.Contains("ダウンロードリストに取得対象データ情報無し"));
   EXPECT_FALSE(Exists(path));
@@ -118,15 +118,15 @@ TEST_F(MapChargeDownloadListTest, AnEmptyListIsNoError) {
 
 TEST_F(MapChargeDownloadListTest, HttpErrors) {
   ASSERT_TRUE(standin.Set(kList, "status=503"));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  EXPECT_FALSE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0x1301F7u);
   EXPECT_TRUE(log.Contains("ダウンロードリスト取得時のエラー[RES:0x100001F7]"));
-  EXPECT_FALSE(charge._GetDownloadList(""));
+  EXPECT_FALSE(charge.DownloadList().Fetch(""));
 }
 
 TEST_F(MapChargeDownloadListTest, AListThatCannotBeWrittenLeavesTheOldOne) {
   ASSERT_TRUE(Serve(kReply));
-  ASSERT_TRUE(charge._GetDownloadList(path));
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
   const std::string previous = ovtest::ReadFileOrEmpty(path);
   // A folder where the new copy would be packed.
   ASSERT_TRUE(CreateDirectoryA((path + "_NEW").c_str(), nullptr));
@@ -134,7 +134,7 @@ TEST_F(MapChargeDownloadListTest, AListThatCannotBeWrittenLeavesTheOldOne) {
   {
     // Packing is tried three times, with a pause after each failure.
     const ovtest::CPauseRecorder pauses;
-    EXPECT_FALSE(charge._GetDownloadList(path));
+    EXPECT_FALSE(charge.DownloadList().Fetch(path));
     EXPECT_EQ(pauses.Pauses(), std::vector<DWORD>(3, 3000));
   }
   EXPECT_EQ(charge.GetErrorCode(), 0x430105u);
@@ -146,18 +146,18 @@ TEST_F(MapChargeDownloadListTest, AListThatCannotBeWrittenLeavesTheOldOne) {
 
 TEST_F(MapChargeDownloadListTest, CardWithoutIdentity) {
   maptest::WriteCard(card.Letter(), maptest::DefaultCard().CcidHead(0));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  EXPECT_FALSE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0x3FF05u);
   ASSERT_TRUE(DeleteFileA(card.Path("PC\\NAVIINFO.DAT").c_str()));
-  EXPECT_FALSE(charge._GetDownloadList(path));
+  EXPECT_FALSE(charge.DownloadList().Fetch(path));
   EXPECT_EQ(charge.GetErrorCode(), 0x3FF03u);
   EXPECT_TRUE(standin.Requests().empty());
 }
 
 TEST_F(MapChargeDownloadListTest, AnalysisPicksWhatIsNewerThanTheCard) {
   ASSERT_TRUE(Serve(kReply + "00,09,00,9.0,2011,5,0,0,0,0,,\r\n"));
-  ASSERT_TRUE(charge._GetDownloadList(path));
-  EXPECT_TRUE(charge._AnalyzeDownloadList());
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
+  EXPECT_TRUE(charge.DownloadList().Analyze());
   const CDownloadList::Records& chosen = charge.GetChosenList().GetRecords();
   ASSERT_EQ(chosen.size(), 2u);
   // Sorted: the smaller year first.
@@ -178,8 +178,8 @@ TEST_F(MapChargeDownloadListTest, VersionsThatCannotNameAFolderAreNotChosen) {
             "00,02,01,9.0:s,2011,1,0,0,0,0,,\r\n"
             "00,02,01,,2011,1,0,0,0,0,,\r\n"
             "00,02,01,9.000001,2011,1,0,0,0,0,,\r\n"));
-  ASSERT_TRUE(charge._GetDownloadList(path));
-  charge._AnalyzeDownloadList();
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
+  charge.DownloadList().Analyze();
   ASSERT_EQ(charge.GetChosenList().GetCount(), 1u);
   EXPECT_EQ(charge.GetChosenList().GetRecords()[0].version, "9.000001");
   size_t refused = 0;
@@ -190,13 +190,13 @@ TEST_F(MapChargeDownloadListTest, VersionsThatCannotNameAFolderAreNotChosen) {
 
 TEST_F(MapChargeDownloadListTest, NothingNewerAndNothingAtAll) {
   ASSERT_TRUE(Serve("00,02,00,1.000005,2011,10,0,0,0,0,,\r\n"));
-  ASSERT_TRUE(charge._GetDownloadList(path));
-  EXPECT_TRUE(charge._AnalyzeDownloadList());
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
+  EXPECT_TRUE(charge.DownloadList().Analyze());
   EXPECT_TRUE(charge.GetChosenList().IsEmpty());
   EXPECT_EQ(charge.GetErrorCode(), 0xFF02u);
 
   charge._Init();
-  EXPECT_TRUE(charge._AnalyzeDownloadList());
+  EXPECT_TRUE(charge.DownloadList().Analyze());
   EXPECT_EQ(charge.GetErrorCode(), 0xFF02u);
 }
 
@@ -213,26 +213,25 @@ TEST_F(MapChargeDownloadListTest, ACompleteDownloadOnThePcIsMarked) {
       charge._GetDataFolder() + "DL.DAT",
       std::string(reinterpret_cast<const char*>(record.bytes), DLManageRecord::kSize)));
   ASSERT_TRUE(Serve(kReply));
-  ASSERT_TRUE(charge._GetDownloadList(path));
-  charge._AnalyzeDownloadList();
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
+  charge.DownloadList().Analyze();
   ASSERT_FALSE(charge.GetChosenList().IsEmpty());
   EXPECT_TRUE(charge.GetChosenList().GetRecords()[0].downloaded);
-  EXPECT_TRUE(charge._IsDownload(2, 1, "1.000010"));
-  EXPECT_FALSE(charge._IsDownload(2, 1, "1.000011"));
+  EXPECT_TRUE(charge.DownloadList().IsDownloaded(2, 1, "1.000010"));
+  EXPECT_FALSE(charge.DownloadList().IsDownloaded(2, 1, "1.000011"));
 }
 
 TEST_F(MapChargeDownloadListTest, PlainListGoesOnTheCard) {
   ASSERT_TRUE(Serve(kReply));
-  ASSERT_TRUE(charge._GetDownloadList(path));
+  ASSERT_TRUE(charge.DownloadList().Fetch(path));
   ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("PC\\DL.LST"), "old"));
-  EXPECT_EQ(charge._TransmitDLLST(), 0u);
+  EXPECT_EQ(charge.DownloadList().TransmitPlain(path), 0u);
   EXPECT_EQ(ovtest::ReadFileOrEmpty(card.Path("PC\\DL.LST")), kReply);
 }
 
 TEST_F(MapChargeDownloadListTest, AMissingListIsNotPutOnTheCard) {
   ovtest::CPauseRecorder pauses;
-  charge.SetDLListPath(dir.File("missing.LST"));
-  EXPECT_EQ(charge._TransmitDLLST(), 0x350260u);
+  EXPECT_EQ(charge.DownloadList().TransmitPlain(dir.File("missing.LST")), 0x350260u);
   EXPECT_NE(charge.GetErrorDetail(), 0u);
   EXPECT_TRUE(log.Contains("ダウンロードリスト復号化失敗"));
 }
@@ -244,15 +243,14 @@ TEST(MapChargeTable, DataIdsOfKinds) {
   EXPECT_EQ(CMapCharge::DataIdOfKind(1), 0x30010001);
   EXPECT_EQ(CMapCharge::DataIdOfKind(8), -1);
 
-  CMapCharge charge;
   CDownloadList list;
-  EXPECT_EQ(charge._AddDownloadListByDataID(0x30020001, &list), 2);
-  EXPECT_EQ(charge._AddDownloadListByDataID(0x30020001, &list), 2);
+  EXPECT_EQ(CMapDownloadListStep::AddByDataId(0x30020001, &list), 2);
+  EXPECT_EQ(CMapDownloadListStep::AddByDataId(0x30020001, &list), 2);
   ASSERT_EQ(list.GetCount(), 2u);  // the same records again are merged
   EXPECT_EQ(list.GetRecords()[0].data_kind, 2);
   EXPECT_EQ(list.GetRecords()[1].data_kind, 3);
   EXPECT_EQ(list.GetRecords()[1].detail, 0x99);
-  EXPECT_EQ(charge._AddDownloadListByDataID(0x12345678, &list), 0);
+  EXPECT_EQ(CMapDownloadListStep::AddByDataId(0x12345678, &list), 0);
 }
 
 }  // namespace

@@ -46,8 +46,8 @@ class MapChargeQuestionTest : public CMapChargeFixture {
     ASSERT_TRUE(standin.Set("/pcapp/TransmissionRateLimitAPI", "limit=1000"));
     ASSERT_TRUE(standin.Set("/pcapp/DownloadListLiteAPI", "list_hex=" + maptest::Hex(list)));
     ASSERT_TRUE(charge.SpeedTest().Run());
-    ASSERT_TRUE(charge._GetDownloadList(charge._GetDataFolder() + "DL.LST"));
-    ASSERT_TRUE(charge._AnalyzeDownloadList());
+    ASSERT_TRUE(charge.DownloadList().Fetch(charge._GetDataFolder() + "DL.LST"));
+    ASSERT_TRUE(charge.DownloadList().Analyze());
   }
   void Put(const std::string& relative) {
     const std::string path = card.Path(relative);

@@ -49,8 +49,12 @@ const SYSTEMTIME kNow = Time(2024, 5, 10);
 // The pieces of the charge, open to the tests.
 class CMusicChargeProbe final : public CMusicCharge {
  public:
+  using CMusicCharge::_ChooseDeletions;
   using CMusicCharge::_IsLimitOver;
   using CMusicCharge::_NotifyProgress;
+  using CMusicCharge::_RescueDeletions;
+  using CMusicCharge::DeleteList;
+  using CMusicCharge::RandomExchange;
   using CMusicCharge::Settings;
 };
 
@@ -448,6 +452,62 @@ INSTANTIATE_TEST_SUITE_P(
                   "ファイルサイズ制限（100 MB）に達しました。"},
         LimitCase{"CountCapAllowed", 0, 2, 20, 1ull << 40, false, nullptr},
         LimitCase{"CountCapExceeded", 0, 2, 21, 0, true, "ファイル数制限（20 個）に達しました。"}),
+    ovtest::CaseName());
+
+// The random run's deletion phases on a shuffled card of files of 10 MiB
+// each: what the caps force out and the exchanged share are planned from
+// the front; then planned deletions stay while the room allows.
+struct ExchangeCase {
+  std::string name;
+  int files;
+  int limit;  // 0 none, 1 size (30 MiB), 2 count (2 files)
+  int percent;
+  std::uint64_t room;
+  size_t planned;
+  std::vector<std::wstring> deleted;
+};
+
+void PrintTo(const ExchangeCase& c, std::ostream* out) { *out << c.name; }
+
+class MusicChargeExchange : public ::testing::TestWithParam<ExchangeCase> {};
+
+TEST_P(MusicChargeExchange, PlansThenRescuesDeletions) {
+  const ExchangeCase& c = GetParam();
+  ovtest::CScopedDataRoot root;
+  CMusicChargeProbe probe;
+  probe.Settings().SetAutoChargeType(1);
+  probe.Settings().SetChargeLimit(c.limit);
+  probe.Settings().SetLimitSize(30);
+  probe.Settings().SetLimitFileCount(2);
+  probe.Settings().SetRandomPercent(c.percent);
+  std::vector<libmusic::CMusicFileInfo> files(static_cast<size_t>(c.files));
+  CMusicChargeProbe::RandomExchange x;
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].file_name = L"A\\" + std::to_wstring(i) + L".mp3";
+    files[i].size = 10 * 1048576;
+    x.card_files.push_back(&files[i]);
+    x.card_bytes += files[i].size;
+  }
+  ASSERT_TRUE(probe._ChooseDeletions(&x));
+  EXPECT_EQ(c.planned, x.kept_from);
+  EXPECT_EQ(static_cast<std::int64_t>(files.size() - c.planned), x.kept_count);
+  EXPECT_EQ((files.size() - c.planned) * 10 * 1048576, x.kept_bytes);
+  x.room = c.room;
+  probe._RescueDeletions(&x);
+  EXPECT_EQ(c.deleted, probe.DeleteList());
+}
+
+constexpr std::uint64_t kTenMiB = 10 * 1048576;
+INSTANTIATE_TEST_SUITE_P(
+    Phases, MusicChargeExchange,
+    ::testing::Values(
+        ExchangeCase{"NothingToExchange", 3, 0, 0, 0, 0, {}},
+        ExchangeCase{"SizeCapForcesOut", 5, 1, 0, 0, 2, {L"A\\0.mp3", L"A\\1.mp3"}},
+        ExchangeCase{"CountCapForcesOut", 4, 2, 0, 0, 2, {L"A\\0.mp3", L"A\\1.mp3"}},
+        ExchangeCase{"HalfExchanged", 4, 0, 50, 0, 2, {L"A\\0.mp3", L"A\\1.mp3"}},
+        ExchangeCase{"RoomKeepsTheFirst", 4, 0, 50, kTenMiB + 1, 2, {L"A\\1.mp3"}},
+        ExchangeCase{"RoomKeepsAll", 4, 0, 50, 3 * kTenMiB, 2, {}},
+        ExchangeCase{"CapStopsTheRescue", 5, 1, 0, 5 * kTenMiB, 2, {L"A\\0.mp3", L"A\\1.mp3"}}),
     ovtest::CaseName());
 
 TEST(MusicChargeProgress, PhasesMapOntoTheBarAndNeverGoBack) {

@@ -1,7 +1,6 @@
-// The map charge's download list: the request with the card's versions, the
-// reply kept on the PC as a gzip file, the records newer than the card, and
-// the plain list put on the card after a transfer. Runs on the charge's
-// worker; see MapCharge.h.
+// The map charge's download list; see MapDownloadListStep.h.
+#include "map/MapDownloadListStep.h"
+
 #include "ConnectionFile.h"
 #include "CoreConnectionParameterData.h"
 #include "Folders.h"
@@ -31,21 +30,14 @@ bool IsMapSetKind(uint8_t kind) { return kind == 0 || kind == 1; }
 
 }  // namespace
 
-std::string CMapCharge::_GetDataFolder() const {
-  std::string folder = _config.GetDownloadFolderPath();
-  if (folder.empty()) folder = GetDownloadFolder();
-  AppendBackslash(folder);
-  return folder + FormatString("Data%02X\\", static_cast<unsigned>(_data_folder_no));
-}
-
-bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) {
-  const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, GetDriveLetter());
+bool CMapDownloadListStep::BuildRequest(std::string* url, std::string* body) {
+  const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, _context.drive_letter());
   if (!unit.IsLoaded()) {
     OV_LOG(kLogError,
            "CMapCharge::_GetDownloadList - "
            "ダウンロードリスト取得時のお出かけ管理ファイル読み込み失敗[ERR:0x%08X]",
            static_cast<unsigned>(GetLastError()));
-    _error_code = 0x3FF03;
+    ErrorCode() = 0x3FF03;
     return false;
   }
   const uint32_t firmware = unit.GetFileKind() == 2 ? 1 : unit.GetVersion(kDataIdFirmware);
@@ -61,7 +53,7 @@ bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) 
         kLogError,
         "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のPOSTデータ生成失敗[ERR:0x%08X]",
         static_cast<unsigned>(GetLastError()));
-    _error_code = 0x3FF05;
+    ErrorCode() = 0x3FF05;
     return false;
   }
   *url = connections.GetUrl(16);
@@ -71,8 +63,8 @@ bool CMapCharge::_BuildDownloadListRequest(std::string* url, std::string* body) 
 // The plain reply as "_SRC" beside the list; the client is not asked to
 // save it, since it refuses to save an empty reply and the empty list is an
 // answer of its own.
-bool CMapCharge::_WriteReplyFile(CWinFileSystemLib& files, const std::string& path,
-                                 const std::vector<char>& reply) {
+bool CMapDownloadListStep::WriteReplyFile(CWinFileSystemLib& files, const std::string& path,
+                                          const std::vector<char>& reply) {
   CFileHandle file = files.CreateFile_Recover(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (!file) return false;
@@ -82,12 +74,12 @@ bool CMapCharge::_WriteReplyFile(CWinFileSystemLib& files, const std::string& pa
          written == size;
 }
 
-uint32_t CMapCharge::_StoreDownloadList(const CWinHttpWrapper& http, const std::string& path) {
+uint32_t CMapDownloadListStep::Store(const CWinHttpWrapper& http, const std::string& path) {
   const std::string source = path + "_SRC";
   const std::vector<char>& reply = http.GetReply();
-  CWinFileSystemLib files(_GetAbortEvent());
+  CWinFileSystemLib files(_context.abort_event());
   uint32_t server_code = 0;
-  if (!CDownloadList::SetDownloadList(reply.data(), &server_code, &_parsed_list, reply.size())) {
+  if (!CDownloadList::SetDownloadList(reply.data(), &server_code, &_parsed, reply.size())) {
     OV_LOG(kLogError,
            "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のデータエラー[ERR:0x%08X]",
            static_cast<unsigned>(server_code));
@@ -100,92 +92,93 @@ uint32_t CMapCharge::_StoreDownloadList(const CWinHttpWrapper& http, const std::
   // Packed beside the old list and then put in its place, so that a list
   // that cannot be written leaves the previous one whole.
   const std::string packed = path + "_NEW";
-  CGZipIF gzip(_GetAbortEvent());
+  CGZipIF gzip(_context.abort_event());
   uint32_t code = 0;
-  if (!_WriteReplyFile(files, source, reply)) {
-    _error_detail = files.LastError();
+  if (!WriteReplyFile(files, source, reply)) {
+    ErrorDetail() = files.LastError();
     code = 0x430105;
   } else if (!gzip.GZipFile(source, packed)) {
-    _error_detail = gzip.LastError();
+    ErrorDetail() = gzip.LastError();
     code = 0x430105;
   } else if (!files.MoveFileEx_Recover(packed.c_str(), path.c_str(),
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-    _error_detail = files.LastError();
+    ErrorDetail() = files.LastError();
     code = 0x430105;
   }
   if (code) {
     OV_LOG(kLogError, "CMapCharge::_GetDownloadList - ダウンロードリスト暗号化失敗[ERR:0x%08X]",
-           static_cast<unsigned>(_error_detail));
+           static_cast<unsigned>(ErrorDetail()));
     files.DeleteFile_Recover(packed.c_str());
   }
   files.DeleteFile_Recover(source.c_str());
   return code;
 }
 
-bool CMapCharge::_GetDownloadList(const std::string& path) {
+bool CMapDownloadListStep::Fetch(const std::string& path) {
   if (path.empty()) return false;
   OV_LOG(kLogTrace, "CMapCharge::_GetDownloadList - Start");
   std::string url;
   std::string body;
-  if (!_BuildDownloadListRequest(&url, &body)) {
+  if (!BuildRequest(&url, &body)) {
     OV_LOG(kLogTrace, "CMapCharge::_GetDownloadList - End(%d)", 0);
     return false;
   }
-  const std::string folder = _GetDataFolder();
+  const std::string folder = _context.data_folder();
   if (!PathCreateDirectory(folder)) {
     OV_LOG(kLogError, "CMapCharge::_GetDownloadList - フォルダ作成失敗[ERR:0x%08X] %s",
            static_cast<unsigned>(GetLastError()), folder.c_str());
   }
   CWinHttpWrapper http;
-  Exchange exchange;
-  _PostForm(http, url, body, nullptr, &exchange);
+  HttpExchange exchange;
+  _context.post_form(http, url, body, &exchange);
   uint32_t code = 0;
   switch (exchange.stage) {
-    case Exchange::kPrepareFailed:
+    case HttpExchange::kPrepareFailed:
       OV_LOG(kLogError,
              "CMapCharge::_GetDownloadList - ダウンロードリスト初期化時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
       code = 0x140004;
       break;
-    case Exchange::kOpenFailed:
+    case HttpExchange::kOpenFailed:
       OV_LOG(kLogError, "CMapCharge::_GetDownloadList - ダウンロードリスト接続時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
       code = 0x140004;
       break;
-    case Exchange::kAborted:
+    case HttpExchange::kAborted:
       OV_LOG(kLogInfo, "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のユーザキャンセル");
       code = 0x3FF00;
       break;
-    case Exchange::kWaitFailed:
+    case HttpExchange::kWaitFailed:
       OV_LOG(kLogError, "CMapCharge::_GetDownloadList - ダウンロードリスト取得時の失敗[ERR:0x%08X]",
              static_cast<unsigned>(exchange.error));
       code = 0x3FFFF;
       break;
-    case Exchange::kDone:
+    case HttpExchange::kDone:
       if (exchange.result != 0) {
         OV_LOG(kLogError,
                "CMapCharge::_GetDownloadList - ダウンロードリスト取得時のエラー[RES:0x%08X]",
                static_cast<unsigned>(exchange.result));
         code = (exchange.result & 0xEFFFFFFF) | 0x130000;
       } else {
-        code = _StoreDownloadList(http, path);
+        code = Store(http, path);
       }
       break;
   }
-  _error_code = code;
+  ErrorCode() = code;
   const bool result = code == 0;
   OV_LOG(kLogTrace, "CMapCharge::_GetDownloadList - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_AnalyzeDownloadList() {
+bool CMapDownloadListStep::Analyze() {
   OV_LOG(kLogTrace, "CMapCharge::_AnalyzeDownloadList - Start");
   CDownloadList list;
-  CDownloadList::GetDownloadList(&list, _parsed_list);
-  _chosen_list.Clear();
+  CDownloadList::GetDownloadList(&list, _parsed);
+  CDownloadList& chosen = *_context.chosen;
+  chosen.Clear();
   if (list.IsEmpty()) {
     OV_LOG(kLogInfo, "CMapCharge::_AnalyzeDownloadList - データ無し");
-    _error_code = 0xFF02;
+    ErrorCode() = 0xFF02;
   }
   for (CDownloadListData& record : list.GetRecords()) {
     if (record.result != 0) {
@@ -198,9 +191,9 @@ bool CMapCharge::_AnalyzeDownloadList() {
       OV_LOG(kLogError,
              "CMapCharge::_AnalyzeDownloadList - 不正なデータバージョン[Data種別:%02X][DataVer:%s]",
              record.data_kind, record.version.c_str());
-    } else if (_CheckRecord(&_chosen_list, &record)) {
-      _estimate_total += record.size;
-      _download_total += record.size;
+    } else if (CheckRecord(&chosen, &record)) {
+      *_context.estimate_total += record.size;
+      *_context.download_total += record.size;
     } else {
       OV_LOG(
           kLogTrace,
@@ -208,85 +201,84 @@ bool CMapCharge::_AnalyzeDownloadList() {
           record.data_kind, record.version.c_str());
     }
   }
-  if (!_chosen_list.IsEmpty()) {
+  if (!chosen.IsEmpty()) {
     OV_LOG(kLogInfo, "CMapCharge::_AnalyzeDownloadList - ダウンロードリスト %dレコード",
-           static_cast<int>(_chosen_list.GetCount()));
+           static_cast<int>(chosen.GetCount()));
   } else if (!list.IsEmpty()) {
     OV_LOG(kLogInfo, "CMapCharge::_AnalyzeDownloadList - データ無し");
-    _error_code = 0xFF02;
+    ErrorCode() = 0xFF02;
   }
-  _chosen_list.Sort();
+  chosen.Sort();
   OV_LOG(kLogTrace, "CMapCharge::_AnalyzeDownloadList - End(%d)", 1);
   return true;
 }
 
-bool CMapCharge::_CheckRecord(CDownloadList* chosen, CDownloadListData* record) {
+bool CMapDownloadListStep::CheckRecord(CDownloadList* chosen, CDownloadListData* record) {
   OV_LOG(kLogTrace, "CMapCharge::_CheckRecord - Start");
-  if (_IsDownload(record->data_kind, record->detail, record->version)) {
+  if (IsDownloaded(record->data_kind, record->detail, record->version)) {
     OV_LOG(kLogTrace,
            "CMapCharge::_CheckRecord - 当該データダウンロード済み[Data種別:%02X][DataVer:%s]",
            record->data_kind, record->version.c_str());
     record->downloaded = true;
   }
-  const bool result = _CheckVer(chosen, *record);
+  const bool result = CheckVersion(chosen, *record);
   OV_LOG(kLogTrace, "CMapCharge::_CheckRecord - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_IsDownload(uint8_t kind, uint8_t detail, const std::string& version) {
+bool CMapDownloadListStep::IsDownloaded(uint8_t kind, uint8_t detail, const std::string& version) {
   OV_LOG(kLogTrace, "CMapCharge::_IsDownload - Start");
-  CDownloadManageFile manage(_GetDataFolder());
+  CDownloadManageFile manage(_context.data_folder());
   bool result =
       manage.GetDLManage(kind, detail, version) && manage.DLManageData().Progress() == 100;
   if (result) {
-    const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, GetDriveLetter());
-    const int64_t data_id = IsMapSetKind(kind) ? kDataIdMapSet : DataIdOfKind(kind);
+    const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, _context.drive_letter());
+    const int64_t data_id = IsMapSetKind(kind) ? kDataIdMapSet : CMapCharge::DataIdOfKind(kind);
     result = unit.GetStatus(static_cast<uint32_t>(data_id)) != kStatusNotOnCard;
   }
   OV_LOG(kLogTrace, "CMapCharge::_IsDownload - End(%d)", result ? 1 : 0);
   return result;
 }
 
-bool CMapCharge::_CardVersionOfKind(uint8_t kind, uint32_t* version) {
-  const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, GetDriveLetter());
+bool CMapDownloadListStep::CardVersionOfKind(uint8_t kind, uint32_t* version) {
+  const CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, _context.drive_letter());
   if (IsMapSetKind(kind)) {
     *version = unit.GetVersion(kDataIdMapSet);
     return true;
   }
-  const int64_t data_id = DataIdOfKind(kind);
+  const int64_t data_id = CMapCharge::DataIdOfKind(kind);
   if (data_id < 0) return false;
   *version = data_id == kDataIdSearch ? unit.GetVersionByPath(std::string())
                                       : unit.GetVersion(static_cast<uint32_t>(data_id));
   return true;
 }
 
-bool CMapCharge::_CheckVer(CDownloadList* chosen, const CDownloadListData& record) {
+bool CMapDownloadListStep::CheckVersion(CDownloadList* chosen, const CDownloadListData& record) {
   OV_LOG(kLogTrace, "CMapCharge::_CheckVer - Start");
   bool result = false;
   uint32_t card = 0;
-  if (!_CardVersionOfKind(record.data_kind, &card)) {
+  if (!CardVersionOfKind(record.data_kind, &card)) {
     OV_LOG(kLogTrace, "CMapCharge::_CheckVer - データ種別不正[不正となったデータ種別:%02X]",
            record.data_kind);
-    _error_code = 0x30102;
+    ErrorCode() = 0x30102;
   } else {
-    _sd_version = card;
-    _server_version = record.GetVersionNumber();
-    if (_sd_version < _server_version) {
+    const uint32_t server = record.GetVersionNumber();
+    if (card < server) {
       chosen->Append(record);
       result = true;
     } else {
       OV_LOG(kLogTrace,
              "CMapCharge::_CheckVer - ダウンロード対象外データ[SD:0x%08X][Server:0x%08X]",
-             static_cast<unsigned>(_sd_version), static_cast<unsigned>(_server_version));
+             static_cast<unsigned>(card), static_cast<unsigned>(server));
     }
   }
   OV_LOG(kLogTrace, "CMapCharge::_CheckVer - End(%d)", result ? 1 : 0);
   return result;
 }
 
-int CMapCharge::_AddDownloadListByDataID(uint32_t data_id, CDownloadList* list) {
+int CMapDownloadListStep::AddByDataId(uint32_t data_id, CDownloadList* list) {
   int added = 0;
-  for (const DataIdRow& row : kDataIdTable) {
+  for (const CMapCharge::DataIdRow& row : CMapCharge::kDataIdTable) {
     if (row.data_id != data_id) continue;
     CDownloadListData record;
     record.data_kind = row.kind;
@@ -297,15 +289,15 @@ int CMapCharge::_AddDownloadListByDataID(uint32_t data_id, CDownloadList* list) 
   return added;
 }
 
-uint32_t CMapCharge::_TransmitDLLST() {
-  const std::string card = FormatString("%C%s%s", GetDriveLetter(), ":\\PC\\", "DL.LST");
-  CWinFileSystemLib files(_GetAbortEvent());
+uint32_t CMapDownloadListStep::TransmitPlain(const std::string& list_path) {
+  const std::string card = FormatString("%C%s%s", _context.drive_letter(), ":\\PC\\", "DL.LST");
+  CWinFileSystemLib files(_context.abort_event());
   files.DeleteFile_Recover(card.c_str());
-  CGZipIF gzip(_GetAbortEvent());
-  if (!gzip.UnGZipFile_Recover(_dl_list_path, card)) {
-    _error_detail = gzip.LastError();
+  CGZipIF gzip(_context.abort_event());
+  if (!gzip.UnGZipFile_Recover(list_path, card)) {
+    ErrorDetail() = gzip.LastError();
     OV_LOG(kLogError, "CMapCharge::_TransmitDLLST - ダウンロードリスト復号化失敗[ERR:0x%08X]",
-           static_cast<unsigned>(_error_detail));
+           static_cast<unsigned>(ErrorDetail()));
     return 0x350260;
   }
   return 0;
