@@ -275,8 +275,8 @@ void CSettingWindow::Create() {
       CreateSlider(this, kAutoChargeTypeScaleSlider.id,
                    definition.GetSection(kAutoChargeTypeScaleSlider), kSliderLayoutHorizontal);
   slider->OnNotify(kSliderSetMinimum, 0, 0);
-  slider->OnNotify(kSliderSetMaximum, 100, 0);
-  slider->OnNotify(kSliderSetStep, 10, 0);
+  slider->OnNotify(kSliderSetMaximum, 0, 100);
+  slider->OnNotify(kSliderSetStep, 0, 10);
 
   frame(kChargeIntervalFrame);
   text(kChargeIntervalFrameText, "転送頻度", kLeft);
@@ -374,7 +374,7 @@ void CSettingWindow::ShowSettings(const COstrovelleConfig& config) {
   } else {
     OnCommand(kAutoChargeTypeTimeStampRadio.id, 1, nullptr);
   }
-  Slider()->OnNotify(kSliderSetValue, config.GetRandomPercent(), 0);
+  Slider()->OnNotify(kSliderSetValue, 0, config.GetRandomPercent());
   UpdateRateLabel();
   const int interval = config.GetChargeInterval();
   SelectRadio(this, kIntervalGroup, 3,

@@ -95,6 +95,8 @@ class CSettingWindow final : public CMusicFrame, public CWindowBase, public IMus
   RECT ItemRect(int id);
   // The OK sequence; true when the window was told to close.
   bool OnOK();
+  // The items' reports: the icon's close and the slider's moves.
+  bool Notify(int id, int code, int value) override;
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -103,7 +105,6 @@ class CSettingWindow final : public CMusicFrame, public CWindowBase, public IMus
   void OnKeyDown(UINT key, UINT flags) override;
   void OnCommand(UINT id, UINT code, HWND control) override;
   void OnAcceptOrCancel(int id, bool accept) override;
-  bool Notify(int id, int code, int value) override;
 
  private:
   int Ask(uint32_t code);
