@@ -324,6 +324,9 @@ void CSettingWindow::Create() {
   COstrovelleConfig config;
   config.LoadMusic();
   ShowSettings(config);
+  // Items drawn while the window was being made missed the back buffer:
+  // render it whole once the window exists.
+  PostMessageA(SkinWindowInternalMessage(), 0, 0);
 }
 
 CSkinWindowItemEditBox* CSettingWindow::Edit(int id) {

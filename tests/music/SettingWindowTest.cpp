@@ -925,9 +925,11 @@ TEST_F(SettingWindowTest, EndRequestAndIconClose) {
 TEST_F(SettingWindowTest, ScreenshotsAutomaticRandomAndNoCharge) {
   Store(2);
   Open();
-  Command(CSettingWindow::kAutoChargeTypeRandomRadio);
-  window->Slider()->OnNotify(ui::kSliderSetValue, 0, 70);
-  Command(CSettingWindow::kChargeIntervalPerDayRadio);
+  COstrovelleConfig config;
+  config.LoadMusic();
+  config.SetAutoChargeType(1);
+  config.SetRandomPercent(70);
+  window->ShowSettings(config);
   Show();
   EXPECT_TRUE(window->IsItemEnabled(CSettingWindow::kAutoChargeTypeScaleSlider.id));
   std::string error;
