@@ -12,6 +12,7 @@
 #include "ErrorMessage.h"
 #include "MessageBoxCapture.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
+#include "ProgramStart.h"
 #include "RadioButton.h"
 #include "ScreenLock.h"
 #include "SettingWindow.h"
@@ -131,10 +132,12 @@ class SettingWindowTest : public ::testing::Test {
   void Open() {
     ui::SettingWindowHooks hooks;
     hooks.system_folder = [this] { return system; };
-    hooks.start_core = [this](HWND notify, char drive, uint32_t jobs) {
-      started.push_back({notify, drive, jobs});
-      return true;
-    };
+    if (!real_core_start) {
+      hooks.start_core = [this](HWND notify, char drive, uint32_t jobs) {
+        started.push_back({notify, drive, jobs});
+        return true;
+      };
+    }
     hooks.pick_folder = [this](HWND, const std::wstring& initial, std::wstring* chosen) {
       picker_initial = initial;
       if (picked.empty()) return false;
@@ -179,6 +182,7 @@ class SettingWindowTest : public ::testing::Test {
   std::vector<StartedCore> started;
   std::unique_ptr<CSettingWindow> window;
   HWND handle = nullptr;
+  bool real_core_start = false;
 };
 
 // Folders a case names: the stored music folder, the system folder and paths
@@ -745,6 +749,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingWindowOkTest, ::testing::ValuesIn(kOkCase
                          [](const ::testing::TestParamInfo<OkCase>& p) {
                            return std::string(p.param.name);
                          });
+
+#ifdef OV_RECORDER_EXE_RELATIVE
+// Switching to automatic and answering yes starts the installed core for a
+// music charge that reports to the main program.
+TEST_F(SettingWindowTest, StartsTheInstalledCoreForAMusicCharge) {
+  ovtest::CCoreProcessLock core_lock;
+  ASSERT_TRUE(core_lock.IsHeld());
+  ovtest::CTempDir install;
+  const std::string recorder = ovtest::ExecutableFolder() + OV_RECORDER_EXE_RELATIVE;
+  ASSERT_TRUE(CopyFileA(recorder.c_str(), install.File("Ostrovelle_Core.exe").c_str(), FALSE));
+  SetEnvironmentVariableA("OV_INSTALL_DIR", install.Path().c_str());
+  Store(1);
+  real_core_start = true;
+  Open();
+  Command(CSettingWindow::kChargeTypeAutoRadio);
+  boxes.Answer(IDYES);
+  const HANDLE changes = FindFirstChangeNotificationA(
+      install.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(changes, INVALID_HANDLE_VALUE);
+  Command(CSettingWindow::kOKButton);
+  SetEnvironmentVariableA("OV_INSTALL_DIR", nullptr);
+  EXPECT_EQ(Texts(), std::vector<std::wstring>{BoxText(0xFF00AA06)});
+  EXPECT_FALSE(IsWindow(handle));
+  const std::string file = install.File("Ostrovelle_Core.exe.cmdline");
+  const DWORD end = GetTickCount() + 20000;
+  while (ovtest::ReadFileOrEmpty(file).find('\n') == std::string::npos) {
+    const DWORD now = GetTickCount();
+    if (now >= end) break;
+    if (WaitForSingleObject(changes, end - now) != WAIT_OBJECT_0) break;
+    FindNextChangeNotification(changes);
+  }
+  FindCloseChangeNotification(changes);
+  // The recorder keeps the arguments as the program got them, blanks ahead
+  // of them or not.
+  const auto trimmed = [](std::string text) { return text.erase(0, text.find_first_not_of(' ')); };
+  EXPECT_EQ(trimmed(ovtest::ReadFileOrEmpty(file)),
+            trimmed(BuildCoreArguments(reinterpret_cast<HWND>(0x1234), 'E', 0x10) + "\n"));
+}
+#endif
 
 TEST_F(SettingWindowTest, FailedSaveKeepsTheWindowOpen) {
   Store(2);
