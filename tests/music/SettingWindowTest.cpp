@@ -789,6 +789,51 @@ TEST_F(SettingWindowTest, StartsTheInstalledCoreForAMusicCharge) {
 }
 #endif
 
+// A core window on a thread of its own that never pumps while it is asked.
+struct SilentCore {
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI SilentCoreThread(void* p) {
+  auto* s = static_cast<SilentCore*>(p);
+  const HWND core = CreateWindowExA(0, "OSTROVELLEEVCORE", "Ostrovelle Core", WS_POPUP, 0, 0, 1, 1,
+                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetEvent(s->ready);
+  WaitForSingleObject(s->release, 60000);
+  DestroyWindow(core);
+  return 0;
+}
+
+// A core that does not answer within the time-out counts as having no music
+// charge: the window saves and closes without asking.
+TEST_F(SettingWindowTest, SilentCoreDoesNotHoldTheWindow) {
+  ovtest::CCoreProcessLock core_lock;
+  ASSERT_TRUE(core_lock.IsHeld());
+  StandInCore registered;  // registers the class; this one answers
+  DestroyWindow(registered.hwnd);
+  registered.hwnd = nullptr;
+  SilentCore silent;
+  const HANDLE thread = CreateThread(nullptr, 0, &SilentCoreThread, &silent, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(silent.ready, 10000), WAIT_OBJECT_0);
+  Store(2);
+  Open();
+  Command(CSettingWindow::kChargeTypeManualRadio);
+  const DWORD start = GetTickCount();
+  Command(CSettingWindow::kOKButton);
+  const DWORD waited = GetTickCount() - start;
+  SetEvent(silent.release);
+  WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+  CloseHandle(silent.ready);
+  CloseHandle(silent.release);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(Key("ChargeType"), "1");
+  EXPECT_GE(waited, ui::kCoreAnswerTimeoutMs - 100);
+  EXPECT_EQ(StandInCore::asked, 0);
+}
+
 TEST_F(SettingWindowTest, FailedSaveKeepsTheWindowOpen) {
   Store(2);
   Open();
