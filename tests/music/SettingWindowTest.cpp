@@ -834,6 +834,20 @@ TEST_F(SettingWindowTest, SilentCoreDoesNotHoldTheWindow) {
   EXPECT_EQ(StandInCore::asked, 0);
 }
 
+// Enter in an item accepts the window as OK would; Escape does nothing.
+TEST_F(SettingWindowTest, EnterPressesOkAndEscapeDoesNothing) {
+  Store(2);
+  Open();
+  window->Cancel(CSettingWindow::kChargeLimitSizeEdit.id);
+  Pump();
+  EXPECT_TRUE(IsWindow(handle));
+  window->Edit(CSettingWindow::kChargeLimitSizeEdit.id)->SetText("3001");
+  window->Accept(CSettingWindow::kChargeLimitSizeEdit.id);
+  Pump();
+  EXPECT_EQ(Texts(), std::vector<std::wstring>{BoxText(0xFF00AA03)});
+  EXPECT_TRUE(IsWindow(handle));
+}
+
 TEST_F(SettingWindowTest, FailedSaveKeepsTheWindowOpen) {
   Store(2);
   Open();
