@@ -11,6 +11,7 @@
 #include "MusicCommandLine.h"
 #include "MusicPlaceholderWindow.h"
 #include "MusicResource.h"
+#include "SettingWindow.h"
 #include "Placement.h"
 #include "Version.h"
 #include "_WindowPolicy.h"
@@ -183,9 +184,8 @@ int RunMusic(HINSTANCE instance, const char* command_line, const MusicRunOptions
     MusicWindowPtr manual = options.create_manual
                                 ? options.create_manual()
                                 : std::make_unique<CMusicPlaceholderWindow>(kMusicManualTitle);
-    MusicWindowPtr setting = options.create_setting
-                                 ? options.create_setting()
-                                 : std::make_unique<CMusicPlaceholderWindow>(kMusicSettingTitle);
+    MusicWindowPtr setting =
+        options.create_setting ? options.create_setting() : std::make_unique<ui::CSettingWindow>();
     IMusicWindow& window = command.mode == kMusicModeManual ? *manual : *setting;
     if (OpenModeWindow(window, command)) code = RunLoop(accelerators);
 

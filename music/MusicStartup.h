@@ -16,7 +16,8 @@ extern const char kMusicManualMutex[];   // "MN_OstrovelleEV_Music"
 extern const char kMusicSettingMutex[];  // "MN_OstrovelleEV_MusicSetting"
 
 struct MusicRunOptions {
-  // Make the two windows; the stand-in windows unless set.
+  // Make the two windows; the stand-in manual window and the settings window
+  // unless set.
   std::function<MusicWindowPtr()> create_manual;
   std::function<MusicWindowPtr()> create_setting;
   // The system's type (Version.h's OSType); GetOSType unless set.
