@@ -32,6 +32,8 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new CWindow
 
 bool IsRecorded(UINT message) {
   switch (message) {
+    case 0x736:
+    case 0x737:
     case 0xB98:
     case 0xB78:
     case 0xB77:
