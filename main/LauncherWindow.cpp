@@ -158,7 +158,11 @@ void CLauncherWindow::_CreateItems(const SkinDefinition& definition) {
   for (const SkinItemDescriptor* state :
        {&kProbeProgressImage, &kMapProgressImage, &kTidewheelProgressImage, &kWeatherProgressImage,
         &kMusicProgressImage}) {
-    CreateDigitImageItem(definition, *state, this);
+    // The strip holds state pictures, not digits: one frame, no tilde.
+    auto* item =
+        static_cast<CSkinWindowItemDigitImage*>(CreateDigitImageItem(definition, *state, this));
+    item->show_tilde = false;
+    item->maximum_digits = 7;
   }
   CreateStaticImageItem(definition, kSDEjectableIcon, this);
   CreateStaticImageItem(definition, kSDAlivalIcon, this);

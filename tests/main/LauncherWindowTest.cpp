@@ -247,6 +247,8 @@ TEST_F(LauncherWindowTest, ShowsNoCardAndThenTheCardItFinds) {
   EXPECT_EQ(0, _window->CurrentDrive());
   EXPECT_EQ("SDカードを挿入してください。", _window->StatusText());
   EXPECT_EQ(kNoCardIcon, CardIconPixel());
+  // Each kind's state picture shows its idle frame.
+  EXPECT_EQ(RGB(200, 204, 212), _window->BackBuffer()->GetPixel(28 + 20, 140 + 20));
   char title[64] = {};
   GetWindowTextA(_window->Handle(), title, sizeof(title));
   EXPECT_STREQ("Ostrovelle", title);
