@@ -99,6 +99,21 @@ void PostTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 char DriveLetter(WPARAM drive) { return drive ? static_cast<char>(drive) : '-'; }
 
+struct OwnedWindowSearch {
+  HWND launcher;  // not owned
+  bool found;
+};
+
+BOOL CALLBACK FindVisibleOwnedWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<OwnedWindowSearch*>(context);
+  if (window != search->launcher && IsWindowVisible(window) &&
+      GetAncestor(window, GA_ROOTOWNER) == search->launcher) {
+    search->found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 CLauncherWindow::CLauncherWindow()
@@ -574,22 +589,9 @@ void CLauncherWindow::_ToggleSDPanel() {
 // Any window of the launcher's thread but the launcher, or a music-manager
 // window, still shows: the card may be in use.
 bool CLauncherWindow::_OtherWindowsVisible() {
-  struct Search {
-    HWND launcher;
-    bool found;
-  } search = {Handle(), false};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (window != s->launcher && IsWindowVisible(window) &&
-            GetAncestor(window, GA_ROOTOWNER) == s->launcher) {
-          s->found = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  OwnedWindowSearch search = {Handle(), false};
+  EnumThreadWindows(GetCurrentThreadId(), &FindVisibleOwnedWindow,
+                    reinterpret_cast<LPARAM>(&search));
   if (search.found) return true;
   for (const char* title : {kMusicManualTitle, kMusicSettingTitle}) {
     const HWND music = FrameworkWindow(title);

@@ -231,8 +231,9 @@ class LauncherWindowTest : public ::testing::Test {
   // The pixel in the middle of the card icon's left edge band.
   COLORREF CardIconPixel() { return _window->BackBuffer()->GetPixel(324, 72); }
 
-  ovtest::CScreenLock _screen;
+  // The one-core lock before the screen, in the order every holder takes them.
   ovtest::CCoreProcessLock _core_lock;
+  ovtest::CScreenLock _screen;
   ovtest::CScopedDataRoot _root;
   ovtest::CMessageBoxCapture _boxes;
   Drives _drives;
