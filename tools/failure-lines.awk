@@ -1,12 +1,13 @@
 # Reads ctest's LastTest.log and prints, for every case that failed, the
 # first lines that say why: gtest's failure lines with the two after each,
-# wine-run's status line and the crash report. At most 6 lines a case.
-/^[0-9]+\/[0-9]+ Testing: / { name = $3; n = 0; after = 0; next }
+# wine-run's status line and the crash report; failing those (a case that
+# ran out of time), its last line of output. At most 6 lines a case.
+/^[0-9]+\/[0-9]+ Testing: / { name = $3; n = 0; after = 0; last = ""; next }
 /^Test Passed\./ { name = ""; next }
 /^Test Failed\.|^Test time-out|^Test Timeout/ {
   if (name == "") next
   print "  " name ":"
-  if (n == 0) print "    (no failure line: see its output above)"
+  if (n == 0) print "    (no failure line; its last line: " substr(last, 1, 120) ")"
   for (i = 1; i <= n; i++) print "    " kept[i]
   name = ""
   next
@@ -15,6 +16,7 @@ name == "" { next }
 {
   line = $0
   sub(/\r$/, "", line)
+  if (line != "" && line !~ /^<end of output>$|^Test time = |^-+$/) last = line
   if (after > 0) { keep(line); after--; next }
   if (line ~ /: Failure$/ || line ~ /^wine-run: / || line ~ /unhandled exception|abort\(\)/) {
     keep(line)

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,8 +91,21 @@ struct StartedCore {
   uint32_t jobs;
 };
 
-class SettingWindowTest : public ::testing::Test {
+// Every test program takes the one-core lock before the screen lock (the
+// launcher's and the main program's cases do): cases that show a stand-in
+// core take it here, ahead of the fixture's screen lock, never after it.
+class CoreLockFirst {
  protected:
+  explicit CoreLockFirst(bool take) {
+    if (take) core_lock.emplace();
+  }
+  std::optional<ovtest::CCoreProcessLock> core_lock;
+};
+
+class SettingWindowTest : public ::testing::Test, protected CoreLockFirst {
+ protected:
+  SettingWindowTest() : CoreLockFirst(false) {}
+  explicit SettingWindowTest(bool take_core_lock) : CoreLockFirst(take_core_lock) {}
   static void SetUpTestSuite() {
     lib::wfc::Initialize(GetModuleHandleA(nullptr), "OvMusicTest", nullptr, nullptr);
     lib::wfc::InitThread();
@@ -210,13 +224,20 @@ struct OkCase {
 
 std::ostream& operator<<(std::ostream& out, const OkCase& c) { return out << c.name; }
 
-class SettingWindowOkTest : public SettingWindowTest,
-                            public ::testing::WithParamInterface<OkCase> {};
+class SettingWindowOkTest : public SettingWindowTest, public ::testing::WithParamInterface<OkCase> {
+ protected:
+  SettingWindowOkTest() : SettingWindowTest(true) {}
+};
+
+// Cases with a core of their own (a stand-in window or the installed one).
+class SettingWindowCoreTest : public SettingWindowTest {
+ protected:
+  SettingWindowCoreTest() : SettingWindowTest(true) {}
+};
 
 TEST_P(SettingWindowOkTest, ChecksSavesAsksAndTellsTheCore) {
   const OkCase& c = GetParam();
-  ovtest::CCoreProcessLock core_lock;
-  ASSERT_TRUE(core_lock.IsHeld());
+  ASSERT_TRUE(core_lock->IsHeld());
   std::unique_ptr<StandInCore> core;
   if (c.core_bits >= 0) {
     core = std::make_unique<StandInCore>();
@@ -753,9 +774,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingWindowOkTest, ::testing::ValuesIn(kOkCase
 #ifdef OV_RECORDER_EXE_RELATIVE
 // Switching to automatic and answering yes starts the installed core for a
 // music charge that reports to the main program.
-TEST_F(SettingWindowTest, StartsTheInstalledCoreForAMusicCharge) {
-  ovtest::CCoreProcessLock core_lock;
-  ASSERT_TRUE(core_lock.IsHeld());
+TEST_F(SettingWindowCoreTest, StartsTheInstalledCoreForAMusicCharge) {
+  ASSERT_TRUE(core_lock->IsHeld());
   ovtest::CTempDir install;
   const std::string recorder = ovtest::ExecutableFolder() + OV_RECORDER_EXE_RELATIVE;
   ASSERT_TRUE(CopyFileA(recorder.c_str(), install.File("Ostrovelle_Core.exe").c_str(), FALSE));
@@ -807,9 +827,8 @@ DWORD WINAPI SilentCoreThread(void* p) {
 
 // A core that does not answer within the time-out counts as having no music
 // charge: the window saves and closes without asking.
-TEST_F(SettingWindowTest, SilentCoreDoesNotHoldTheWindow) {
-  ovtest::CCoreProcessLock core_lock;
-  ASSERT_TRUE(core_lock.IsHeld());
+TEST_F(SettingWindowCoreTest, SilentCoreDoesNotHoldTheWindow) {
+  ASSERT_TRUE(core_lock->IsHeld());
   StandInCore registered;  // registers the class; this one answers
   DestroyWindow(registered.hwnd);
   registered.hwnd = nullptr;
