@@ -56,9 +56,15 @@ bool IsWindowsServer2003() {
 
 bool IsWindowsVistaOrLater() { return GetOSType() > kOSWinServer2003R2; }
 
+bool IsSupportedOSType(int type) {
+  return type == kOSWinXP || type == kOSWinServer2003 || type == kOSWinServer2003R2 ||
+         type >= kOSWinVista;
+}
+
 bool IsSupportedOS() {
-  if (IsWindowsXP() || IsWindowsVistaOrLater() || IsWindowsServer2003()) return true;
-  OV_LOG(kLogError, "起動OS-NG OSType:%d", GetOSType());
+  const int type = GetOSType();
+  if (IsSupportedOSType(type)) return true;
+  OV_LOG(kLogError, "起動OS-NG OSType:%d", type);
   return false;
 }
 

@@ -32,8 +32,10 @@ int GetOSType();
 bool IsWindowsXP();
 bool IsWindowsServer2003();
 bool IsWindowsVistaOrLater();
-// The start-up rule of the three programs: XP, Server 2003 or later. Logs
-// "起動OS-NG OSType:%d" when the system is older.
+// The start-up rule of the three programs for a classified system: XP,
+// Server 2003 or later.
+bool IsSupportedOSType(int type);
+// The rule for this system. Logs "起動OS-NG OSType:%d" when it is older.
 bool IsSupportedOS();
 
 bool IsAdministrator();

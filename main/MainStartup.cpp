@@ -30,23 +30,6 @@ namespace {
 
 constexpr uint32_t kCodeOldSystem = 0xFF00EE01;
 
-// A handler set before start-up (a test's) stays; otherwise boxes go to the
-// error-message box. Answers the handler in force.
-lib::wfc::MessageBoxHandler InstallBoxHandler() {
-  lib::wfc::MessageBoxHandler previous =
-      lib::wfc::SetMessageBoxHandler(&lib::wfc::ShowErrorMessageBox);
-  if (previous) {
-    lib::wfc::SetMessageBoxHandler(previous);
-    return previous;
-  }
-  return &lib::wfc::ShowErrorMessageBox;
-}
-
-bool IsRunnableOS(int type) {
-  return type == kOSWinXP || type == kOSWinServer2003 || type == kOSWinServer2003R2 ||
-         type >= kOSWinVista;
-}
-
 enum class Special { kNone, kMapDownload, kUninstall };
 
 // "Uninstall" ends the walk at once, so it wins over an earlier "MapDownload".
@@ -202,10 +185,10 @@ MainUser CheckRegisteredUser() {
 int RunMain(HINSTANCE instance, const char* command_line, const MainRunOptions& options) {
   RegisterLauncherWindowClass(instance);
   if (options.open_log) CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
-  const lib::wfc::MessageBoxHandler box = InstallBoxHandler();
+  const lib::wfc::MessageBoxHandler box = lib::wfc::UseErrorBoxUnlessSet();
 
   const int os_type = options.os_type ? options.os_type() : GetOSType();
-  if (!IsRunnableOS(os_type)) {
+  if (!IsSupportedOSType(os_type)) {
     OV_LOG(kLogError, "起動OS-NG OSType:%d", os_type);
     uint32_t style = MB_ICONWARNING;
     const std::string text = GetErrorMessage(kCodeOldSystem, &style, 0);

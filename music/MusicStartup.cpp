@@ -62,23 +62,6 @@ void RegisterStartupClass(HINSTANCE instance) {
   RegisterClassExA(&wc);
 }
 
-// A handler set before start-up (a test's) stays; otherwise boxes go to the
-// error-message box. Answers the handler in force.
-lib::wfc::MessageBoxHandler InstallBoxHandler() {
-  lib::wfc::MessageBoxHandler previous =
-      lib::wfc::SetMessageBoxHandler(&lib::wfc::ShowErrorMessageBox);
-  if (previous) {
-    lib::wfc::SetMessageBoxHandler(previous);
-    return previous;
-  }
-  return &lib::wfc::ShowErrorMessageBox;
-}
-
-bool IsRunnableOS(int type) {
-  return type == kOSWinXP || type == kOSWinServer2003 || type == kOSWinServer2003R2 ||
-         type >= kOSWinVista;
-}
-
 // The running window of the mode comes to the front.
 void RestoreRunning(int mode) {
   const HWND running =
@@ -133,10 +116,10 @@ bool OpenModeWindow(IMusicWindow& window, const MusicOptions& command) {
 int RunMusic(HINSTANCE instance, const char* command_line, const MusicRunOptions& options) {
   RegisterStartupClass(instance);
   if (options.open_log) CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
-  const lib::wfc::MessageBoxHandler box = InstallBoxHandler();
+  const lib::wfc::MessageBoxHandler box = lib::wfc::UseErrorBoxUnlessSet();
 
   const int os_type = options.os_type ? options.os_type() : GetOSType();
-  if (!IsRunnableOS(os_type)) {
+  if (!IsSupportedOSType(os_type)) {
     OV_LOG(kLogError, "起動OS-NG OSType:%d", os_type);
     box(nullptr,
         "本アプリケーションはこのOSでは動作できません。\r\n"

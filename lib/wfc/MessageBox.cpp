@@ -107,4 +107,11 @@ int ShowErrorMessageBox(HWND owner, const char* text, const char* caption, UINT 
   return result;
 }
 
+MessageBoxHandler UseErrorBoxUnlessSet() {
+  const MessageBoxHandler previous = SetMessageBoxHandler(&ShowErrorMessageBox);
+  if (!previous) return &ShowErrorMessageBox;
+  SetMessageBoxHandler(previous);
+  return previous;
+}
+
 }  // namespace lib::wfc

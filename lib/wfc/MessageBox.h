@@ -32,4 +32,8 @@ bool IsWindowCreationHookArmed();
 // otherwise the platform's box, placed beside its owner.
 int ShowErrorMessageBox(HWND owner, const char* text, const char* caption, UINT style);
 
+// A program's start-up: a handler set before it (a test's) stays; otherwise
+// boxes go to the error-message box. Answers the handler in force.
+MessageBoxHandler UseErrorBoxUnlessSet();
+
 }  // namespace lib::wfc
