@@ -40,28 +40,43 @@ bool IsProgramWindow(HWND window) {
   return false;
 }
 
+// A program window and the process that owned it when the windows were listed.
+struct Owned {
+  HWND window;
+  DWORD pid;
+};
+
 BOOL CALLBACK CollectOwner(HWND window, LPARAM context) {
-  auto* owners = reinterpret_cast<std::vector<DWORD>*>(context);
+  auto* owned = reinterpret_cast<std::vector<Owned>*>(context);
   if (!IsProgramWindow(window)) return TRUE;
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != 0 && pid != GetCurrentProcessId() &&
-      std::find(owners->begin(), owners->end(), pid) == owners->end()) {
-    owners->push_back(pid);
-  }
+  if (pid != 0 && pid != GetCurrentProcessId()) owned->push_back(Owned{window, pid});
   return TRUE;
+}
+
+// True while `window` is still a program window of process `pid`. Asked with
+// the process held open: an id whose process ended may already name another
+// process (Wine hands ids out again quickly), which must never be ended.
+bool StillOwns(HWND window, DWORD pid) {
+  DWORD now = 0;
+  if (!IsWindow(window) || GetWindowThreadProcessId(window, &now) == 0) return false;
+  return now == pid && IsProgramWindow(window);
 }
 
 }  // namespace
 
 void EndStrayPrograms() {
-  std::vector<DWORD> owners;
-  EnumWindows(&CollectOwner, reinterpret_cast<LPARAM>(&owners));
-  for (const DWORD pid : owners) {
-    CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    if (!process) continue;
+  std::vector<Owned> owned;
+  EnumWindows(&CollectOwner, reinterpret_cast<LPARAM>(&owned));
+  std::vector<DWORD> ended;
+  for (const Owned& entry : owned) {
+    if (std::find(ended.begin(), ended.end(), entry.pid) != ended.end()) continue;
+    CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.pid));
+    if (!process || !StillOwns(entry.window, entry.pid)) continue;
     TerminateProcess(process.Get(), 1);
     WaitForSingleObject(process.Get(), kEndWaitMs);
+    ended.push_back(entry.pid);
   }
 }
 
