@@ -26,7 +26,7 @@ class IMainWindow {
 
 using MainWindowPtr = std::unique_ptr<IMainWindow>;
 
-// The product's windows. Until the skinned windows take their place these
-// make the stand-in windows (MainPlaceholderWindow.h).
+// The product's windows: the launcher (CLauncherWindow) and the first
+// registration (CInitializationWindow).
 MainWindowPtr MakeLauncherWindow();
 MainWindowPtr MakeRegistrationWindow();

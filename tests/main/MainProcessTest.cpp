@@ -9,14 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "ConnectionParameterData.h"
 #include "CoreMessages.h"
 #include "CoreProcessLock.h"
 #include "Handle.h"
+#include "OstrovelleLite/UserAgent.h"
 #include "OstrovelleLite/UserListFile.h"
 #include "PosingWindow.h"
 #include "ProgramStart.h"
 #include "CardMaker.h"
 #include "ScreenLock.h"
+#include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "XvfbScreenshot.h"
@@ -85,6 +88,45 @@ class CMainProcess final {
  private:
   CHandle _process;
 };
+
+// The CCID as the request's form carries it.
+std::string CcidText(uint32_t ccid) {
+  ConnectionParameterData parameters;
+  parameters.SetCcidHeadParameter(8, ccid);
+  return parameters.GetValue(8);
+}
+
+// The message box a program shows (a dialog of its process): answered with
+// `button` once it is there; false when none came within the limit.
+bool AnswerBoxOf(HWND window_of_program, int button) {
+  DWORD program = 0;
+  GetWindowThreadProcessId(window_of_program, &program);
+  struct Search {
+    DWORD program;
+    HWND box;
+  } search = {program, nullptr};
+  const bool found = PumpUntil(
+      [&] {
+        EnumWindows(
+            [](HWND window, LPARAM context) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(context);
+              DWORD owner = 0;
+              GetWindowThreadProcessId(window, &owner);
+              char name[16] = {};
+              GetClassNameA(window, name, sizeof(name));
+              if (owner == s->program && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
+                s->box = window;
+                return FALSE;
+              }
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.box != nullptr;
+      },
+      kTimeoutMs);
+  if (found) PostMessageA(search.box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+  return found;
+}
 
 // An install folder of the test's own (OV_INSTALL_DIR) whose core and music
 // manager are the recording stand-in.
@@ -226,7 +268,7 @@ TEST_F(MainProcessTest, EachModeRunsOnceSideBySideAndASecondStartRestoresIt) {
   EXPECT_EQ(nullptr, FindWindowA(kFrameworkClass, "Ostrovelle"));
   EXPECT_TRUE(Logged("SD未挿入起動"));
   EXPECT_TRUE(Logged("ユーザー登録状況 未"));
-  Screenshot(entry, "main_registration_placeholder");
+  Screenshot(entry, "main_registration_process");
 
   // A registered card: the launcher opens beside the registration window.
   MakeUnitCard(true);
@@ -259,7 +301,9 @@ TEST_F(MainProcessTest, EachModeRunsOnceSideBySideAndASecondStartRestoresIt) {
   // Each ends with its window, without starting again.
   PostMessageA(main_window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0, launcher.Wait());
+  // Unregistered, the registration window asks before it goes.
   PostMessageA(entry, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(AnswerBoxOf(entry, IDYES));
   EXPECT_EQ(0, registration.Wait());
   EXPECT_EQ(nullptr, FindWindowA("OSTROVELLEEVLAUNCHER", "Ostrovelle "));
 }
@@ -340,6 +384,92 @@ TEST_F(MainProcessTest, TheInstallFolderOfTheTestServesTheMusicManager) {
     EXPECT_EQ("OVEVSDChange 46 0\nOVEVRequestEnd 0 0\n", install.Messages("Ostrovelle_Music.exe"))
         << c.name;
   }
+}
+
+// The whole first registration: the program types nothing of its own; the
+// test types into the edits, presses OK, confirms the completion window and
+// meets the launcher of the program's second start.
+TEST_F(MainProcessTest, RegistrationAddsTheUserAndStartsAgainIntoTheLauncher) {
+  ovtest::CStandIn standin;
+  ASSERT_TRUE(standin.IsRunning()) << "tools/test starts the stand-in service";
+  ovtest::CTempDir dir;
+  const std::string info = dir.File("Connection.info");
+  ASSERT_TRUE(ovtest::WriteFileBytes(info, standin.ConnectionInfo()));
+  SetEnvironmentVariableA("OV_CONNECTION_INFO", info.c_str());
+  card.Empty();
+  ASSERT_TRUE(ovtest::CCardMaker()
+                  .DeviceNo(kDevice)
+                  .CcidHead(0x00C0FFEE)
+                  .Model(CUserAgent::kUnitModel)
+                  .AddRecord(pclink::kDataIdProgram, 0x01000203, 0x2009, 1)
+                  .WriteCard(card.Letter(), true));
+
+  CMainProcess program("");
+  const HWND entry = program.WaitWindow("Ostrovelle UserEntry");
+  ASSERT_NE(nullptr, entry);
+  std::vector<HWND> edits;
+  EnumChildWindows(
+      entry,
+      [](HWND child, LPARAM found) -> BOOL {
+        char name[32] = {};
+        GetClassNameA(child, name, sizeof(name));
+        if (lstrcmpiA(name, "Edit") == 0)
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&edits));
+  ASSERT_EQ(2u, edits.size());
+  for (char c : std::string("hanako")) SendMessageA(edits[0], WM_CHAR, static_cast<BYTE>(c), 1);
+  for (char c : std::string("pw-42")) SendMessageA(edits[1], WM_CHAR, static_cast<BYTE>(c), 1);
+  Screenshot(entry, "main_registration_typed");
+  PostMessageA(entry, WM_COMMAND, MAKEWPARAM(2005, 1), 0);  // OK
+
+  const HWND complete = program.WaitWindow("Ostrovelle InitComplete");
+  ASSERT_NE(nullptr, complete);
+  PostMessageA(complete, WM_COMMAND, MAKEWPARAM(2003, 1), 0);  // its OK
+  EXPECT_EQ(0, program.Wait());
+
+  HWND launcher = nullptr;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        launcher = FindWindowA(kFrameworkClass, "Ostrovelle");
+        return launcher && IsWindowVisible(launcher);
+      },
+      kTimeoutMs))
+      << "the program started again into the launcher";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(launcher, &pid);
+  CHandle again(OpenProcess(SYNCHRONIZE, FALSE, pid));
+
+  std::vector<ovtest::StandInRequest> requests;
+  for (const ovtest::StandInRequest& r : standin.Requests()) {
+    if (r.path == "/pcapp/DeviceNoUserAuthenticationAPI") requests.push_back(r);
+  }
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("hanako", requests[0].form["nick"]);
+  EXPECT_EQ("pw-42", requests[0].form["pass"]);
+  EXPECT_EQ(kDevice, requests[0].form["deviceno"]);
+  EXPECT_EQ(CcidText(0x00C0FFEE), requests[0].form["ccid_head"]);
+  EXPECT_FALSE(requests[0].Header("User-Agent").empty());
+  CUserListFile users;
+  ASSERT_TRUE(users.Load());
+  EXPECT_TRUE(users.Exists(kDevice));
+  std::string text;
+  std::string nickname;
+  std::string folder;
+  ASSERT_TRUE(users.GetUser(kDevice, &nickname, &folder, &text));
+  EXPECT_EQ("hanako", nickname);
+  EXPECT_EQ(requests[0].Header("User-Agent"), text);
+  const std::string ini = ovtest::ReadFileOrEmpty(root.Root() + "Setting\\OstrovelleEV.ini");
+  EXPECT_NE(std::string::npos, ini.find("ChargeType=2")) << ini;
+  EXPECT_TRUE(Logged("お客様登録確認完了[RET:0x00000000]"));
+  EXPECT_FALSE(Logged("pw-42")) << "the password reached the log";
+
+  PostMessageA(launcher, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(
+      again &&
+      PumpUntil([&] { return WaitForSingleObject(again.Get(), 0) == WAIT_OBJECT_0; }, kTimeoutMs));
+  SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr);
 }
 
 }  // namespace
