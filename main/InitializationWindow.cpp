@@ -221,7 +221,10 @@ void CInitializationWindow::OnCheckDone(uint32_t result) {
   FindItem(kOKButton.id)->SetEnabled(true);
   uint32_t style = MB_ICONWARNING;
   std::string text;
-  if (result != regist::kOk) text = ResultText(result | regist::kCategory, &style);
+  // A cancelled check is the user's own doing: nothing to tell.
+  if (result != regist::kOk && result != regist::kCancelled) {
+    text = ResultText(result | regist::kCategory, &style);
+  }
   WaitForSingleObject(_thread.Get(), INFINITE);
   _thread.Reset();
   _check.reset();

@@ -15,6 +15,7 @@
 #include "ConnectionParameterData.h"
 #include "CoreProcessLock.h"
 #include "ErrorMessage.h"
+#include "Handle.h"
 #include "InitCompleteWindow.h"
 #include "InitializationWindow.h"
 #include "MainWindowTestSupport.h"
@@ -392,6 +393,48 @@ TEST_F(InitializationWindowTest, ClosingDuringTheCheckStopsAndAwaitsIt) {
   EXPECT_FALSE(UserAdded());
   ASSERT_EQ(1u, _boxes.Boxes().size());
   EXPECT_EQ(TextOf(0x40000004), _boxes.Boxes()[0].text);
+}
+
+TEST_F(InitializationWindowTest, TheNamedCancelEventEndsTheCheckSilently) {
+  MakeCard();
+  ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
+  Open();
+  Enter(kNickname, kPassword);
+  ASSERT_TRUE(WaitOkEnabled(true));
+  ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
+  ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
+  ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+
+  // Any party may cancel the registration through the event's name.
+  CHandle cancel(OpenEventA(EVENT_MODIFY_STATE, FALSE, _event_name.c_str()));
+  ASSERT_TRUE(cancel);
+  SetEvent(cancel.Get());
+  ASSERT_TRUE(PumpUntil([&] { return !_window->CheckRunning(); }, kLimitMs));
+  EXPECT_EQ(0xFF00u, _window->LastResult());
+  EXPECT_TRUE(_boxes.Boxes().empty()) << "a cancel is no failure";
+  EXPECT_TRUE(WaitOkEnabled(true));
+  EXPECT_TRUE(_window->RegistrationPending());
+  EXPECT_FALSE(UserAdded());
+}
+
+TEST_F(InitializationWindowTest, TheSessionsEndClosesWithoutAskingAndEndsTheCheck) {
+  MakeCard();
+  ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
+  Open();
+  Enter(kNickname, kPassword);
+  ASSERT_TRUE(WaitOkEnabled(true));
+  ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
+  ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
+  ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+
+  const HWND window = _window->Handle();
+  EXPECT_NE(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+  // WM_ENDSESSION returns only once the window is gone.
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(_window->CheckRunning()) << "the check ended with the window";
+  EXPECT_TRUE(_boxes.Boxes().empty()) << "no question at the session's end";
+  EXPECT_FALSE(UserAdded());
 }
 
 TEST_F(InitializationWindowTest, TheRegistrationPageCarriesTheUnitAndFunctionCode100) {
