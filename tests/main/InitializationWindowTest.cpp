@@ -143,6 +143,18 @@ class InitializationWindowTest : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
+  // A card, a service that never answers, and a check waiting for it.
+  void StartStalledCheck() {
+    MakeCard();
+    ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
+    Open();
+    Enter(kNickname, kPassword);
+    ASSERT_TRUE(WaitOkEnabled(true));
+    ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
+    ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
+    ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+  }
+
   std::vector<ovtest::StandInRequest> AuthRequests() const {
     std::vector<ovtest::StandInRequest> found;
     for (const ovtest::StandInRequest& request : _standin.Requests()) {
@@ -375,14 +387,7 @@ TEST_F(InitializationWindowTest, ClosingUnregisteredAsksAndNoKeepsTheWindow) {
 }
 
 TEST_F(InitializationWindowTest, ClosingDuringTheCheckStopsAndAwaitsIt) {
-  MakeCard();
-  ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
-  Open();
-  Enter(kNickname, kPassword);
-  ASSERT_TRUE(WaitOkEnabled(true));
-  ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
-  ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
-  ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+  ASSERT_NO_FATAL_FAILURE(StartStalledCheck());
   EXPECT_FALSE(_window->OkEnabled()) << "one check at a time";
 
   _boxes.Answer(IDYES);
@@ -396,14 +401,7 @@ TEST_F(InitializationWindowTest, ClosingDuringTheCheckStopsAndAwaitsIt) {
 }
 
 TEST_F(InitializationWindowTest, TheNamedCancelEventEndsTheCheckSilently) {
-  MakeCard();
-  ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
-  Open();
-  Enter(kNickname, kPassword);
-  ASSERT_TRUE(WaitOkEnabled(true));
-  ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
-  ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
-  ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+  ASSERT_NO_FATAL_FAILURE(StartStalledCheck());
 
   // Any party may cancel the registration through the event's name.
   CHandle cancel(OpenEventA(EVENT_MODIFY_STATE, FALSE, _event_name.c_str()));
@@ -418,14 +416,7 @@ TEST_F(InitializationWindowTest, TheNamedCancelEventEndsTheCheckSilently) {
 }
 
 TEST_F(InitializationWindowTest, TheSessionsEndClosesWithoutAskingAndEndsTheCheck) {
-  MakeCard();
-  ASSERT_TRUE(_standin.Set(kAuthPath, "stall=headers&stall_ms=120000"));
-  Open();
-  Enter(kNickname, kPassword);
-  ASSERT_TRUE(WaitOkEnabled(true));
-  ASSERT_TRUE(_window->ClickItem(CInitializationWindow::kOKButton.id));
-  ASSERT_TRUE(PumpUntil([&] { return _window->CheckRunning(); }, kLimitMs));
-  ASSERT_TRUE(_standin.WaitForRequests(1, kLimitMs));
+  ASSERT_NO_FATAL_FAILURE(StartStalledCheck());
 
   const HWND window = _window->Handle();
   EXPECT_NE(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
