@@ -165,4 +165,22 @@ void Screenshot(const std::string& name) {
     std::cerr << "screenshot " << name << ": " << error << "\n";
 }
 
+bool ScreenshotOverOwner(HWND owner, HWND window, const std::string& name) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const bool shown = PumpUntil(
+      [&] {
+        HDC dc = GetDC(nullptr);
+        const COLORREF pixel = GetPixel(dc, r.left + 200, r.top + 3);
+        ReleaseDC(nullptr, dc);
+        return pixel == RGB(45, 65, 100);  // the skins' title band
+      },
+      10000);
+  ShowWindow(owner, SW_HIDE);
+  Pump();
+  Screenshot(name);
+  ShowWindow(owner, SW_SHOWNA);
+  return shown;
+}
+
 }  // namespace maintest

@@ -58,5 +58,9 @@ int ReadNotifiesLater();
 
 // A screenshot into build/screens; failures are reported, not fatal.
 void Screenshot(const std::string& name);
+// Waits until the shown window's title band is on the screen, then takes the
+// screenshot with its owner stepped aside (Wine would stack the owner over
+// the owned window); false when the window never showed.
+bool ScreenshotOverOwner(HWND owner, HWND window, const std::string& name);
 
 }  // namespace maintest
