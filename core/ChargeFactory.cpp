@@ -1,6 +1,8 @@
 // The charge kinds' classes and priorities; see ChargeFactory.h.
 #include "ChargeFactory.h"
 
+#include <string>
+
 #include "ChargeKind.h"
 #include "EnvironmentOverrides.h"
 #include "info/InfoChargeTidewheel.h"
@@ -18,7 +20,27 @@ ChargePtr CreateMapCharge() {
   CMapCharge* map = new CMapCharge();
   ChargePtr charge(map);
   if (GetEnvironmentOverride(kOverrideNoPhasePause) == "1") map->SetPhasePause(0);
+  if (!GetEnvironmentOverride(kOverrideCardSpace).empty()) {
+    map->SetDiskSpaceSource(&CardSpaceOfEnvironment);
+  }
   return charge;
+}
+
+bool ReadCardSpace(const std::string& text, uint64_t* total, uint64_t* free) {
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  const std::string parts[2] = {text.substr(0, comma), text.substr(comma + 1)};
+  uint64_t values[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    if (parts[i].empty() || parts[i].find_first_not_of("0123456789") != std::string::npos ||
+        parts[i].size() > 19) {
+      return false;
+    }
+    values[i] = std::stoull(parts[i]);
+  }
+  *total = values[0];
+  *free = values[1];
+  return true;
 }
 
 }  // namespace
@@ -56,4 +78,17 @@ uint32_t ChargePriority(uint32_t kind) {
     default:
       return 0;
   }
+}
+
+BOOL WINAPI CardSpaceOfEnvironment(LPCSTR root, PULARGE_INTEGER free_to_caller,
+                                   PULARGE_INTEGER total, PULARGE_INTEGER total_free) {
+  uint64_t size = 0;
+  uint64_t room = 0;
+  if (!ReadCardSpace(GetEnvironmentOverride(kOverrideCardSpace), &size, &room)) {
+    return GetDiskFreeSpaceExA(root, free_to_caller, total, total_free);
+  }
+  if (free_to_caller) free_to_caller->QuadPart = room;
+  if (total) total->QuadPart = size;
+  if (total_free) total_free->QuadPart = room;
+  return TRUE;
 }

@@ -194,11 +194,29 @@ bool CCompleteNotifyFile::ReadWorkCopy() {
     _records.push_back(CompleteNotifyRecord::Decode(bytes));
     done += read;
   }
-  file.Reset();
-  if (!DeleteFileA(_stored_path.c_str())) {
-    OV_LOG(kLogError, "再通知読み込み後の削除失敗[ERR:0x%08lX]", GetLastError());
-  }
+  // The stored file stays until the notices it holds have been taken
+  // (KeepOnly): a stop in between loses none of them.
   return true;
+}
+
+bool CCompleteNotifyFile::KeepOnly(const std::vector<CompleteNotifyRecord>& left) {
+  OV_LOG(kLogTrace, "CCompleteNotifyFile::KeepOnly - Start %d件", static_cast<int>(left.size()));
+  if (left.empty()) {
+    if (!DeleteFileA(_stored_path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      OV_LOG(kLogError, "再通知読み込み後の削除失敗[ERR:0x%08lX]", GetLastError());
+      return false;
+    }
+    return true;
+  }
+  // The stored file is replaced only by a whole successor.
+  DeleteFileA(_work_path.c_str());
+  bool ok = true;
+  for (const CompleteNotifyRecord& record : left) {
+    ok = ok && AppendToWorkCopy(record);
+  }
+  ok = ok && PackWorkCopy();
+  DeleteFileA(_work_path.c_str());
+  return ok;
 }
 
 bool CCompleteNotifyFile::GetDownloadNotifyData(CompleteNotifyMap* out) {

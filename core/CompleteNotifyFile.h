@@ -46,9 +46,12 @@ class CCompleteNotifyFile final {
   // A download notice; refused (false) when values[1] is 0 or 0xFFFFFFFF.
   bool AddDownloadNotifyData(const uint32_t values[4], const uint8_t block[16], const char* text,
                              const char* device_no);
-  // Loads the stored notices into the object and removes the file; true with
-  // nothing read when there is no file.
+  // Loads the stored notices into the object; the file stays (KeepOnly
+  // removes what was taken). True with nothing read when there is no file.
   bool ReadFile();
+  // Replaces the stored file with the given records, those still to be
+  // sent; removes it when none are left. The old file stays on a failure.
+  bool KeepOnly(const std::vector<CompleteNotifyRecord>& left);
   // Hands the download notices out by device number, in file order, reading
   // the file first when the object holds none.
   bool GetDownloadNotifyData(CompleteNotifyMap* out);

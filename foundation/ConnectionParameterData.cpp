@@ -14,6 +14,10 @@ constexpr BYTE N = 0;
 constexpr int kFree = -1;
 
 // Ids are unique; the lookup takes the first row with an id all the same.
+// Every value is percent-encoded: a text holding "&" or "=" would break the
+// form body or query. Raw are only the upload's file path (a multipart part
+// of its own) and map_ver, a number behind a fixed prefix that the server
+// takes as it is.
 const ConnectionParameterRow kRows[] = {
     {1, kParamText, kFree, Y, Y, "nick", "%s"},
     {2, kParamText, kFree, Y, Y, "pass", "%s"},
@@ -29,20 +33,20 @@ const ConnectionParameterRow kRows[] = {
     {30, kParamNumber, 2, Y, Y, "fc", "%02d"},
     {70, kParamNumber, 1, Y, Y, "fc", "%d"},
     {31, kParamText, 10, Y, Y, "uid", "%s"},
-    {32, kParamText, kFree, Y, N, "otp", "%s"},
+    {32, kParamText, kFree, Y, Y, "otp", "%s"},
     {33, kParamNumber, kFree, Y, N, "map_ver", "‐/%d.%06d"},
-    {34, kParamNumber, 1, Y, N, "comp_type", "%d"},
-    {35, kParamNumber, 1, Y, N, "class", "%d"},
-    {36, kParamNumber, 3, Y, N, "vics", "%d"},
-    {37, kParamNumber, 10, Y, N, "max", "%d"},
-    {38, kParamText, kFree, Y, N, "range", "%s"},
-    {39, kParamText, kFree, Y, N, "geo", "%s"},
-    {40, kParamNumber, 1, Y, N, "accuracy", "%d"},
-    {41, kParamText, kFree, Y, N, "target_point", "%s"},
-    {42, kParamText, kFree, Y, N, "base_point", "%s"},
-    {43, kParamNumber, 4, Y, N, "map_year", "%d"},
-    {44, kParamNumber, 4, Y, N, "max_link", "%d"},
-    {45, kParamNumber, 1, Y, N, "crypto_type", "%d"},
+    {34, kParamNumber, 1, Y, Y, "comp_type", "%d"},
+    {35, kParamNumber, 1, Y, Y, "class", "%d"},
+    {36, kParamNumber, 3, Y, Y, "vics", "%d"},
+    {37, kParamNumber, 10, Y, Y, "max", "%d"},
+    {38, kParamText, kFree, Y, Y, "range", "%s"},
+    {39, kParamText, kFree, Y, Y, "geo", "%s"},
+    {40, kParamNumber, 1, Y, Y, "accuracy", "%d"},
+    {41, kParamText, kFree, Y, Y, "target_point", "%s"},
+    {42, kParamText, kFree, Y, Y, "base_point", "%s"},
+    {43, kParamNumber, 4, Y, Y, "map_year", "%d"},
+    {44, kParamNumber, 4, Y, Y, "max_link", "%d"},
+    {45, kParamNumber, 1, Y, Y, "crypto_type", "%d"},
     {50, kParamText, kFree, N, Y, "dat", "%s"},
     {60, kParamByte, 2, Y, Y, "type01", "%02X"},
     {61, kParamByte, 2, N, Y, "type02", "%02X"},
@@ -54,8 +58,8 @@ const ConnectionParameterRow kRows[] = {
     {74, kParamNumber, 9, N, Y, "ver_%02d", "%09X"},
     {75, kParamDate, kFree, N, Y, "date_%02d", "%04d%02d%02d%02d%02d%02d"},
     {76, kParamByte, 1, N, Y, "cl_%02d", "%d"},
-    {77, kParamNumber, 10, Y, N, "speed", "%d"},
-    {78, kParamNumber, 1, N, N, "circuit_type", "%d"},
+    {77, kParamNumber, 10, Y, Y, "speed", "%d"},
+    {78, kParamNumber, 1, N, Y, "circuit_type", "%d"},
     {80, kParamVersion, 9, Y, Y, "mapver", "%X.%06X"},
     {81, kParamVersion, 9, Y, Y, "searchver", "%X.%06X"},
     {82, kParamVersion, 9, Y, Y, "naviaplver", "%X.%06X"},
@@ -69,11 +73,11 @@ const ConnectionParameterRow kRows[] = {
     {204, kParamNumber, kFree, Y, Y, "datayear", "%04d"},
     {90, kParamNumber, kFree, Y, N, "file", "%s"},
     {100, kParamNumber, 4, Y, Y, "vics_link_year", "%d"},
-    {101, kParamText, kFree, Y, N, "nickname", "%s"},
-    {102, kParamText, kFree, Y, N, "navimodel", "%s"},
-    {103, kParamText, kFree, N, N, "maker", "%s"},
-    {104, kParamText, kFree, Y, N, "aplver", "%s"},
-    {105, kParamText, kFree, Y, N, "mapver", "%s"},
+    {101, kParamText, kFree, Y, Y, "nickname", "%s"},
+    {102, kParamText, kFree, Y, Y, "navimodel", "%s"},
+    {103, kParamText, kFree, N, Y, "maker", "%s"},
+    {104, kParamText, kFree, Y, Y, "aplver", "%s"},
+    {105, kParamText, kFree, Y, Y, "mapver", "%s"},
 };
 
 constexpr size_t kMaxNumberText = 19;

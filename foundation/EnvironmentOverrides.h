@@ -27,6 +27,10 @@ constexpr char kOverrideInstallDir[] = "OV_INSTALL_DIR";
 // watching the main program), so that tests running a real core do not sit
 // through them.
 constexpr char kOverrideNoPhasePause[] = "OV_TEST_NO_PHASE_PAUSE";
+// "<total>,<free>" in bytes replaces what the map charge reads of the
+// card's size and room, so that a test running a real core does not depend
+// on the size of the disk that holds its card folder.
+constexpr char kOverrideCardSpace[] = "OV_TEST_CARD_SPACE";
 
 // The variable's value (code page 932); empty when it is not set.
 std::string GetEnvironmentOverride(const char* name);

@@ -261,7 +261,21 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
     int empty_reads = 0;
     while (round > 0) {
       if (IsAborted()) return ERROR_REQUEST_ABORTED;
-      const DWORD want = static_cast<DWORD>(round < kChunkSize ? round : kChunkSize);
+      DWORD want = static_cast<DWORD>(round < kChunkSize ? round : kChunkSize);
+      if (known) {
+        // A read waits for all it asks for: from a server that trickles the
+        // body it would last until the receive time-out, deaf to an abort.
+        // Only what has come is read; the wait for more sees the abort at
+        // each piece that arrives.
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(_request.Get(), &available)) {
+          const DWORD error = LastError();
+          OV_LOG(kLogError, "WinHttpQueryDataAvailable失敗[ERR:0x%08lX]", error);
+          return error;
+        }
+        if (IsAborted()) return ERROR_REQUEST_ABORTED;
+        if (available > 0 && available < want) want = available;
+      }
       // One buffer for the transfer: a fresh 4 MiB per read would cost more
       // than the reading itself.
       if (chunk.size() < want) {

@@ -86,7 +86,8 @@ int CMp4BoxWalker::ReadBoxHeader(std::uint64_t pos, std::uint64_t end, Box* box)
     _damaged = true;
     return -1;
   }
-  if (size > end - pos) {
+  box->cut = size > end - pos;
+  if (box->cut) {
     // Cut short (a partly copied file): read what is there.
     _damaged = true;
     size = end - pos;
@@ -135,6 +136,9 @@ bool CMp4BoxWalker::OnBox(const Box& box, const char* parent, int depth) {
     }
     return WalkChildren(begin, box.end, box.type, depth + 1);
   }
+  // The samples lie in the media data: cut short, the file cannot be
+  // played to its end.
+  if (IsType(box.type, "mdat") && box.cut) _info->media_cut = true;
   const bool sound = _handler.empty() || _handler == "soun";
   if (IsType(box.type, "mvhd")) return ReadMovieHeader(box);
   if (IsType(box.type, "hdlr") && IsType(parent, "mdia")) return ReadHandler(box);

@@ -35,6 +35,7 @@ class CMp4BoxWalker final {
     char type[4];
     std::uint64_t begin;  // first byte after the header
     std::uint64_t end;
+    bool cut = false;  // its size ran past its parent's end
   };
 
   bool WalkChildren(std::uint64_t begin, std::uint64_t end, const char* parent, int depth);

@@ -47,6 +47,9 @@ class CMusicFileInfo {
   std::uint16_t channels = 0;
   GUID media_subtype = {};  // Windows Media readers only
   std::wstring encoder;     // MP4 files only
+  // MP4 files only: the media data runs past the file's end (a partly
+  // copied file), so the file cannot be played whole.
+  bool media_cut = false;
   int playable = 1;
   int track_number = -1;
 };

@@ -49,6 +49,12 @@ bool CMusicFileReaderAAC::ParseEncoderVersion(const std::wstring& encoder, std::
 
 bool CMusicFileReaderAAC::CheckCodec(const CMusicFileInfo& info) {
   if (info.is_protected) return RefuseProtected(info);
+  if (info.media_cut) {
+    // A partly copied file would go to the card with its full duration.
+    OV_LOG(kLogError, "CheckCodec NG [%s] Media data runs past the end of the file.",
+           LogName(info).c_str());
+    return false;
+  }
   if (info.encoder.empty()) {
     OV_LOG(kLogError, "CheckCodec NG [%s] No Encoder Name.", LogName(info).c_str());
     return false;

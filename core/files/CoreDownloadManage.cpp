@@ -7,6 +7,7 @@
 #include "OstrovelleLite/WholeFile.h"
 #include "StringUtil.h"
 #include "files/CardFileText.h"
+#include "files/CoreHistoryFiles.h"
 
 #include <cstring>
 #include <vector>
@@ -44,10 +45,21 @@ bool CDownloadManageFile::SetDLManage(uint8_t major, uint8_t minor, const std::s
   record.SetLocalPath(FormatString(".\\%02x\\%02x\\%s\\%s", major, minor, name.c_str(),
                                    LastPart(data_set_path).c_str()));
 
-  const long offset = Search(major, minor, name);
+  long offset = Search(major, minor, name);
   std::string bytes;
-  bool readable = offset == kNoFile;
-  if (offset != kReadFailed && offset != kNoFile) {
+  if (offset == kReadFailed && IsDamagedRecordFile(_path, DLManageRecord::kSize)) {
+    // A damaged file would fail every later map charge: it is set aside
+    // and started afresh with the whole records it held, so the data sets
+    // it lost are fetched again.
+    unsigned long error = 0;
+    std::string damaged;
+    if (ReadRaw(&damaged, &error) == kWholeFileRead) {
+      bytes = damaged.substr(0, damaged.size() - damaged.size() % DLManageRecord::kSize);
+    }
+    if (SetAsideDamagedFile(_path)) offset = kNotFound;
+  }
+  bool readable = offset == kNoFile || (offset == kNotFound && !PathFileExists(_path));
+  if (offset != kReadFailed && offset != kNoFile && !readable) {
     unsigned long error = 0;
     readable = ReadRaw(&bytes, &error) == kWholeFileRead;
   }

@@ -23,10 +23,37 @@ std::string Join(const std::vector<Record>& records) {
 
 }  // namespace
 
+bool IsDamagedRecordFile(const std::string& path, size_t record_size) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return size % record_size != 0 || size > 64 * 1024 * 1024;
+}
+
+bool SetAsideDamagedFile(const std::string& path) {
+  const std::string aside = path + ".bad";
+  if (!MoveFileExA(path.c_str(), aside.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    OV_LOG(kLogError, "破損ファイルの退避失敗[ERR:0x%08lX] %s", GetLastError(), path.c_str());
+    return false;
+  }
+  OV_LOG(kLogError, "破損ファイルを退避し新規作成 %s -> %s", path.c_str(), aside.c_str());
+  return true;
+}
+
 bool CSDInfoFile::SetHistory(uint32_t id, const SYSTEMTIME& date, int32_t first, int32_t second,
                              int32_t third, int32_t fourth, const char* text) {
   _records.clear();
-  if (!Read()) return false;
+  if (!Read()) {
+    // A damaged file would lose every later history record: it is set
+    // aside and written afresh with the whole records it held.
+    if (!IsDamagedRecordFile(_path, SDInfoRecord::kSize) || !SetAsideDamagedFile(_path)) {
+      return false;
+    }
+  }
   auto it = std::find_if(_records.begin(), _records.end(),
                          [id](const SDInfoRecord& r) { return r.Id() == id; });
   if (it == _records.end()) {

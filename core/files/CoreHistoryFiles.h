@@ -10,16 +10,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace core {
+
+// Whether a file of fixed-size records cannot be read whole: a record cut
+// at its end, or more than a read takes (64 MiB). A missing or only locked
+// file is not damaged.
+bool IsDamagedRecordFile(const std::string& path, size_t record_size);
+// Renames a damaged file to its name plus ".bad" (replacing an older one)
+// and logs it, so that a fresh file can take its place; false (logged)
+// when the rename fails.
+bool SetAsideDamagedFile(const std::string& path);
 
 class CSDInfoFile final : public ::CSDInfoFile {
  public:
   using ::CSDInfoFile::CSDInfoFile;
 
-  // Sets the record of the id (or appends one) and writes the file. The
-  // values are the charge's stage (first), result word (second), data
-  // version (third) and map version (fourth); no text keeps the old one.
+  // Sets the record of the id (or appends one) and writes the file; a
+  // damaged file is set aside (".bad") and written afresh with its whole
+  // records. The values are the charge's stage (first), result word
+  // (second), data version (third) and map version (fourth); no text keeps
+  // the old one.
   bool SetHistory(uint32_t id, const SYSTEMTIME& date, int32_t first, int32_t second, int32_t third,
                   int32_t fourth, const char* text);
   bool WriteHistory();

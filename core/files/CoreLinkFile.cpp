@@ -75,7 +75,7 @@ bool CPcLinkFile::SetDataRecord(const LinkRecordValues& values) {
     return false;
   }
   const CPcLinkRecord* found =
-      map ? FindMapRecordByPath(values.match_path) : FindRecord(values.data_id);
+      map ? FindMapRecordByName(values.match_path) : FindRecord(values.data_id);
   if (!found) return Write();
 
   CPcLinkRecord record = *found;

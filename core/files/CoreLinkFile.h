@@ -21,8 +21,8 @@ struct LinkRecordValues {
   std::optional<std::string> dst_path;  // kept when not given
   uint32_t unit_word = 0;
   uint8_t unit_value = 0;
-  // Map records only: the record whose SRCPATH begins with it. Empty for
-  // every other data id.
+  // Map records only: the record whose SRCPATH is this name, whole
+  // ("SEARCH1" never finds "SEARCH10"). Empty for every other data id.
   std::string match_path;
 };
 

@@ -513,17 +513,19 @@ int CDownloadDataFromList::_AnalyzeConf(CMapCharge& charge, PendingDownload* set
     charge.SetErrorCode(kConfUnusable);
     return 0;
   }
+  // An image that names itself, or one above it, is refused here as the
+  // transfer refuses it, before it is taken for one read already.
+  const CConfImageChainScope scope(*_chain, local_path);
+  if (!scope.IsEntered()) {
+    charge.SetErrorCode(kConfUnusable);
+    return 0;
+  }
   for (const auto& seen : set->images) {
     if (_stricmp(seen.first.c_str(), local_path.c_str()) != 0) continue;
     if (seen.second == image_url) return 1;  // read already through another image
     // Two images cannot share one file.
     OV_LOG(kLogError, "CDownloadDataFromList::_AnalyzeConf - Conf保存先重複 %s",
            local_path.c_str());
-    charge.SetErrorCode(kConfUnusable);
-    return 0;
-  }
-  const CConfImageChainScope scope(*_chain, local_path);
-  if (!scope.IsEntered()) {
     charge.SetErrorCode(kConfUnusable);
     return 0;
   }
@@ -537,8 +539,9 @@ int CDownloadDataFromList::_AnalyzeConf(CMapCharge& charge, PendingDownload* set
   if (!_ReadImage(charge, set, image_url, local_path, &info)) return 0;
 
   const CxStringList& paths = info.GetPaths();
-  const std::string first_path =
-      paths.IsEmpty() ? std::string() : TrimLeadingSeparators(paths.GetAt(0)->ToString());
+  // A path entry is relative to the image's folder: one that starts at a
+  // root or names a share is refused by the gate, never made relative.
+  const std::string first_path = paths.IsEmpty() ? std::string() : paths.GetAt(0)->ToString();
   const std::string piece_base_url = NormalizeUrl(UrlFolder(image_url) + first_path);
   std::string piece_folder = FolderOfPath(local_path);
   if (!first_path.empty() && !JoinServerPath(piece_folder, first_path + "\\", &piece_folder)) {
@@ -568,6 +571,13 @@ int CDownloadDataFromList::_TakeFiles(CMapCharge& charge, PendingDownload* set, 
     const bool packed = (file->GetFlags() & kConfFileFlag400) != 0;
     if (packed_taken && !packed) continue;
     packed_taken = packed_taken || packed;
+    // The entry's own name passes the gate: in a piece's name ("%s.%03d")
+    // a last dot or blank, which Windows would drop, is no longer last.
+    std::string entry_path;
+    if (!JoinServerPath(piece_folder, file->GetFileName().c_str(), &entry_path)) {
+      charge.SetErrorCode(kConfUnusable);
+      return 0;
+    }
     file->ResetPieceIterator();
     while (const RNW_ConfSplitFileInfo* piece = file->NextPiece()) {
       if (charge.IsAbortSet()) {

@@ -2,7 +2,9 @@
 #include "map/DownloadList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <cstring>
 
 #include "Log.h"
@@ -17,8 +19,18 @@ uint64_t ReadNumber(const std::string& text, int base) {
   return strtoull(text.c_str(), nullptr, base);
 }
 
-uint8_t ReadByte(const std::string& text, int base) {
-  return static_cast<uint8_t>(ReadNumber(text, base));
+// A number field of a line into its record field: false when the number is
+// negative or does not fit the field (it would wrap to another value). An
+// empty field, or one without digits, reads as 0 as before.
+template <typename Field>
+bool ReadField(const std::string& text, int base, Field* out) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first != std::string::npos && text[first] == '-') return false;
+  errno = 0;
+  const unsigned long long value = strtoull(text.c_str(), nullptr, base);
+  if (errno == ERANGE || value > std::numeric_limits<Field>::max()) return false;
+  *out = static_cast<Field>(value);
+  return true;
 }
 
 // The line without its "//" comment. The "//" of the first "://" belongs to
@@ -33,10 +45,9 @@ std::string CutComment(const std::string& line) {
   return line.substr(0, cut);
 }
 
-uint32_t ReadYear(const std::string& field) {
+bool ReadYear(const std::string& field, uint32_t* year) {
   const size_t mark = field.find("年度版");
-  return static_cast<uint32_t>(
-      ReadNumber(mark == std::string::npos ? field : field.substr(0, mark), 10));
+  return ReadField(mark == std::string::npos ? field : field.substr(0, mark), 10, year);
 }
 
 uint64_t VersionDigits(const std::string& version) {
@@ -51,41 +62,42 @@ bool CDownloadListData::SetData(const char* line, CDownloadListData* record) {
   const std::string text = CutComment(line);
   std::string field;
   for (int index = 0; index <= 11 && SplitQuotedField(text, index, ',', &field); ++index) {
+    bool fits = true;
     switch (index) {
       case 0:
-        record->result = ReadByte(field, 16);
-        if (record->result != 0) {
+        fits = ReadField(field, 16, &record->result);
+        if (fits && record->result != 0) {
           OV_LOG(kLogError, "CDownloadListData::SetData - ダウンロードリストデータ 結果NG %02X",
                  record->result);
           return false;
         }
         break;
       case 1:
-        record->data_kind = ReadByte(field, 16);
+        fits = ReadField(field, 16, &record->data_kind);
         break;
       case 2:
-        record->detail = ReadByte(field, 16);
+        fits = ReadField(field, 16, &record->detail);
         break;
       case 3:
         record->version = field;
         break;
       case 4:
-        record->year = ReadYear(field);
+        fits = ReadYear(field, &record->year);
         break;
       case 5:
-        record->size = ReadNumber(field, 10);
+        fits = ReadField(field, 10, &record->size);
         break;
       case 6:
-        record->update_mark = ReadByte(field, 10);
+        fits = ReadField(field, 10, &record->update_mark);
         break;
       case 7:
-        record->field7 = ReadByte(field, 10);
+        fits = ReadField(field, 10, &record->field7);
         break;
       case 8:
-        record->order = ReadByte(field, 10);
+        fits = ReadField(field, 10, &record->order);
         break;
       case 9:
-        record->field9 = ReadByte(field, 10);
+        fits = ReadField(field, 10, &record->field9);
         break;
       case 10:
         record->text_a = field;
@@ -93,6 +105,13 @@ bool CDownloadListData::SetData(const char* line, CDownloadListData* record) {
       case 11:
         record->text_b = field;
         break;
+    }
+    if (!fits) {
+      // A number that would wrap names another kind or size: the line is
+      // not taken.
+      OV_LOG(kLogError, "CDownloadListData::SetData - ダウンロードリストデータ 数値不正[%d] %s",
+             index, field.c_str());
+      return false;
     }
   }
   OV_LOG(kLogTrace, "CDownloadListData::SetData - End");

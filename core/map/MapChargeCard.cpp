@@ -41,14 +41,13 @@ constexpr uint32_t kCodeClearFailed = 0x350103;
 
 bool IsMapSetKind(uint8_t kind) { return kind == 0 || kind == 1; }
 
-// The first record of the id (and, for search records, whose SRCPATH
-// begins with the prefix); null when there is none. The prefixes are ASCII,
-// so a byte comparison cannot split a double-byte character.
+// The first record of the id (and, for search records, whose SRCPATH is
+// the folder's name, whole); null when there is none.
 const CPcLinkRecord* FindRecordOf(const ::CPcLinkFile& file, uint32_t data_id,
                                   const std::string& prefix) {
   for (const CPcLinkRecord& record : file.GetRecords()) {
     if (record.DataId() != data_id) continue;
-    if (prefix.empty() || record.SrcPath().compare(0, prefix.size(), prefix) == 0) return &record;
+    if (prefix.empty() || IsSamePathName(record.SrcPath(), prefix)) return &record;
   }
   return nullptr;
 }

@@ -85,8 +85,3 @@ std::string FolderOfPath(const std::string& path) {
   }
   return path.substr(0, end);
 }
-
-std::string TrimLeadingSeparators(const std::string& path) {
-  const size_t first = path.find_first_not_of("\\/");
-  return first == std::string::npos ? std::string() : path.substr(first);
-}

@@ -16,7 +16,3 @@ std::string UrlFileName(const std::string& url);
 // The folder of a local path, up to and including its last backslash (a
 // second byte of 表 or ソ is no separator); empty when it has none.
 std::string FolderOfPath(const std::string& path);
-
-// An image's path entry as a name below the card's root: the card's paths
-// are written behind "X:\", so leading separators say nothing more.
-std::string TrimLeadingSeparators(const std::string& path);

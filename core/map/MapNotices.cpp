@@ -47,6 +47,10 @@ bool CMapNotices::SendStored() {
   } else {
     int count = 0;
     for (const auto& unit : stored) count += static_cast<int>(unit.second.size());
+    // What the server does not take stays in the file, with the records
+    // of other kinds; the file loses a notice only once it was taken.
+    std::vector<CompleteNotifyRecord> left = file.Records();
+    const bool read_any = count > 0 || !left.empty();
     OV_LOG(kLogTrace, "CMapCharge::_EndNotify - 完了通知未送信データ取得(ダウンロード) %d件",
            count);
     for (const auto& unit : stored) {
@@ -63,8 +67,13 @@ bool CMapNotices::SendStored() {
         for (const CompleteNotifyRecord& record : unit.second) {
           if (DownloadNotice::FromRecord(record).ccid_head == ccid) notices.push_back(record);
         }
-        result = Send(ccid, unit.first, notices) && result;
+        result = Send(ccid, unit.first, notices, &left) && result;
       }
+    }
+    if (read_any && !file.KeepOnly(left)) {
+      OV_LOG(kLogError, "CMapCharge::_EndNotify - 完了通知未送信データ保存失敗 %dデータ分",
+             static_cast<int>(left.size()));
+      result = false;
     }
   }
   OV_LOG(kLogTrace, "CMapCharge::_EndNotify - End(%d)", result ? 1 : 0);
@@ -72,7 +81,8 @@ bool CMapNotices::SendStored() {
 }
 
 bool CMapNotices::Send(uint32_t ccid, const std::string& device_no,
-                       const std::vector<CompleteNotifyRecord>& notices) {
+                       const std::vector<CompleteNotifyRecord>& notices,
+                       std::vector<CompleteNotifyRecord>* unsent) {
   if (device_no.empty()) {
     // No request can ever carry them; kept, they would fail every later run.
     OV_LOG(kLogError, "CMapCharge::_EndNotify - DeviceNo未指定");
@@ -84,7 +94,6 @@ bool CMapNotices::Send(uint32_t ccid, const std::string& device_no,
   OV_LOG(kLogTrace, "CMapCharge::_EndNotify - 完了通知 CCID:%08X, %dデータ分",
          static_cast<unsigned>(ccid), static_cast<int>(notices.size()));
   bool result = true;
-  CCompleteNotifyFile file;
   for (size_t start = 0; start < notices.size(); start += kNoticesPerRequest) {
     const size_t end = std::min(notices.size(), start + kNoticesPerRequest);
     const std::vector<CompleteNotifyRecord> part(notices.begin() + start, notices.begin() + end);
@@ -94,10 +103,7 @@ bool CMapNotices::Send(uint32_t ccid, const std::string& device_no,
     result = false;
     OV_LOG(kLogTrace, "CMapCharge::_EndNotify - 完了通知未送信データ送信失敗 %dデータ分",
            static_cast<int>(part.size()));
-    for (const CompleteNotifyRecord& record : part) {
-      file.AddDownloadNotifyData(record.values, record.block, record.text.c_str(),
-                                 record.device_no.c_str());
-    }
+    unsent->insert(unsent->end(), part.begin(), part.end());
   }
   return result;
 }

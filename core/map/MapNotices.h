@@ -1,7 +1,8 @@
 // The map charge's completion notices: the stored download notices go to
-// the server per unit and CCID, at most 100 in one request; those the
-// server does not take go back to the file for the next run. The charge
-// owns one and drives it through SendStored(); tests reach it the same way.
+// the server per unit and CCID, at most 100 in one request; the file keeps
+// every notice until the server took it, and those it does not take stay
+// for the next run. The charge owns one and drives it through SendStored();
+// tests reach it the same way.
 // Its log lines name the charge's step (CMapCharge::_EndNotify), as they
 // always have.
 //
@@ -39,9 +40,11 @@ class CMapNotices final {
 
   // Sends every stored notice; false when one could not be had or sent.
   bool SendStored();
-  // The notices of one unit and CCID, in requests of at most 100.
+  // The notices of one unit and CCID, in requests of at most 100; those
+  // the server did not take are added to unsent.
   bool Send(uint32_t ccid, const std::string& device_no,
-            const std::vector<CompleteNotifyRecord>& notices);
+            const std::vector<CompleteNotifyRecord>& notices,
+            std::vector<CompleteNotifyRecord>* unsent);
 
  private:
   // One request; false when the server did not take it.

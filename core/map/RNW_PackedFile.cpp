@@ -6,12 +6,21 @@
 #include <memory>
 #include <stdexcept>
 
+#include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
+#include "StringUtil.h"
 #include "WinFileSystemLib.h"
+#include "map/MapDataPaths.h"
 #include "map/ServerPath.h"
 
 namespace {
+
+// A name the gate kept with its last separator names a folder.
+bool IsFolderName(const std::string& path) {
+  return !path.empty() && path.back() == '\\' &&
+         Cp932SafeLength(path.data(), path.size() - 1) == path.size() - 1;
+}
 
 uint32_t BigEndian32(const unsigned char* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
@@ -44,6 +53,17 @@ bool RNW_PackedFile::ReadWhole(const std::string& path, DWORD size, std::string*
   return true;
 }
 
+bool RNW_PackedFile::MakeFolderOf(const std::string& target) {
+  // The gate has kept the target inside the expansion's folder: the
+  // entry's subfolders are made there.
+  const std::string parent = FolderOfPath(target);
+  if (parent.empty() || CreateDirectories(parent)) return true;
+  _last_error = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+  OV_LOG(kLogError, "RNW_PackedFile::ExtractPackedFiles - フォルダ作成失敗[ERR:0x%08X] %s",
+         static_cast<unsigned>(_last_error), parent.c_str());
+  return false;
+}
+
 bool RNW_PackedFile::WriteEntry(const std::string& target, const char* data, uint32_t size) {
   CWinFileSystemLib files(_abort_event);
   CFileHandle file = files.CreateFile_Recover(target.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -71,6 +91,9 @@ int RNW_PackedFile::ExtractPackedFiles(const std::string& folder, const std::str
   const size_t end = bytes.size();
   const unsigned count = (data[0] << 8) | data[1];
   int result = 0;
+  // An entry that passed the gate but could not be written is a loss: the
+  // image fails rather than report the rest as the whole.
+  bool failed = false;
   size_t pos = 2;
   for (unsigned i = 0; i < count; ++i) {
     if (end - pos < 4) break;
@@ -86,7 +109,12 @@ int RNW_PackedFile::ExtractPackedFiles(const std::string& folder, const std::str
     std::string target;
     if (!JoinServerPath(folder, name, &target)) {
       _last_error = ERROR_INVALID_NAME;
-    } else if (WriteEntry(target, bytes.data() + pos, size)) {
+    } else if (!MakeFolderOf(target)) {
+      failed = true;
+      // A folder's own entry is made with the folders; a file is written.
+    } else if (!IsFolderName(target) && !WriteEntry(target, bytes.data() + pos, size)) {
+      failed = true;
+    } else {
       CxString entry_name;
       if (!entry_name.AssignCString(name.c_str())) {
         _last_error = ERROR_NOT_ENOUGH_MEMORY;
@@ -101,5 +129,5 @@ int RNW_PackedFile::ExtractPackedFiles(const std::string& folder, const std::str
   // Told last one first; appended and turned once, as a prepend per entry
   // costs the whole list each time.
   _written.Reverse();
-  return result;
+  return failed ? 0 : result;
 }

@@ -39,10 +39,12 @@ class RNW_PackedFile final {
   RNW_PackedFile(const RNW_PackedFile&) = delete;
   RNW_PackedFile& operator=(const RNW_PackedFile&) = delete;
 
-  // Writes every entry of the packed file into the folder; 1 when at least
-  // one entry was written, else 0. An entry whose name would leave the
-  // folder is not written (ERROR_INVALID_NAME); an entry that runs past the
-  // file's bytes ends the expansion.
+  // Writes every entry of the packed file into the folder, making the
+  // subfolders its names hold (a name ending in a separator is a folder
+  // alone); 1 when at least one entry was written and none failed, else 0.
+  // An entry whose name would leave the folder is not written
+  // (ERROR_INVALID_NAME); an entry that cannot be written fails the whole
+  // expansion; an entry that runs past the file's bytes ends it.
   int ExtractPackedFiles(const std::string& folder, const std::string& packed_path,
                          DWORD file_size);
 
@@ -53,6 +55,7 @@ class RNW_PackedFile final {
 
  private:
   bool ReadWhole(const std::string& path, DWORD size, std::string* bytes);
+  bool MakeFolderOf(const std::string& target);
   bool WriteEntry(const std::string& target, const char* data, uint32_t size);
 
   HANDLE _abort_event;  // not owned

@@ -147,7 +147,9 @@ bool CRecoverFile::_PathsOf(uint8_t kind, const RNW_ConfFileInfo& file, char dri
     local = "PC\\SEARCH\\";
     paths->card = FormatString("PC\\SEARCH%d\\", static_cast<int>(_search_no));
   } else {
-    local = TrimLeadingSeparators(file.GetPath().ToString());
+    // Kept as the server wrote it: the gate refuses a path from a root or
+    // on a share.
+    local = file.GetPath().ToString();
     paths->card = local;
   }
   const std::string root = FormatString("%c:\\", drive);

@@ -287,6 +287,18 @@ const CPcLinkRecord* CPcLinkFile::FindRecord(uint32_t data_id) const {
   return nullptr;
 }
 
+bool IsSamePathName(const std::string& path, const std::string& name) {
+  if (name.empty() || !StartsWithCp932(path, name)) return false;
+  return path.size() == name.size() || path[name.size()] == '\\' || path[name.size()] == '/';
+}
+
+const CPcLinkRecord* CPcLinkFile::FindMapRecordByName(const std::string& name) const {
+  for (const CPcLinkRecord& record : GetRecords()) {
+    if (record.DataId() == kMapDataId && IsSamePathName(record.SrcPath(), name)) return &record;
+  }
+  return nullptr;
+}
+
 const CPcLinkRecord* CPcLinkFile::FindMapRecordByPath(const std::string& prefix) const {
   if (prefix.empty()) return nullptr;
   for (const CPcLinkRecord& record : GetRecords()) {

@@ -134,6 +134,9 @@ class CPcLinkFile {
 
   const CPcLinkRecord* FindRecord(uint32_t data_id) const;
   const CPcLinkRecord* FindMapRecordByPath(const std::string& prefix) const;
+  // The first map record whose SRCPATH is the name, whole: "SEARCH1" finds
+  // "SEARCH1" or "SEARCH1\...", never "SEARCH10".
+  const CPcLinkRecord* FindMapRecordByName(const std::string& name) const;
 
   int _kind;
   char _drive;
@@ -144,6 +147,10 @@ class CPcLinkFile {
   int _file_kind = 1;
   bool _loaded = false;
 };
+
+// Whether a record's SRCPATH is the name, whole: equal, or the name followed
+// by a separator ("SEARCH1" is not "SEARCH10"); code page 932 aware.
+bool IsSamePathName(const std::string& path, const std::string& name);
 
 // Brings the drive's link file in line with its unit information file; true
 // when the link file stands (copied or already present).

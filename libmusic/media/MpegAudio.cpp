@@ -117,6 +117,19 @@ bool ReadFrameCountHeader(CByteSource& source, const MpegStreamInfo& info, std::
   return false;
 }
 
+// The most frames the bytes could hold: every frame at the lowest bit rate
+// of the first frame's version and layer, without padding.
+std::uint64_t MostFramesIn(const MpegFrameHeader& h, std::uint64_t bytes) {
+  const std::uint64_t lowest =
+      static_cast<std::uint64_t>(kBitrates[h.version == 10 ? 0 : 1][h.layer - 1][1]) * 1000;
+  const std::uint64_t rate = static_cast<std::uint64_t>(h.sample_rate);
+  std::uint64_t length = h.layer == 1
+                             ? 12 * lowest / rate * 4
+                             : static_cast<std::uint64_t>(h.samples_per_frame) / 8 * lowest / rate;
+  if (length == 0) length = 1;
+  return bytes / length + 1;
+}
+
 }  // namespace
 
 bool ParseMpegFrameHeader(const BYTE* p, MpegFrameHeader* out) {
@@ -159,7 +172,10 @@ HRESULT ReadMpegStream(CByteSource& source, std::uint64_t begin, std::uint64_t e
   std::uint64_t frames = 0;
   std::uint64_t bytes = 0;
   bool vbr = false;
-  if (ReadFrameCountHeader(source, info, &frames, &bytes, &vbr)) {
+  // A header that claims more frames or bytes than the file holds (a cut
+  // file, or a wrong header) says nothing: the size gives the estimate.
+  if (ReadFrameCountHeader(source, info, &frames, &bytes, &vbr) && bytes <= info.audio_bytes &&
+      frames <= MostFramesIn(info.first, info.audio_bytes)) {
     const std::uint64_t samples = frames * static_cast<std::uint64_t>(info.first.samples_per_frame);
     info.duration = ToHundredNs(samples, static_cast<std::uint64_t>(info.first.sample_rate));
     info.vbr = vbr;

@@ -114,16 +114,40 @@ TEST_F(CompleteNotifyFileTest, NoticesComeBackGroupedByDeviceInFileOrder) {
   EXPECT_EQ("C", notices["DEV1"][1].text);
   EXPECT_EQ(2u, notices["DEV2"][0].values[1]);
   EXPECT_EQ("D", notices[""][0].text);
-  // The other kind stays in the object; the file is gone.
+  // The other kind stays in the object. The file stays whole until what
+  // was taken is removed: a stop before the sending loses nothing.
   ASSERT_EQ(1u, reader.Records().size());
   EXPECT_EQ(5u, reader.Records()[0].type);
-  EXPECT_FALSE(PathFileExists(reader.StoredPath()));
+  EXPECT_EQ(5u * 112u, Unpacked().size());
 
+  ASSERT_TRUE(reader.KeepOnly({}));
+  EXPECT_FALSE(PathFileExists(reader.StoredPath()));
+  CCompleteNotifyFile later;
   CompleteNotifyMap again;
-  EXPECT_TRUE(reader.ReadFile());
+  EXPECT_TRUE(later.ReadFile());
   EXPECT_TRUE(_log.Contains("未送信完了通知ファイル無し"));
-  ASSERT_TRUE(reader.GetDownloadNotifyData(&again));
+  ASSERT_TRUE(later.GetDownloadNotifyData(&again));
   EXPECT_TRUE(again.empty());
+  EXPECT_TRUE(later.KeepOnly({}));
+}
+
+TEST_F(CompleteNotifyFileTest, KeepOnlyLeavesExactlyTheRecordsNotTaken) {
+  ASSERT_TRUE(Add(1, "A", "DEV1"));
+  ASSERT_TRUE(Add(2, "B", "DEV2"));
+  ASSERT_TRUE(Add(3, "C", "DEV1"));
+  CCompleteNotifyFile reader;
+  CompleteNotifyMap notices;
+  ASSERT_TRUE(reader.GetDownloadNotifyData(&notices));
+  ASSERT_TRUE(reader.KeepOnly({notices["DEV1"][1], notices["DEV2"][0]}));
+  EXPECT_FALSE(PathFileExists(reader.WorkPath()));
+
+  CCompleteNotifyFile later;
+  CompleteNotifyMap left;
+  ASSERT_TRUE(later.GetDownloadNotifyData(&left));
+  ASSERT_EQ(1u, left["DEV1"].size());
+  EXPECT_EQ("C", left["DEV1"][0].text);
+  ASSERT_EQ(1u, left["DEV2"].size());
+  EXPECT_EQ("B", left["DEV2"][0].text);
 }
 
 TEST_F(CompleteNotifyFileTest, EmptyContentIsRefused) {

@@ -149,8 +149,8 @@ TEST(CoreConnectionParameterData, TrafficRequest) {
   EXPECT_EQ("2012", data.GetValue(43));
   EXPECT_EQ("1", data.GetValue(34));  // low byte
   EXPECT_EQ("3", data.GetValue(40));
-  EXPECT_EQ("one-time", data.GetValue(32));
-  EXPECT_EQ("35.1,139.2", data.GetValue(41));
+  EXPECT_EQ("one%2Dtime", data.GetValue(32));
+  EXPECT_EQ("35%2E1%2C139%2E2", data.GetValue(41));
   EXPECT_FALSE(data.HasValue(100));
 
   ConnectionParameterData link;
@@ -215,7 +215,7 @@ TEST(CoreConnectionParameterData, SmallBundles) {
 
   ASSERT_TRUE(data.SetUserDiruParameter("CC", "U", "ニック", "M1", "", "1.0", "2.0", 4));
   EXPECT_EQ("", data.GetValue(103));
-  EXPECT_EQ("ニック", data.GetValue(101));  // sent as it is
+  EXPECT_EQ(PercentEncode("ニック"), data.GetValue(101));  // encoded like every text
   EXPECT_FALSE(data.SetUserNickParameter("CC", nullptr, "n", 1));
 
   ASSERT_TRUE(data.SetPortalParameter("UA/1", "nick", 0x10, 0x20, "1.2", 2012, 9));

@@ -4,6 +4,7 @@
 #include "CardMaker.h"
 #include "CoreTestSupport.h"
 #include "Folders.h"
+#include "Handle.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
@@ -219,12 +220,42 @@ TEST_F(CoreSDInfoTest, ANewRecordTakesEveryValue) {
   EXPECT_EQ("天気", text);
 }
 
-TEST_F(CoreSDInfoTest, ADamagedFileIsLeftAlone) {
-  const std::string damaged(130, '\x01');
+// A damaged file would make every later history record vanish: it is set
+// aside and written afresh with its whole records.
+TEST_F(CoreSDInfoTest, ADamagedFileIsSetAsideAndWrittenAfresh) {
+  SDInfoRecord kept;
+  kept.SetId(16);
+  kept.SetSecond(0x10000000);
+  const std::string damaged =
+      std::string(reinterpret_cast<const char*>(kept.bytes), SDInfoRecord::kSize) + "xx";
   ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("PC\\SDINFO.DAT"), damaged));
   core::CSDInfoFile file(card.Letter());
-  EXPECT_FALSE(file.SetHistory(2, Date(1), 2, 0, 0, 0, nullptr));
-  EXPECT_EQ(damaged, ovtest::ReadFileOrEmpty(card.Path("PC\\SDINFO.DAT")));
+  ASSERT_TRUE(file.SetHistory(2, Date(1), 2, 0x02000000, 0, 0, "地図"));
+  EXPECT_EQ(damaged, ovtest::ReadFileOrEmpty(card.Path("PC\\SDINFO.DAT.bad")));
+  EXPECT_TRUE(log.Contains("破損ファイルを退避し新規作成"));
+  const ::CSDInfoFile read(card.Letter());
+  ASSERT_EQ(2u, read.Records().size());
+  EXPECT_EQ(16u, read.Records()[0].Id());
+  EXPECT_EQ(0x10000000, read.Records()[0].Second());
+  SYSTEMTIME date;
+  int first = 0, second = 0;
+  std::string text;
+  ASSERT_TRUE(read.GetRecord(2, &date, &first, &text, &second));
+  EXPECT_EQ("地図", text);
+  // The next record goes in as usual.
+  EXPECT_TRUE(file.SetHistory(8, Date(2), 1, 0, 0, 0, nullptr));
+  EXPECT_EQ(384u, ovtest::ReadFileOrEmpty(card.Path("PC\\SDINFO.DAT")).size());
+}
+
+TEST_F(CoreSDInfoTest, ALockedFileIsNoDamage) {
+  core::CSDInfoFile file(card.Letter());
+  ASSERT_TRUE(file.SetHistory(2, Date(1), 2, 0, 0, 0, nullptr));
+  CFileHandle holder(CreateFileA(card.Path("PC\\SDINFO.DAT").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder);
+  file.SetHistory(8, Date(2), 1, 0, 0, 0, nullptr);
+  holder.Reset();
+  EXPECT_EQ(GetFileAttributesA(card.Path("PC\\SDINFO.DAT.bad").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(CoreSDInfo, NoCardNoWrite) {
@@ -315,13 +346,45 @@ TEST_F(CoreDownloadManageTest, SetDLManageWritesInPlaceOrAppends) {
   EXPECT_TRUE(file.GetDLManage(0x0A, 0x02, "2.000010"));
 }
 
-TEST_F(CoreDownloadManageTest, ADamagedFileIsNotWritten) {
+// A damaged file would fail every later map charge: it is set aside and
+// started afresh with the whole records it held.
+TEST_F(CoreDownloadManageTest, ADamagedFileIsSetAsideAndStartedAfresh) {
   CreateDirectories(Folder());
-  const std::string damaged(305, '\x03');
-  ASSERT_TRUE(ovtest::WriteFileBytes(Folder() + "DL.DAT", damaged));
+  for (const size_t size : {size_t{100}, size_t{305}}) {
+    const std::string damaged(size, '\x03');
+    ASSERT_TRUE(ovtest::WriteFileBytes(Folder() + "DL.DAT", damaged));
+    core::CDownloadManageFile file(Folder());
+    ASSERT_TRUE(file.SetDLManage(0x0A, 0x01, "2.000010", 0, 0, "X.CNF")) << size;
+    EXPECT_EQ(damaged, ovtest::ReadFileOrEmpty(Folder() + "DL.DAT.bad"));
+    const std::vector<DLManageRecord> records = Records(DLData());
+    ASSERT_EQ(size / DLManageRecord::kSize + 1, records.size()) << size;
+    EXPECT_EQ("2.000010", records.back().Name());
+    EXPECT_TRUE(file.GetDLManage(0x0A, 0x01, "2.000010"));
+  }
+  EXPECT_TRUE(log.Contains("破損ファイルを退避し新規作成"));
+}
+
+TEST_F(CoreDownloadManageTest, AFileTooLargeToReadIsSetAside) {
+  CreateDirectories(Folder());
+  {
+    // 64 MiB and one record: sparse, so it costs no disk.
+    CFileHandle big(CreateFileA((Folder() + "DL.DAT").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(big);
+    LARGE_INTEGER end;
+    end.QuadPart = 64ll * 1024 * 1024 + DLManageRecord::kSize;
+    ASSERT_TRUE(SetFilePointerEx(big.Get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(big.Get()));
+  }
   core::CDownloadManageFile file(Folder());
-  EXPECT_FALSE(file.SetDLManage(0x0A, 0x01, "2.000010", 0, 0, "X.CNF"));
-  EXPECT_EQ(damaged, DLData());
+  ASSERT_TRUE(file.SetDLManage(0x0A, 0x01, "2.000010", 0, 0, "X.CNF"));
+  EXPECT_EQ(1u, Records(DLData()).size());
+  WIN32_FILE_ATTRIBUTE_DATA aside = {};
+  ASSERT_TRUE(
+      GetFileAttributesExA((Folder() + "DL.DAT.bad").c_str(), GetFileExInfoStandard, &aside));
+  EXPECT_EQ(0u, aside.nFileSizeHigh);
+  EXPECT_EQ(64u * 1024 * 1024 + DLManageRecord::kSize, aside.nFileSizeLow);
+  DeleteFileA((Folder() + "DL.DAT.bad").c_str());
 }
 
 TEST_F(CoreDownloadManageTest, DeletesTheLocalDataUpToAVersion) {

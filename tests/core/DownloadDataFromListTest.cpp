@@ -344,6 +344,40 @@ TEST_F(DownloadDataTest, AnAbortInTheMiddleOfAPieceEndsTheRun) {
   EXPECT_EQ(notices[0].values[kNoticeCode], 2u);
 }
 
+TEST_F(DownloadDataTest, AnAbortDuringATrickledBodyOfKnownLengthEndsTheRunAtOnce) {
+  // 400000 bytes with their length, 256 bytes every 100 ms: the whole body
+  // would take minutes, each piece comes well within the receive time-out.
+  const CDownloadListData record = Record(2, 1, "1.000010", 400000);
+  CDataImage image("MAP\\");
+  image.File("big.dat", mapdata::Pattern(400000), 400000);
+  ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record), image));
+  const std::string path = "/mapdata/02/01/1.000010/MAP/big.dat.000";
+  ASSERT_TRUE(standin.Set(path, "pattern=400000&pace_bytes=256&pace_ms=100"));
+  std::atomic<bool> finished{false};
+  std::atomic<bool> aborted{false};
+  std::atomic<DWORD> aborted_at{0};
+  std::thread aborter([&] {
+    size_t n = 1;
+    while (!finished && CountRequests(path) == 0) n += standin.WaitForRequests(n, 200) ? 1 : 0;
+    aborted_at = GetTickCount();
+    aborted = true;
+    SetEvent(abort_event.Get());
+  });
+  CDownloadDataFromList download(5, 6);
+  const int result = Run(download, {record});
+  const DWORD ended_at = GetTickCount();
+  finished = true;
+  aborter.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(charge.GetErrorCode() & 0xFFFF, 0xFF00u);
+  ASSERT_TRUE(aborted.load());
+  // About one piece's pause; far below the 30 s receive time-out and the
+  // minutes the body would take.
+  EXPECT_LT(ended_at - aborted_at.load(), 5000u);
+  EXPECT_EQ(GetFileAttributesA((SetFolder(record) + "MAP\\big.dat.000").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(DownloadDataTest, ServerRepliesThatNameNoImage) {
   const CDownloadListData record = Record(2, 1, "1.000010", 40000);
   const struct {
@@ -475,6 +509,14 @@ const UnsafeCase kUnsafeCases[] = {
     {"DeviceName", "MAP\\", "CON", "", "DATA.CNF"},
     {"NestedClimbsOut", "MAP\\", "a.bin", "../../../../escaped.bin", "DATA.CNF"},
     {"ImageNamedLikeADevice", "MAP\\", "a.bin", "", "NUL"},
+    // Path entries are relative to the image: from a root or on a share
+    // they are refused, not made relative.
+    {"PathEntryFromTheRoot", "\\MAP\\", "a.bin", "", "DATA.CNF"},
+    {"PathEntryFromTheRootWithSlashes", "/MAP/", "a.bin", "", "DATA.CNF"},
+    {"PathEntryOnAShare", "\\\\server\\share\\", "a.bin", "", "DATA.CNF"},
+    // The entry's own name, not its pieces' ("a.bin..000"), is checked.
+    {"EntryNameEndsInADot", "MAP\\", "a.bin.", "", "DATA.CNF"},
+    {"EntryNameEndsInABlank", "MAP\\", "a.bin ", "", "DATA.CNF"},
 };
 INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest, ::testing::ValuesIn(kUnsafeCases),
                          ovtest::CaseName());
@@ -496,15 +538,40 @@ TEST_F(DownloadDataTest, NestedImagesWithoutEndAreRefused) {
   EXPECT_EQ(RequestsUnder("/mapdata/").size(), CConfImageChain::kMaxDepth);
 }
 
-TEST_F(DownloadDataTest, AnImageThatNamesItselfIsReadOnce) {
+TEST_F(DownloadDataTest, AnImageThatNamesItselfIsRefused) {
+  // The transfer refuses such a data set: the download does not fetch it
+  // to no end.
   const CDownloadListData record = Record(2, 1, "1.000010", 40000);
   CDataImage image("");
   image.File("a.bin", "abc", 2).Nested("DATA.CNF");
   ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record), image));
   CDownloadDataFromList download(5, 6);
-  EXPECT_EQ(Run(download, {record}), 1);
+  EXPECT_EQ(Run(download, {record}), 0);
+  EXPECT_EQ(charge.GetErrorCode(), CDownloadDataFromList::kConfUnusable);
   EXPECT_EQ(CountRequests(ImageUrlPath(record)), 1u);
-  EXPECT_EQ(download.GetBytesDone(), 3u);
+  EXPECT_TRUE(PieceRequests().empty());
+  EXPECT_TRUE(log.Contains("Conf循環参照"));
+}
+
+TEST_F(DownloadDataTest, AnImageNamedTwiceBelowIsReadOnce) {
+  // DATA.CNF names A.CNF and B.CNF, and both name C.CNF: no loop.
+  const CDownloadListData record = Record(2, 1, "1.000010", 40000);
+  CDataImage top("");
+  top.File("t.bin", "top", 2).Nested("A.CNF").Nested("B.CNF");
+  CDataImage a("");
+  a.Nested("C.CNF");
+  CDataImage b("");
+  b.Nested("C.CNF");
+  CDataImage c("");
+  c.File("c.bin", "bottom", 4);
+  ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record), top));
+  ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record, "A.CNF"), a));
+  ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record, "B.CNF"), b));
+  ASSERT_TRUE(mapdata::Serve(standin, ImageUrlPath(record, "C.CNF"), c));
+  CDownloadDataFromList download(5, 6);
+  EXPECT_EQ(Run(download, {record}), 1);
+  EXPECT_EQ(CountRequests(ImageUrlPath(record, "C.CNF")), 1u);
+  EXPECT_EQ(download.GetBytesDone(), 9u);
 }
 
 TEST_F(DownloadDataTest, AFailedSecondRecordKeepsTheFirstInTheLists) {

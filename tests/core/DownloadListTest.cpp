@@ -66,6 +66,54 @@ TEST(DownloadList, ShortLinesKeepDefaultsAndResultsRefuse) {
   EXPECT_FALSE(CDownloadListData::SetData(nullptr, &refused));
 }
 
+struct WrapCase {
+  const char* name;
+  std::string line;
+};
+
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << c.name; }
+
+class DownloadListWrapTest : public ::testing::TestWithParam<WrapCase> {};
+
+// A number that does not fit its field would wrap to another kind or size:
+// the line is refused, and a reply keeps the lines around it.
+TEST_P(DownloadListWrapTest, NumbersThatDoNotFitRefuseTheLine) {
+  CDownloadListData r;
+  EXPECT_FALSE(CDownloadListData::SetData(GetParam().line.c_str(), &r));
+  CDownloadList list;
+  uint32_t code = 0;
+  ASSERT_TRUE(
+      Read("00,02,01,1.0,,10\r\n" + GetParam().line + "\r\n00,03,01,1.0,,20\r\n", &list, &code));
+  ASSERT_EQ(list.GetCount(), 2u);
+  EXPECT_EQ(list.GetRecords()[0].data_kind, 2);
+  EXPECT_EQ(list.GetRecords()[1].data_kind, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DownloadListWrapTest,
+    ::testing::Values(WrapCase{"ResultOf100", "100,02,01,1.0"},
+                      WrapCase{"KindOf100", "00,100,01,1.0,2011,5"},
+                      WrapCase{"DetailOf1FF", "00,02,1FF,1.0,2011,5"},
+                      WrapCase{"YearOver32Bits", "00,02,01,1.0,4294967296年度版,5"},
+                      WrapCase{"NegativeSize", "00,02,01,1.0,2011,-1"},
+                      WrapCase{"SizeOver64Bits", "00,02,01,1.0,2011,18446744073709551616"},
+                      WrapCase{"NegativeKind", "00,-1,01,1.0,2011,5"},
+                      WrapCase{"UpdateMarkOf256", "00,02,01,1.0,2011,5,256"},
+                      WrapCase{"OrderOf300", "00,02,01,1.0,2011,5,0,0,300"}),
+    ovtest::CaseName());
+
+TEST(DownloadList, NumbersAtTheTopOfTheirFieldAreTaken) {
+  CDownloadListData r;
+  ASSERT_TRUE(CDownloadListData::SetData(
+      "00,FF,FF,1.0,4294967295年度版,18446744073709551615,255,255,255,255", &r));
+  EXPECT_EQ(r.data_kind, 0xFF);
+  EXPECT_EQ(r.detail, 0xFF);
+  EXPECT_EQ(r.year, 4294967295u);
+  EXPECT_EQ(r.size, 18446744073709551615ull);
+  EXPECT_EQ(r.update_mark, 255);
+  EXPECT_EQ(r.field9, 255);
+}
+
 struct CommentCase {
   const char* name;
   std::string line;

@@ -5,6 +5,7 @@
 // download total corrected by an image.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -498,6 +499,27 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkUpdateCase{"KindTheUnitLacks", 6, 0, false, 0, ""},
                       LinkUpdateCase{"KindWithoutId", 9, 0, false, 0, ""}),
     ovtest::CaseName());
+
+TEST_F(MapChargeCardTest, SearchFolderOneIsNotFolderTen) {
+  ovtest::CCardMaker unit = maptest::DefaultCard();
+  unit.Records().clear();
+  unit.AddRecord(kSearch, 0x01000010, 0x2011, 1, "SEARCH10", "S10DST");
+  unit.AddRecord(kSearch, 0x01000001, 0x2011, 1, "SEARCH1", "S1DST");
+  WriteFiles(unit, unit);
+  CDownloadListData record;
+  record.data_kind = 4;
+  record.version = "3.00000A";
+  ASSERT_TRUE(charge._UpDatePCLinkFile(record, 1));
+  const CPcLinkFile after = Link();
+  std::map<std::string, const CPcLinkRecord*> by_path;
+  for (const CPcLinkRecord& r : after.GetRecords()) by_path[r.SrcPath()] = &r;
+  ASSERT_EQ(by_path.count("SEARCH1"), 1u);
+  ASSERT_EQ(by_path.count("SEARCH10"), 1u);
+  EXPECT_EQ(by_path["SEARCH1"]->Version(), 0x0300000Au);
+  EXPECT_EQ(by_path["SEARCH1"]->DstPath(), "S1DST");
+  EXPECT_EQ(by_path["SEARCH10"]->Version(), 0x01000010u);
+  EXPECT_EQ(by_path["SEARCH10"]->DstPath(), "S10DST");
+}
 
 TEST_F(MapChargeCardTest, AnImageCorrectsTheDownloadTotal) {
   charge.ReplaceProgressDLFileSize(0, 100);

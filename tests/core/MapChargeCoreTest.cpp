@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ChargeFactory.h"
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "CoreProcessLock.h"
@@ -105,6 +106,9 @@ class MapChargeCoreTest : public ::testing::Test {
     const std::string info = dir.File("Connection.info");
     ASSERT_TRUE(ovtest::WriteFileBytes(info, standin.ConnectionInfo()));
     SetEnvironmentVariableA("OV_CONNECTION_INFO", info.c_str());
+    // A card of 16 GB with 8 GB free, whatever the disk under the card
+    // folder holds (a map card must have 7.2 GB).
+    SetEnvironmentVariableA("OV_TEST_CARD_SPACE", "16000000000,8000000000");
     maptest::SaveSpeedOfLine("5000000");
     ASSERT_TRUE(Unit(false).WriteCard(card.Letter(), true));
     const std::string probe = card.Path("PROBE\\trip1\\ProbeData.dat");
@@ -115,7 +119,10 @@ class MapChargeCoreTest : public ::testing::Test {
     ASSERT_TRUE(standin.Set("/pcapp/DownloadListLiteAPI", "list_hex=" + maptest::Hex(list)));
     for (const DataSet& set : sets) ASSERT_TRUE(mapdata::Serve(standin, ImagePath(set), set.image));
   }
-  void TearDown() override { SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr); }
+  void TearDown() override {
+    SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr);
+    SetEnvironmentVariableA("OV_TEST_CARD_SPACE", nullptr);
+  }
 
   bool Finished() const {
     for (const coretest::RecordedMessage& m : window.Of(Msg(kMsgNotifyError))) {
@@ -223,6 +230,42 @@ class MapChargeCoreTest : public ::testing::Test {
   std::vector<std::string> answers;
   MapProgressWords last_download;
 };
+
+TEST(CardSpaceOfEnvironment, ReadsSizeAndRoomOrAsksTheDisk) {
+  ovtest::CTempDir dir;
+  ULARGE_INTEGER disk_free = {};
+  ULARGE_INTEGER disk_total = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExA(dir.Path().c_str(), &disk_free, &disk_total, nullptr));
+  struct Case {
+    const char* value;
+    bool overridden;
+  };
+  for (const Case& c : {Case{"16000000000,8000000000", true}, Case{nullptr, false}, Case{"", false},
+                        Case{"16000000000", false}, Case{"1,-2", false}, Case{"x,1", false},
+                        Case{"99999999999999999999,1", false}}) {
+    SetEnvironmentVariableA("OV_TEST_CARD_SPACE", c.value);
+    ULARGE_INTEGER free = {};
+    ULARGE_INTEGER total = {};
+    ULARGE_INTEGER total_free = {};
+    ASSERT_TRUE(CardSpaceOfEnvironment(dir.Path().c_str(), &free, &total, &total_free));
+    if (c.overridden) {
+      EXPECT_EQ(total.QuadPart, 16000000000ull);
+      EXPECT_EQ(free.QuadPart, 8000000000ull);
+      EXPECT_EQ(total_free.QuadPart, 8000000000ull);
+    } else {
+      EXPECT_EQ(total.QuadPart, disk_total.QuadPart) << (c.value ? c.value : "(unset)");
+    }
+  }
+  SetEnvironmentVariableA("OV_TEST_CARD_SPACE", nullptr);
+}
+
+TEST_F(MapChargeCoreTest, TheCardSpaceComesFromTheEnvironment) {
+  // A 1 GB card is too small for a map, whatever disk holds the card folder.
+  SetEnvironmentVariableA("OV_TEST_CARD_SPACE", "1000000000,900000000");
+  ASSERT_TRUE(RunCore());
+  EXPECT_EQ(Result(), ChargeErrorWord(CHARGE_KIND_MAP, 0x35EEEE));
+  EXPECT_FALSE(SetOnCard(sets[0]));
+}
 
 TEST_F(MapChargeCoreTest, AMapUpdateFromTheListToTheCard) {
   ASSERT_TRUE(RunCore());

@@ -112,6 +112,33 @@ TEST_F(MapChargeNoticeTest, AServerErrorKeepsTheNoticesForTheNextRun) {
   EXPECT_TRUE(log.Contains("完了通知時のエラー[RES:0x100001F4]"));
 }
 
+TEST_F(MapChargeNoticeTest, OnlyWhatTheServerTookLeavesTheFile) {
+  Store("1111", 2);
+  // A record of another kind is no download notice: it is not sent and
+  // stays.
+  CCompleteNotifyFile other;
+  const uint32_t values[4] = {1, 2, 3, 4};
+  const uint8_t block[16] = {};
+  ASSERT_TRUE(other.AddNotifyData(7, values, block, "other kind", "1111"));
+  Store("2222", 1);
+  ASSERT_TRUE(standin.Set(kReceiver, "refuse_deviceno=2222"));
+  EXPECT_FALSE(charge.Notices().SendStored());
+
+  CCompleteNotifyFile file;
+  ASSERT_TRUE(file.ReadFile());
+  ASSERT_EQ(file.Records().size(), 2u);
+  size_t others = 0;
+  for (const CompleteNotifyRecord& record : file.Records()) {
+    if (record.type == 7) {
+      ++others;
+      EXPECT_EQ(record.text, "other kind");
+    } else {
+      EXPECT_EQ(record.device_no, "2222");
+    }
+  }
+  EXPECT_EQ(others, 1u);
+}
+
 TEST_F(MapChargeNoticeTest, NothingStoredSendsNothing) {
   EXPECT_TRUE(charge.Notices().SendStored());
   EXPECT_TRUE(Notices().empty());

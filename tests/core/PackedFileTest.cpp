@@ -155,3 +155,38 @@ TEST(PackedFile, EveryTruncationWritesOnlyWholeEntries) {
     EXPECT_EQ(out.result, out.listed.empty() ? 0 : 1);
   }
 }
+
+TEST(PackedFile, EntriesInSubfoldersAreWrittenThere) {
+  ovtest::CPauseRecorder pauses;
+  ovtest::CTempDir dir;
+  const Extracted out = Extract(dir, ovtest::BuildPackedImage({{"sub\\a.txt", "A"},
+                                                               {"sub/deeper/b.txt", "BB"},
+                                                               {"empty\\", ""},
+                                                               {"表\\ソ.txt", "S"},
+                                                               {"top.txt", "T"}}));
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(out.error, 0u);
+  EXPECT_EQ(out.listed.size(), 5u);
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(dir.File("out\\sub\\a.txt")), "A");
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(dir.File("out\\sub\\deeper\\b.txt")), "BB");
+  EXPECT_NE(GetFileAttributesA(dir.File("out\\empty").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(dir.File("out\\表\\ソ.txt")), "S");
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(dir.File("out\\top.txt")), "T");
+}
+
+TEST(PackedFile, AnEntryThatCannotBeWrittenFailsTheImage) {
+  ovtest::CPauseRecorder pauses;
+  ovtest::CTempDir dir;
+  // A folder holds the name of the first entry; a file the name of the
+  // second one's folder.
+  ASSERT_TRUE(CreateDirectoryA(dir.File("out").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(dir.File("out\\taken").c_str(), nullptr));
+  ASSERT_TRUE(ovtest::WriteFileBytes(dir.File("out\\file"), "x"));
+  for (const auto& entries : {ovtest::BuildPackedImage({{"taken", "a"}, {"ok.txt", "fine"}}),
+                              ovtest::BuildPackedImage({{"ok.txt", "fine"}, {"file\\b", "b"}})}) {
+    const Extracted out = Extract(dir, entries);
+    EXPECT_EQ(out.result, 0);
+    EXPECT_NE(out.error, 0u);
+    EXPECT_EQ(ovtest::ReadFileOrEmpty(dir.File("out\\ok.txt")), "fine");
+  }
+}

@@ -286,6 +286,22 @@ TEST_F(RecoverFileTest, RemovalsNeverReachTheCardsRoot) {
   }
 }
 
+TEST_F(RecoverFileTest, PathEntriesFromARootOrOnAShareAreRefused) {
+  for (const char* path : {"\\MAP\\", "/MAP/", "\\\\server\\share\\"}) {
+    CDataImage image(path);
+    image.File("map.dat", "the map", 4);
+    // The pieces lie where a path made relative would find them.
+    CDataImage relative("MAP\\");
+    relative.File("map.dat", "the map", 4);
+    LayOut(relative);
+    ASSERT_TRUE(ovtest::WriteFileBytes(set_folder + "DATA.CNF", image.Build()));
+    Register();
+    EXPECT_EQ(Transfer(), 0x240u) << path;
+    EXPECT_FALSE(Exists(card.Path("MAP"))) << path;
+    EXPECT_TRUE(log.Contains("サーバ指定のパス名を拒否")) << path;
+  }
+}
+
 TEST_F(RecoverFileTest, AStopIsSeenAtTheNextEntry) {
   LayOut(ThreeWays());
   Register(100);

@@ -118,6 +118,25 @@ TEST_F(ConnectionFileTest, FormBody) {
       _log.Contains("送信データ(48byte)：ccid_head=00520012&deviceno=DEV%201&speed=123456"));
 }
 
+TEST_F(ConnectionFileTest, EveryTextOfAFormBodyIsEncoded) {
+  ConnectionParameterData data;
+  data.SetParameter(7, "CC");
+  data.SetParameter(31, "U");
+  data.SetIntParameter(30, 5);
+  data.SetParameter(101, "Tom&Jerry=1");
+  data.SetParameter(102, "NV 200+");
+  data.SetParameter(103, "a%b");
+  data.SetParameter(104, "1.0&fc=9");
+  data.SetParameter(105, "2=3");
+  Connections().SetParameters(data);
+  std::string body;
+  ASSERT_TRUE(Connections().BuildFormData(29, &body));
+  EXPECT_EQ(
+      "fc=05&ccid=CC&uid=U&nickname=Tom%26Jerry%3D1&navimodel=NV%20200%2B&maker=a%25b"
+      "&aplver=1%2E0%26fc%3D9&mapver=2%3D3",
+      body);
+}
+
 TEST_F(ConnectionFileTest, FormBodyRefusesMissingRequiredValue) {
   ConnectionParameterData data;
   data.SetCcidHeadParameter(8, 1);

@@ -104,10 +104,10 @@ TEST(ConnectionParameterData, FixedLengthTextIsCutFreeLengthIsNot) {
 TEST(ConnectionParameterData, EncodeFlagDecidesPercentEncoding) {
   ConnectionParameterData data;
   data.SetParameter(1, "a b&c=d");
-  data.SetParameter(32, "a b&c=d");  // otp is sent as it is
-  data.SetParameter(90, "C:\\log dir\\x.log");
+  data.SetParameter(32, "a b&c=d");             // every text of a form body
+  data.SetParameter(90, "C:\\log dir\\x.log");  // the upload's file, read from there
   EXPECT_EQ("a%20b%26c%3Dd", data.GetValue(1));
-  EXPECT_EQ("a b&c=d", data.GetValue(32));
+  EXPECT_EQ("a%20b%26c%3Dd", data.GetValue(32));
   EXPECT_EQ("C:\\log dir\\x.log", data.GetValue(90));
 }
 

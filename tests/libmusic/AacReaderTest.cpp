@@ -163,6 +163,27 @@ TEST(AacReader, VariantsOfTheBoxes) {
   }
 }
 
+TEST(AacReader, AFileCutInsideItsMediaDataIsNotPlayable) {
+  ovtest::CTempDir dir;
+  const std::string whole = Mp4File(Tagged());
+  const std::wstring cut_path = WriteMediaW(dir, L"cut.m4a", whole.substr(0, whole.size() - 10));
+  const std::wstring whole_path = WriteMediaW(dir, L"whole.m4a", whole);
+  ASSERT_FALSE(cut_path.empty());
+  ASSERT_FALSE(whole_path.empty());
+  const auto cut = CMusicFileReaderAAC().GetInfo(cut_path);
+  ASSERT_TRUE(cut);
+  EXPECT_TRUE(cut->media_cut);
+  EXPECT_EQ(30000000u, cut->duration);  // what the movie header claims
+  cut->file_name = L"cut.m4a";
+  CLogCapture log;
+  EXPECT_FALSE(CMusicFileReaderAAC().CheckCodec(*cut));
+  EXPECT_TRUE(log.Contains("CheckCodec NG [cut.m4a] Media data runs past the end of the file."));
+  const auto complete = CMusicFileReaderAAC().GetInfo(whole_path);
+  ASSERT_TRUE(complete);
+  EXPECT_FALSE(complete->media_cut);
+  EXPECT_TRUE(CMusicFileReaderAAC().CheckCodec(*complete));
+}
+
 TEST(AacReader, BoxSizesZeroOneTinyAndHuge) {
   const std::string moov = Mp4Moov(Tagged());
   const std::string ftyp = Box("ftyp", "M4A " + BE32(0));
@@ -170,6 +191,7 @@ TEST(AacReader, BoxSizesZeroOneTinyAndHuge) {
   auto info = Walk(ftyp + moov + BE32(0) + "mdat" + std::string(100, 'z'));
   ASSERT_TRUE(info);
   EXPECT_EQ(L"ソナタ", info->title);
+  EXPECT_FALSE(info->media_cut);
   // Size 1: a 64-bit size follows.
   info = Walk(ftyp + BE32(1) + "free" + BE64(16 + 5) + "12345" + moov);
   ASSERT_TRUE(info);
@@ -184,8 +206,11 @@ TEST(AacReader, BoxSizesZeroOneTinyAndHuge) {
   info = Walk(ftyp + moov + BE32(0x7FFFFFF0) + "mdat" + "abc");
   ASSERT_TRUE(info);
   EXPECT_EQ(200, info->track_number);
+  EXPECT_TRUE(info->media_cut);
   // A huge 64-bit size.
-  EXPECT_TRUE(Walk(ftyp + moov + BE32(1) + "mdat" + BE64(0xFFFFFFFFFFFFFFF0ull)));
+  info = Walk(ftyp + moov + BE32(1) + "mdat" + BE64(0xFFFFFFFFFFFFFFF0ull));
+  ASSERT_TRUE(info);
+  EXPECT_TRUE(info->media_cut);
   // Empty file: nothing to read is no failure; the codec check refuses it.
   info = Walk("");
   ASSERT_TRUE(info);

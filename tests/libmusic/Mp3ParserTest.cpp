@@ -237,21 +237,44 @@ TEST(MpegAudio, ConstantRateDurationFollowsFromTheSize) {
 }
 
 TEST(MpegAudio, XingAndVbriHeadersGiveFramesAndRate) {
-  // 1000 frames of 1152 samples at 44100 Hz: 26.122448 s.
-  Described d = DescribeMp3(XingFrame("Xing", 1000, 300000) + MpegFrames(5));
+  // 1000 frames of 1152 samples at 44100 Hz: 26.122448 s; the file holds
+  // them (417 bytes each).
+  Described d = DescribeMp3(XingFrame("Xing", 1000, 300000) + MpegFrames(999));
   ASSERT_EQ(S_OK, d.hr);
   EXPECT_EQ(261224489u, d.Number(kAttrDuration));
   EXPECT_EQ(1u, d.Number(kAttrIsVBR));
   EXPECT_EQ(91875u, d.Number(kAttrBitrate));  // 300000 * 8 / 26.1224 s
 
-  d = DescribeMp3(XingFrame("Info", 1000, 300000) + MpegFrames(5));
+  d = DescribeMp3(XingFrame("Info", 1000, 300000) + MpegFrames(999));
   EXPECT_EQ(0u, d.Number(kAttrIsVBR));
   EXPECT_EQ(128000u, d.Number(kAttrBitrate));
   EXPECT_EQ(261224489u, d.Number(kAttrDuration));
 
-  d = DescribeMp3(VbriFrame(1000, 300000) + MpegFrames(5));
+  d = DescribeMp3(VbriFrame(1000, 300000) + MpegFrames(999));
   EXPECT_EQ(1u, d.Number(kAttrIsVBR));
   EXPECT_EQ(261224489u, d.Number(kAttrDuration));
+}
+
+TEST(MpegAudio, HeadersThatClaimMoreThanTheFileHoldsFallBackToTheSize) {
+  // Six frames of 417 bytes at 128 kbit/s: 2502 bytes, 0.156375 s.
+  const std::uint64_t estimate = 2502ull * 8 * 10000000 / 128000;
+  const std::string claims[] = {
+      XingFrame("Xing", 1000, 2000),  // frames
+      XingFrame("Xing", 6, 300000),   // bytes
+      XingFrame("Info", 1000, 0),     // frames, no bytes
+      VbriFrame(1000, 2000),          // frames
+      VbriFrame(6, 300000),           // bytes
+  };
+  for (const std::string& first : claims) {
+    const Described d = DescribeMp3(first + MpegFrames(5));
+    ASSERT_EQ(S_OK, d.hr);
+    EXPECT_EQ(estimate, d.Number(kAttrDuration));
+    EXPECT_EQ(128000u, d.Number(kAttrBitrate));
+  }
+  // A header that fits stays believed.
+  const Described d = DescribeMp3(XingFrame("Xing", 6, 2000) + MpegFrames(5));
+  EXPECT_EQ(6ull * 1152 * 10000000 / 44100, d.Number(kAttrDuration));
+  EXPECT_EQ(1u, d.Number(kAttrIsVBR));
 }
 
 TEST(MpegAudio, FalseSyncInJunkIsNotTakenForAFrame) {
