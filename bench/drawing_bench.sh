@@ -10,17 +10,12 @@
 # Usage: bench/drawing_bench.sh [rounds=5]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
-source "$here/../tools/lib.sh"
+source "$here/common.sh"
 
 rounds=${1:-5}
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_prepare "$@"
+bench_start_wine
 
 work="$OV_BUILD/bench-drawing"
 mkdir -p "$work"

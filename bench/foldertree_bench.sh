@@ -8,19 +8,14 @@
 # Usage: bench/foldertree_bench.sh [folders=1000] [files=20000] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/../tools/setup"
-source "$here/../tools/lib.sh"
+source "$here/common.sh"
 
 folders=${1:-1000}
 files=${2:-20000}
 rounds=${3:-3}
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_prepare "$@"
+bench_start_wine
 
 work="$OV_BUILD/bench-foldertree"
 rm -rf "$work"

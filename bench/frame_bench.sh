@@ -11,19 +11,13 @@
 # Usage: bench/frame_bench.sh [rounds=5] [idle seconds=5]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 
 rounds=${1:-5}
 idle=${2:-5}
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-OV_SCREEN=2560x1600x24 ov_start_display
-ov_start_wine
+bench_prepare "$@"
+OV_SCREEN=2560x1600x24 bench_start_wine
 
 work="$OV_BUILD/bench-frame"
 mkdir -p "$work"

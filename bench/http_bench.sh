@@ -6,9 +6,7 @@
 # Usage: bench/http_bench.sh [megabytes=400] [rounds=3] [http|https]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 
 megabytes=${1:-400}
 rounds=${2:-3}
@@ -18,12 +16,8 @@ size=$(( megabytes * 1024 * 1024 ))
 echo "http_bench: unlike a real run, the file comes from the stand-in on 127.0.0.1 (no"
 echo "  network, no proxy), through the HTTP client alone (no charge around it)."
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_prepare "$@"
+bench_start_wine
 ov_start_standin
 ov_trust_standin_ca
 

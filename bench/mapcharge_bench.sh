@@ -9,9 +9,7 @@
 # Usage: bench/mapcharge_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 
 megabytes=${1:-300}
 rounds=${2:-3}
@@ -25,8 +23,7 @@ echo "  line speed stands in; the server's threshold is still asked), answering 
 echo "  question, against the stand-in on 127.0.0.1, onto a card that is a folder of this disk"
 echo "  (L:, ${card#"$OV_ROOT"/}), with settings and downloads of its own under ${work#"$OV_ROOT"/}."
 
-ov_build_both
-ov_prepare_prefix
+bench_prepare "$@"
 ov_install_checker
 # The data set, the downloads, curl's pieces and the card's data; the
 # figures stay.
@@ -39,10 +36,7 @@ bench_cleanup() {
   find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
   echo "cleaned up: $used MB (the data set, downloads and settings in ${work#"$OV_ROOT"/}, card L:)"
 }
-trap 'bench_cleanup; ov_stop_all' EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_start_wine bench_cleanup
 ov_start_standin
 
 data="$work/data"

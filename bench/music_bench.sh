@@ -10,9 +10,7 @@
 # Usage: bench/music_bench.sh [files=20000] [bytes per file=400000] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 source "$here/rounds.sh"
 
 files=${1:-20000}
@@ -29,8 +27,7 @@ echo "  process, no launcher), on a card that is a folder of this disk (L:, ${ca
 echo "  from generated MP3 files whose songs are mostly holes (kept in ${pc#"$OV_ROOT"/}"
 echo "  for the next run of this size), with settings of its own (random charge, all of the card)."
 
-ov_build_both
-ov_prepare_prefix
+bench_prepare "$@"
 clear_card() { find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +; }
 # What the copies wrote: the card's music and the platform's plain copy on
 # the card, and cp's copy. The generated PC folder stays for the next run.
@@ -44,10 +41,7 @@ bench_cleanup() {
     "music folder ${pc#"$OV_ROOT"/} stays for the next run" \
     "($(du -sm "$pc" 2>/dev/null | cut -f1 || true) MB on disk)"
 }
-trap 'bench_cleanup; ov_stop_all' EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_start_wine bench_cleanup
 
 # One PC folder per size: a folder left by another size would be listed too.
 mkdir -p "$work"

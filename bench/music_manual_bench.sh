@@ -7,21 +7,15 @@
 # Usage: bench/music_manual_bench.sh [files=1000] [bytes per file=400000] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 source "$here/rounds.sh"
 
 files=${1:-1000}
 bytes=${2:-400000}
 rounds=${3:-3}
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_prepare "$@"
+bench_start_wine
 
 work="$OV_BUILD/bench-music-manual"
 # One folder per size: the program keeps its generated PC files there.

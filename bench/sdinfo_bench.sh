@@ -7,20 +7,14 @@
 # Usage: bench/sdinfo_bench.sh [files=20000] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 source "$here/rounds.sh"
 
 files=${1:-20000}
 rounds=${2:-3}
 
-ov_build_both
-ov_prepare_prefix
-trap ov_stop_all EXIT
-trap 'exit 130' INT TERM
-ov_start_display
-ov_start_wine
+bench_prepare "$@"
+bench_start_wine
 
 work="$OV_BUILD/bench-sdinfo"
 card="$(ov_card_folder e)"

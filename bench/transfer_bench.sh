@@ -9,9 +9,7 @@
 # Usage: bench/transfer_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../tools/lib.sh"
-ov_lock_prefix "$0" "$@"
-"$here/../tools/setup"
+source "$here/common.sh"
 
 megabytes=${1:-300}
 rounds=${2:-3}
@@ -23,8 +21,7 @@ echo "transfer_bench: unlike a real run, the rebuild and transfer starts from pi
 echo "  on this disk (no download, no core process, no questions), and the card is a folder"
 echo "  of this disk (L:, ${card#"$OV_ROOT"/}); the link file and the card's records are not touched."
 
-ov_build_both
-ov_prepare_prefix
+bench_prepare "$@"
 # The data set, its pieces and the copy on the card; the figures stay.
 bench_cleanup() {
   [ "${OV_BENCH_KEEP:-0}" != 1 ] || { echo "kept (OV_BENCH_KEEP=1): $work, $card/BENCH"; return 0; }
@@ -33,9 +30,7 @@ bench_cleanup() {
   rm -rf "$work/data" "$work/temp" "$card/BENCH"
   echo "cleaned up: $used MB (the data set in ${work#"$OV_ROOT"/}, the copy on card L:)"
 }
-trap 'bench_cleanup; ov_stop_all' EXIT
-trap 'exit 130' INT TERM
-ov_start_wine
+bench_start_wine bench_cleanup
 
 bench="$WINE64 $OV_BUILD/x86_64/bench/OvTransferBench.exe"
 data="$work/data"
