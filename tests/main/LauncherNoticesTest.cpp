@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "CardMaker.h"
 #include "CoreMessages.h"
 #include "CoreProcessLock.h"
 #include "Handle.h"
@@ -22,7 +23,10 @@
 #include "MainWindowTestSupport.h"
 #include "MessageBoxCapture.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
+#include "ProgramStart.h"
 #include "ScreenLock.h"
+#include "StandIn.h"
+#include "StringUtil.h"
 #include "TestSupport.h"
 #include "VolumeEject.h"
 
@@ -34,19 +38,19 @@ using ui::CMapChargeWindow;
 constexpr DWORD kLimitMs = 10000;
 constexpr uint8_t kModel = 3;
 
-// One registered, writable, roomy card on E:, or none.
+// One registered, writable, roomy card, or none.
 class COneCardScan final : public CLauncherCardScan {
  public:
-  explicit COneCardScan(const bool* present) : _present(present) {}
+  COneCardScan(const bool* present, char letter) : _present(present), _letter(letter) {}
   void FindCards(std::vector<char>& cards, DWORD* last_error) override {
-    cards.assign(*_present ? 1 : 0, 'E');
+    cards.assign(*_present ? 1 : 0, _letter);
     *last_error = 0;
   }
   bool IsWritable(char) override { return true; }
   LauncherCard ReadCard(char) override {
     LauncherCard card;
     card.link_read = true;
-    card.device_no = "DEV-E";
+    card.device_no = std::string("DEV-") + _letter;
     card.model = kModel;
     return card;
   }
@@ -55,6 +59,7 @@ class COneCardScan final : public CLauncherCardScan {
 
  private:
   const bool* _present;  // not owned
+  char _letter;
 };
 
 // Counts ejects; every device call succeeds.
@@ -148,7 +153,7 @@ class LauncherNoticesTest : public ::testing::Test {
     _window = std::make_unique<CLauncherWindow>();
     _window->SetQuitOnDestroy(false);
     _window->SetUnitModel(kModel);
-    _window->SetCardScan(std::make_unique<COneCardScan>(&_card));
+    _window->SetCardScan(std::make_unique<COneCardScan>(&_card, 'E'));
     _window->Notices().SetCoreStarter(&RecordStart);
     _window->Notices().SetClock(&ScriptClock);
     _window->Notices().SetAsker(&ScriptAsk);
@@ -486,5 +491,153 @@ TEST_F(LauncherNoticesTest, EjectWaitsForTheTrafficChargeTheUserWanted) {
   EXPECT_EQ(2, device.ejects);
   EXPECT_EQ(1u, g_script.starts.size());
 }
+
+// The product's core, started for the launcher as the launcher starts it,
+// against the stand-in: its download question and, after a yes, its
+// unsent-probe question come up in the drawer, and the answers clicked there
+// steer the map charge.
+class CRealCore final {
+ public:
+  ~CRealCore() {
+    if (_process && WaitForSingleObject(_process.Get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(_process.Get(), 1);
+      WaitForSingleObject(_process.Get(), 5000);
+    }
+  }
+  bool Start(HWND notify, char drive, uint32_t kinds) {
+    std::string relative = OV_CORE_EXE_RELATIVE;
+    ReplaceAll(relative, "/", "\\");
+    std::string line = BuildCommandLine(ovtest::ExecutableFolder() + relative,
+                                        BuildCoreArguments(notify, drive, kinds));
+    SetEnvironmentVariableA("OV_TEST_NO_PHASE_PAUSE", "1");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+      return false;
+    }
+    CloseHandle(process.hThread);
+    _process.Reset(process.hProcess);
+    return true;
+  }
+
+ private:
+  CHandle _process;
+};
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (const unsigned char c : bytes) hex += FormatString("%02x", c);
+  return hex;
+}
+
+constexpr uint32_t kMapSetId = 0x30010001;
+constexpr DWORD kCoreLimitMs = 60000;
+
+class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (!_standin.IsRunning()) GTEST_SKIP() << "the stand-in service is not running";
+    ASSERT_TRUE(_card.IsValid());
+    ASSERT_TRUE(_lock.IsHeld());
+    const std::string info = _dir.File("Connection.info");
+    ASSERT_TRUE(ovtest::WriteFileBytes(info, _standin.ConnectionInfo()));
+    SetEnvironmentVariableA("OV_CONNECTION_INFO", info.c_str());
+    const COstrovelleConfig config;
+    ASSERT_TRUE(
+        WritePrivateProfileStringA("Map", "SpeedOfLine", "5000000", config.GetIniPath().c_str()));
+    // The unit one map version behind, with probe data it has not sent.
+    ovtest::CCardMaker unit;
+    unit.CcidHead(0x00012345).Model(kModel).FormatVersion(0x02000000);
+    unit.AddRecord(kMapSetId, 0x01000003, 0x2011, 0, "NAVIDATA", "NAVIDATA");
+    ASSERT_TRUE(unit.WriteCard(_card.Letter(), true));
+    ASSERT_TRUE(CreateDirectoryA(_card.Path("PROBE").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(_card.Path("PROBE\\trip1").c_str(), nullptr));
+    ASSERT_TRUE(ovtest::WriteFileBytes(_card.Path("PROBE\\trip1\\ProbeData.dat"), "probe"));
+    // A marked map update of 1 GB: at 5 Mbit/s about 26 minutes.
+    ASSERT_TRUE(_standin.Set("/pcapp/DownloadListLiteAPI",
+                             "list_hex=" + Hex("00,00,00,1.000004,2012,1000000000,1,0,0,0,,\r\n")));
+  }
+  void TearDown() override {
+    if (_window && _window->Handle()) DestroyWindow(_window->Handle());
+    _window.reset();
+    maintest::Pump();
+    SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr);
+  }
+
+  CMapChargeWindow* Notice() { return _window->Notices().Window(); }
+  ::testing::AssertionResult AnswerScreen(int screen, const ui::SkinItemDescriptor& button) {
+    const bool shown = maintest::PumpUntil(
+        [&] {
+          return Notice() && Notice()->IsShowing() && Notice()->Screen() == screen &&
+                 !Notice()->Drawer().Sliding() && !Notice()->Drawer().Fading();
+        },
+        kCoreLimitMs);
+    if (!shown) {
+      return ::testing::AssertionFailure()
+             << "screen " << screen << " never showed; the core's log:\n"
+             << ovtest::ReadFileOrEmpty(_root.Root() + "Log\\Ostrovelle_Core.log");
+    }
+    if (screen == 4)
+      maintest::Screenshot(GetParam() ? "launcher_core_download_yes" : "launcher_core_download_no");
+    if (!Notice()->ClickItem(button.id)) return ::testing::AssertionFailure() << "no click";
+    if (!maintest::PumpUntil([&] { return !Notice()->IsShowing(); }, kLimitMs)) {
+      return ::testing::AssertionFailure() << "the drawer stayed";
+    }
+    return ::testing::AssertionSuccess();
+  }
+  bool MapDataAsked() const {
+    for (const ovtest::StandInRequest& r : _standin.Requests()) {
+      if (r.path.compare(0, 9, "/mapdata/") == 0) return true;
+    }
+    return false;
+  }
+
+  ovtest::CScopedDataRoot _root;
+  ovtest::CTempDir _dir;
+  ovtest::CStandIn _standin;
+  // A card first, then the one-core lock, then the screen.
+  ovtest::CTestCard _card;
+  ovtest::CCoreProcessLock _lock;
+  ovtest::CScreenLock _screen;
+  ovtest::CMessageBoxCapture _boxes;
+  bool _present = true;
+  std::unique_ptr<CLauncherWindow> _window;
+  CRealCore _core;
+};
+
+TEST_P(LauncherRealCoreTest, TheDownloadAnswerClickedInTheDrawerSteersTheMapCharge) {
+  const bool yes = GetParam();
+  _window = std::make_unique<CLauncherWindow>();
+  _window->SetQuitOnDestroy(false);
+  _window->SetUnitModel(kModel);
+  _window->SetCardScan(std::make_unique<COneCardScan>(&_present, _card.Letter()));
+  ASSERT_TRUE(_window->CreateMainWindow());
+  ShowWindow(_window->Handle(), SW_SHOW);
+  maintest::Pump();
+  ASSERT_EQ(_card.Letter(), _window->CurrentDrive());
+
+  ASSERT_TRUE(_core.Start(_window->Handle(), _card.Letter(), 2));
+  ASSERT_TRUE(AnswerScreen(
+      4, yes ? CMapChargeWindow::kYesBottomButton : CMapChargeWindow::kCancelBottomButton));
+  EXPECT_EQ(
+      "地図ダウンロードが可能になりました。\r\nダウンロードを開始しますか？\r\n（予想時間 0:26）",
+      Notice()->InformationText());
+  // Taking the update, the charge asks whether the unsent probe data may
+  // be left behind.
+  if (yes) {
+    ASSERT_TRUE(AnswerScreen(8, CMapChargeWindow::kYesButton));
+  }
+  // The charge goes on to the update's data only on yes; either way it ends.
+  ASSERT_TRUE(maintest::PumpUntil(
+      [&] { return (yes && MapDataAsked()) || (!yes && _window->BusyKinds() == 0); },
+      kCoreLimitMs));
+  if (!yes) {
+    EXPECT_FALSE(MapDataAsked());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LauncherRealCoreTest, ::testing::Bool());
 
 }  // namespace
