@@ -211,10 +211,7 @@ void CMapChargeWindow::CreateItems(const SkinDefinition& definition) {
   CreateStaticItem(definition, kDispMsgTextStatic, this);
   CreateStaticItem(definition, kInformationTextStatic, this);
   CreateStaticItem(definition, kInformationTextSmallStatic, this);
-  _screen_overlay = static_cast<CSkinWindowItemOverlay*>(
-      CreateOverlay(kScreenOverlay.id, definition.GetSection(kScreenOverlay)));
-  const SIZE layout = GetLayoutSize();
-  _screen_overlay->SetRect(0, 0, layout.cx, layout.cy);
+  _screen_overlay = mainwin::CreateScreenOverlay(this, definition, kScreenOverlay);
   CreateFrameOverlay(definition);
   SetText(kTitleStatic, kTitle);
   SetText(kDispMsgTextStatic, kDoNotShowText);
