@@ -1,6 +1,8 @@
 #include "Drawer.h"
 
 #include "Placement.h"
+#include "SkinDefinition.h"
+#include "SkinWindow.h"
 #include "SkinWindowItemOverlay.h"
 
 namespace mainwin {
@@ -41,6 +43,16 @@ bool FadeStep(int* alpha) {
   if (*alpha > 0) return false;
   *alpha = 0;
   return true;
+}
+
+ui::CSkinWindowItemOverlay* CreateScreenOverlay(ui::CSkinWindow* window,
+                                                const ui::SkinDefinition& definition,
+                                                const ui::SkinItemDescriptor& item) {
+  auto* overlay = static_cast<ui::CSkinWindowItemOverlay*>(
+      window->CreateOverlay(item.id, definition.GetSection(item)));
+  const SIZE layout = window->GetLayoutSize();
+  overlay->SetRect(0, 0, layout.cx, layout.cy);
+  return overlay;
 }
 
 void CDrawer::Open(HWND window, HWND owner, int height, ui::CSkinWindowItemOverlay* overlay) {

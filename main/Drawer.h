@@ -8,7 +8,10 @@
 #include "OvWindows.h"
 
 namespace ui {
+class CSkinWindow;
 class CSkinWindowItemOverlay;
+class SkinDefinition;
+struct SkinItemDescriptor;
 }  // namespace ui
 
 namespace mainwin {
@@ -33,6 +36,12 @@ RECT DrawerStartRect(const RECT& owner);
 bool SlideStep(RECT* rect, int height);
 // One fade tick: the alpha drops kFadeStep, not below 0; true at 0.
 bool FadeStep(int* alpha);
+
+// The overlay a drawer fades, made from its skin section to cover the
+// window's whole layout; owned by the window. Throws CSkinWindowException.
+ui::CSkinWindowItemOverlay* CreateScreenOverlay(ui::CSkinWindow* window,
+                                                const ui::SkinDefinition& definition,
+                                                const ui::SkinItemDescriptor& item);
 
 class CDrawer final {
  public:

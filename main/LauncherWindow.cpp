@@ -125,6 +125,7 @@ CLauncherWindow::CLauncherWindow()
       _msg_progress_start(RegisterOvMessage(kMsgMapProgressStart)),
       _msg_progress_end(RegisterOvMessage(kMsgMapProgressEnd)),
       _msg_request_start_charge(RegisterOvMessage("OVEVRequestStartCharge")),
+      _msg_notify_error(RegisterOvMessage(kMsgNotifyError)),
       _scan(std::make_unique<CLauncherCardScan>()) {
   SetResizingEnabled(false);
 }
@@ -155,6 +156,7 @@ bool CLauncherWindow::CreateMainWindow() {
   CWindow::Create(0, nullptr, kLauncherWindowTitle, mainwin::kWindowStyle, CW_USEDEFAULT,
                   CW_USEDEFAULT, size.cx, size.cy);
   if (!Handle()) return false;
+  _notices.Attach(Handle());
   lib::wfc::CenterWindow(Handle(), nullptr);
   _FirstScan();
   _RegisterShellNotify();
@@ -309,6 +311,11 @@ void CLauncherWindow::_ClearCachedStrings() {
 }
 
 LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (_notices.OnMessage(message, wparam, lparam, _drive)) return 0;
+  if (message == _msg_notify_error) {
+    _OnChargeResult(static_cast<uint32_t>(wparam));
+    return 0;
+  }
   if (message == _msg_sd_change) {
     _OnSDChange(wparam, lparam);
     return 0;
@@ -318,6 +325,7 @@ LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
     return 0;
   }
   if (message == _msg_map_download) {
+    _notices.OnMapDownload();
     StartMapDownloadCharges(Handle(), _drive, &StartCore);
     return 0;
   }
@@ -337,6 +345,9 @@ LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_KEYDOWN:
       // No key closes the launcher.
       return wparam == VK_ESCAPE ? 1 : 0;
+    case WM_SIZE:
+      if (wparam == SIZE_RESTORED) _notices.OnRestored();
+      return mainwin::CMainFrame::WindowProc(message, wparam, lparam);
     default:
       return mainwin::CMainFrame::WindowProc(message, wparam, lparam);
   }
@@ -388,6 +399,12 @@ void CLauncherWindow::OnTimer(UINT_PTR id) {
     _OnTimerShellNotify();
     return;
   }
+  if (id == kAfterTrafficCloseTimer) {
+    KillTimer(kAfterTrafficCloseTimer);
+    PostMessageA(WM_CLOSE);
+    return;
+  }
+  if (_notices.OnTimer(id)) return;
   mainwin::CMainFrame::OnTimer(id);
 }
 
@@ -525,7 +542,7 @@ void CLauncherWindow::_OnMenuCommand(int main_index, int sub_index) {
 
 void CLauncherWindow::OnCommand(UINT id, UINT code, HWND control) {
   if (id == kCloseButton.id) {
-    PostMessageA(WM_CLOSE);
+    _ExitCheck();
   } else if (id == kMinimizeButton.id) {
     if (_menu) _menu->Close();
     ShowWindow(SW_MINIMIZE);
@@ -618,13 +635,51 @@ void CLauncherWindow::_RequestEject() {
   }
   _ClearCachedStrings();
   _EndCoreAndMusic(true);
+  // Fresh traffic information first, when the user wants it: the card goes
+  // once that charge has ended.
+  if (_notices.IsInfoChargeDue(_drive) && _notices.AskInfoCharge()) {
+    _after_traffic = 1;
+    if (_notices.StartCore(_drive, mapnotice::kTrafficKind)) {
+      _ToggleSDPanel();
+      return;
+    }
+    _after_traffic = 0;
+  }
+  _EjectNow();
+  _ToggleSDPanel();
+}
+
+void CLauncherWindow::_EjectNow() {
   if (EjectVolume(_drive) == 1) {
     _ShowCode(kCodeEjected);
   } else {
     OV_LOG(kLogError, "SD取り出し失敗 ERR:0x%08X", static_cast<unsigned>(GetLastError()));
     _ShowCode(kCodeEjectFailed);
   }
-  _ToggleSDPanel();
+}
+
+// The close button: offers the traffic information before the program
+// ends, then closes once that charge has ended.
+void CLauncherWindow::_ExitCheck() {
+  if (_after_traffic == 0 && _notices.IsInfoChargeDue(_drive) && _notices.AskInfoCharge()) {
+    if (BusyKinds()) _EndCoreAndMusic(true);
+    _after_traffic = 2;
+    if (_notices.StartCore(_drive, mapnotice::kTrafficKind)) return;
+    // No core, no result to wait for: close now.
+    _after_traffic = 0;
+  }
+  PostMessageA(WM_CLOSE);
+}
+
+void CLauncherWindow::_OnChargeResult(uint32_t word) {
+  _notices.OnChargeResult(word);
+  if ((word >> 24) != mapnotice::kTrafficKind) return;
+  if (_after_traffic == 1) {
+    _after_traffic = 0;
+    if (_drive) _EjectNow();
+  } else if (_after_traffic == 2) {
+    SetTimer(kAfterTrafficCloseTimer, 1000);
+  }
 }
 
 void CLauncherWindow::_RequestAbort() {
@@ -637,6 +692,7 @@ void CLauncherWindow::_RequestAbort() {
   }
   PostTo(CoreWindow(), _msg_request_end, 0, 0);
   _ToggleSDPanel();
+  _notices.HideNotice();
 }
 
 void CLauncherWindow::OnClose() {
@@ -693,6 +749,8 @@ bool CLauncherWindow::IsForwardedKey(UINT key, UINT) {
 
 void CLauncherWindow::OnDestroy() {
   KillTimer(kDetectTimer);
+  KillTimer(kAfterTrafficCloseTimer);
+  KillTimer(mapnotice::kRefreshTimer);
   if (_shell_id) {
     _shell.Deregister(_shell_id);
     _shell_id = 0;

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "LauncherCardScan.h"
+#include "LauncherNotices.h"
 #include "MainFrame.h"
 #include "MainWindow.h"
 #include "ShellHelpers.h"
@@ -74,6 +75,8 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   // The one-shot detection step after a card arrived or went.
   static constexpr UINT_PTR kDetectTimer = 0x1236;
   static constexpr int kDetectRetryLimit = 180;
+  // The pause between the last traffic charge and closing.
+  static constexpr UINT_PTR kAfterTrafficCloseTimer = 0x123A;
   // A card with less room than this cannot take a map update.
   static constexpr uint64_t kSmallCardBytes = 7200000000ull;
 
@@ -81,7 +84,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   ~CLauncherWindow() override;
 
   // IMainWindow.
-  void SetUnitModel(uint8_t model) override { _model = model; }
+  void SetUnitModel(uint8_t model) override {
+    _model = model;
+    _notices.SetUnitModel(model);
+  }
   bool CreateMainWindow() override;
   HWND WindowHandle() const override { return Handle(); }
   bool WantsRestart() const override { return _restart; }
@@ -99,6 +105,9 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   bool IsSDPanelOpen() const { return _sd_panel_open; }
   bool IsEnding() const { return _ending; }
   std::string StatusText();
+  // The map charge's questions and the information-charge question.
+  CLauncherNotices& Notices() { return _notices; }
+  int AfterTrafficMode() const { return _after_traffic; }
   // The kinds the core holds reserved or running; 0 without a core.
   uint32_t BusyKinds();
 
@@ -129,6 +138,9 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void _EndCoreAndMusic(bool wait);
   void _PassSDChangeOn();
   void _RequestEject();
+  void _EjectNow();
+  void _ExitCheck();
+  void _OnChargeResult(uint32_t word);
   void _RequestAbort();
   void _ToggleSDPanel();
   void _ShowCardIcons();
@@ -146,9 +158,11 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   const UINT _msg_progress_start;
   const UINT _msg_progress_end;
   const UINT _msg_request_start_charge;
+  const UINT _msg_notify_error;
 
   std::unique_ptr<CLauncherCardScan> _scan;
   std::unique_ptr<ILauncherMenu> _menu;
+  CLauncherNotices _notices;
   CWrapSHChangeNotifyRegister _shell;
   ULONG _shell_id = 0;
 

@@ -73,10 +73,7 @@ void CLogUploadWindow::CreateItems(const SkinDefinition& definition) {
       CreateStaticItem(definition, kUpdateConfirmTextStatic, this));
   text->SetFormat(DT_WORDBREAK);
   text->SetText(kConsentText);
-  _screen_overlay = static_cast<CSkinWindowItemOverlay*>(
-      CreateOverlay(kScreenOverlay.id, definition.GetSection(kScreenOverlay)));
-  const SIZE layout = GetLayoutSize();
-  _screen_overlay->SetRect(0, 0, layout.cx, layout.cy);
+  _screen_overlay = mainwin::CreateScreenOverlay(this, definition, kScreenOverlay);
   CreateFrameOverlay(definition);
 
   CLayoutManager::AddItem(kCloseButton.id, kAnchorFar, kAnchorNear, kAnchorFar, kAnchorNear);

@@ -248,10 +248,7 @@ void CUpdateNotifyWindow::CreateItems(const SkinDefinition& definition) {
   CreateToggleButton(kDispMsgCheckBox.id, definition.GetSection(kDispMsgCheckBox));
   CreateStaticItem(definition, kDispMsgTextStatic, this);
   CreateStaticItem(definition, kUpdateConfirmTextStatic, this);
-  _screen_overlay = static_cast<CSkinWindowItemOverlay*>(
-      CreateOverlay(kScreenOverlay.id, definition.GetSection(kScreenOverlay)));
-  const SIZE layout = GetLayoutSize();
-  _screen_overlay->SetRect(0, 0, layout.cx, layout.cy);
+  _screen_overlay = mainwin::CreateScreenOverlay(this, definition, kScreenOverlay);
   CreateFrameOverlay(definition);
   SetTexts();
 

@@ -34,6 +34,7 @@ bool IsRecorded(UINT message) {
   switch (message) {
     case 0x736:
     case 0x737:
+    case 0xA66:
     case 0xB98:
     case 0xB78:
     case 0xB77:
