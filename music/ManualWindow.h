@@ -239,6 +239,13 @@ class CManualWindow final : public CMusicFrame,
   void SetBar(int id, int full_width, int percent);
   void RenderLater();
   void StartFileOperation(uint32_t bit);
+  // An idle word and both folders there (canonical in *from and *to); else
+  // false, after the missing folder's box.
+  bool CopyFoldersReady(const std::wstring& source, const std::wstring& destination,
+                        std::wstring* from, std::wstring* to);
+  // The first selected file of a side, checked; empty (after its box when
+  // the file is gone) when there is none.
+  std::wstring SelectedFile(int target, const std::wstring& folder, uint32_t missing_code);
   void AbortWorkers(bool listing_only);
   void SaveRecentFolder();
   bool ExistingFolder(const std::wstring& folder, std::wstring* canonical);

@@ -115,35 +115,16 @@ void CManualWindow::ListFolder(int target, const std::wstring& folder) {
   InitializeFileList(target);
 }
 
-void CManualWindow::BuildPCFileList(CMusicFileThreadRequestGetFileList* result, bool clear) {
-  lib::wfc::CLock lock(&_lock);
-  if (clear) {
-    _pc_table.Clear();
-    _pc_table.SetSortState(0, false);
-  }
-  for (const auto& info : result->files.Items()) {
-    CFileListViewTable row;
-    row.selectable = info->playable != 0;
-    row.columns.push_back(TextCell(info->file_name));
-    CFileListViewColumn size, date;
-    SetSizeText(static_cast<uint32_t>(info->size >> 10), &size);
-    row.columns.push_back(size);
-    row.columns.push_back(TextCell(TypeName(info->type)));
-    // Files carry UTC; the user reads the time of the PC's own zone.
-    SYSTEMTIME local{};
-    FileTimeToLocalCalendar(info->last_write_time, &local);
-    SetDateText(local, &date);
-    row.columns.push_back(date);
-    _pc_table.Append(std::move(row));
-  }
-  _pc_table.Sort(_pc_table.SortColumn(), _pc_table.Descending());
-}
+namespace {
 
-void CManualWindow::BuildSDFileList(CMusicFileThreadRequestGetFileList* result, bool clear) {
-  lib::wfc::CLock lock(&_lock);
+// Appends a listing's files to a table (emptied first for a first batch) as
+// rows made by `cells`, and sorts it as it was sorted.
+template <typename Cells>
+void AppendFiles(CFileListViewTableList* table, CMusicFileThreadRequestGetFileList* result,
+                 bool clear, Cells cells) {
   if (clear) {
-    _sd_table.Clear();
-    _sd_table.SetSortState(0, false);
+    table->Clear();
+    table->SetSortState(0, false);
   }
   for (const auto& info : result->files.Items()) {
     CFileListViewTable row;
@@ -152,11 +133,35 @@ void CManualWindow::BuildSDFileList(CMusicFileThreadRequestGetFileList* result, 
     CFileListViewColumn size;
     SetSizeText(static_cast<uint32_t>(info->size >> 10), &size);
     row.columns.push_back(size);
-    row.columns.push_back(TextCell(info->artist));
-    row.columns.push_back(TextCell(info->album));
-    _sd_table.Append(std::move(row));
+    cells(*info, &row);
+    table->Append(std::move(row));
   }
-  _sd_table.Sort(_sd_table.SortColumn(), _sd_table.Descending());
+  table->Sort(table->SortColumn(), table->Descending());
+}
+
+}  // namespace
+
+void CManualWindow::BuildPCFileList(CMusicFileThreadRequestGetFileList* result, bool clear) {
+  lib::wfc::CLock lock(&_lock);
+  AppendFiles(&_pc_table, result, clear,
+              [](const libmusic::CMusicFileInfo& info, CFileListViewTable* row) {
+                row->columns.push_back(TextCell(TypeName(info.type)));
+                // Files carry UTC; the user reads the time of the PC's own zone.
+                SYSTEMTIME local{};
+                FileTimeToLocalCalendar(info.last_write_time, &local);
+                CFileListViewColumn date;
+                SetDateText(local, &date);
+                row->columns.push_back(date);
+              });
+}
+
+void CManualWindow::BuildSDFileList(CMusicFileThreadRequestGetFileList* result, bool clear) {
+  lib::wfc::CLock lock(&_lock);
+  AppendFiles(&_sd_table, result, clear,
+              [](const libmusic::CMusicFileInfo& info, CFileListViewTable* row) {
+                row->columns.push_back(TextCell(info.artist));
+                row->columns.push_back(TextCell(info.album));
+              });
 }
 
 void CManualWindow::OnFileListResult(std::unique_ptr<CMusicFileThreadRequest> request) {
@@ -196,17 +201,23 @@ void CManualWindow::StartFileOperation(uint32_t bit) {
   RenderLater();
 }
 
-void CManualWindow::CopyFolder(const std::wstring& source, const std::wstring& destination) {
-  if (source.empty() || destination.empty() || _operations.Status() != 0) return;
-  std::wstring from, to;
-  if (!ExistingFolder(source, &from)) {
+bool CManualWindow::CopyFoldersReady(const std::wstring& source, const std::wstring& destination,
+                                     std::wstring* from, std::wstring* to) {
+  if (source.empty() || destination.empty() || _operations.Status() != 0) return false;
+  if (!ExistingFolder(source, from)) {
     Show(0xFF00BB0D);
-    return;
+    return false;
   }
-  if (!ExistingFolder(destination, &to)) {
+  if (!ExistingFolder(destination, to)) {
     Show(0xFF00BB0E);
-    return;
+    return false;
   }
+  return true;
+}
+
+void CManualWindow::CopyFolder(const std::wstring& source, const std::wstring& destination) {
+  std::wstring from, to;
+  if (!CopyFoldersReady(source, destination, &from, &to)) return;
   // Never into itself or below itself.
   if (IsInsideFolder(to, from) &&
       (to.size() == from.size() || to[from.size()] == L'\\' || from.back() == L'\\')) {
@@ -219,16 +230,8 @@ void CManualWindow::CopyFolder(const std::wstring& source, const std::wstring& d
 }
 
 void CManualWindow::CopyFiles(const std::wstring& source, const std::wstring& destination) {
-  if (source.empty() || destination.empty() || _operations.Status() != 0) return;
   std::wstring from, to;
-  if (!ExistingFolder(source, &from)) {
-    Show(0xFF00BB0D);
-    return;
-  }
-  if (!ExistingFolder(destination, &to)) {
-    Show(0xFF00BB0E);
-    return;
-  }
+  if (!CopyFoldersReady(source, destination, &from, &to)) return;
   std::vector<std::wstring> names;
   {
     lib::wfc::CLock lock(&_lock);
@@ -304,20 +307,8 @@ void CManualWindow::DeleteFiles(int target, const std::wstring& folder) {
 }
 
 void CManualWindow::PlayFile(int target, const std::wstring& folder) {
-  CFileListViewTableList* table = TableOf(target);
-  if (folder.empty() || !table) return;
-  std::vector<std::wstring> names;
-  {
-    lib::wfc::CLock lock(&_lock);
-    table->GetSelectedNames(&names);
-  }
-  if (names.empty()) return;
-  const std::wstring path = CanonicalizePathW(Join(folder, names.front()));
-  if (!FileExists(path)) {
-    OV_LOG(kLogError, "ファイルが存在しません。[%s]", ToMultiByte(path).c_str());
-    ShowBuilt(0xFF00BB13, path);
-    return;
-  }
+  const std::wstring path = SelectedFile(target, folder, 0xFF00BB13);
+  if (path.empty()) return;
   if (_hooks.play(path)) {
     OV_LOG(kLogInfo, "音楽再生アプリを起動します。[%s]", ToMultiByte(path).c_str());
   } else {
@@ -327,26 +318,33 @@ void CManualWindow::PlayFile(int target, const std::wstring& folder) {
 }
 
 void CManualWindow::ShowFileProperties(int target, const std::wstring& folder) {
-  CFileListViewTableList* table = TableOf(target);
-  if (folder.empty() || !table) return;
-  std::vector<std::wstring> names;
-  {
-    lib::wfc::CLock lock(&_lock);
-    table->GetSelectedNames(&names);
-  }
-  if (names.empty()) return;
-  const std::wstring path = CanonicalizePathW(Join(folder, names.front()));
-  if (!FileExists(path)) {
-    OV_LOG(kLogError, "ファイルが存在しません。[%s]", ToMultiByte(path).c_str());
-    ShowBuilt(0xFF00BB15, path);
-    return;
-  }
+  const std::wstring path = SelectedFile(target, folder, 0xFF00BB15);
+  if (path.empty()) return;
   if (_hooks.properties(path)) {
     OV_LOG(kLogInfo, "プロパティ表示を起動します。[%s]", ToMultiByte(path).c_str());
   } else {
     OV_LOG(kLogError, "プロパティ表示起動失敗。ERR:0x%08X [%s]",
            static_cast<unsigned>(GetLastError()), ToMultiByte(path).c_str());
   }
+}
+
+std::wstring CManualWindow::SelectedFile(int target, const std::wstring& folder,
+                                         uint32_t missing_code) {
+  CFileListViewTableList* table = TableOf(target);
+  if (folder.empty() || !table) return std::wstring();
+  std::vector<std::wstring> names;
+  {
+    lib::wfc::CLock lock(&_lock);
+    table->GetSelectedNames(&names);
+  }
+  if (names.empty()) return std::wstring();
+  const std::wstring path = CanonicalizePathW(Join(folder, names.front()));
+  if (!FileExists(path)) {
+    OV_LOG(kLogError, "ファイルが存在しません。[%s]", ToMultiByte(path).c_str());
+    ShowBuilt(missing_code, path);
+    return std::wstring();
+  }
+  return path;
 }
 
 void CManualWindow::OnCopyResult(std::unique_ptr<CMusicFileThreadRequest> request) {
