@@ -274,6 +274,7 @@ class CManualWindow final : public CMusicFrame,
   char _drive = 0;
   HWND _notify = nullptr;  // not owned
   bool _file_drag = false;
+  int _drag_row = -1;  // the PC row a file drag started on
   int _context_side = 0;
   uint32_t _total_mb = 0, _free_mb = 0, _used_mb = 0;
   int _volume_full = 0;

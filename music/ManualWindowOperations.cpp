@@ -588,7 +588,10 @@ void CManualWindow::OnBeginDrag(CButtonListView* view, int, int, int row, int) {
   lib::wfc::CLock lock(&_lock);
   if (!TableOf(target)->IsSelectable(row)) return;
   // Files are dragged only from the PC onto the card.
-  if (target == kManualPC) _file_drag = true;
+  if (target == kManualPC) {
+    _file_drag = true;
+    _drag_row = row;
+  }
 }
 
 void CManualWindow::OnDrop(CButtonListView* view, int x, int y, int row) {
@@ -598,8 +601,10 @@ void CManualWindow::OnDrop(CButtonListView* view, int x, int y, int row) {
   const std::wstring destination = DropDestination(POINT{x, y});
   if (destination.empty()) return;
   {
+    // With nothing selected the dragged row is the one copied (the row under
+    // the drop point lies in the other list).
     lib::wfc::CLock lock(&_lock);
-    if (!_pc_table.AnySelected()) _pc_table.SelectRow(row);
+    if (!_pc_table.AnySelected()) _pc_table.SelectRow(_drag_row >= 0 ? _drag_row : row);
   }
   CopyFiles(GetCurrentFolder(kManualPC), destination);
   Redraw(kManualPC);

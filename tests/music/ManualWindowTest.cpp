@@ -861,4 +861,48 @@ TEST_F(ManualWindowTest, ClosingDuringACopyLeavesNoTemporaryFile) {
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
+TEST_F(ManualWindowTest, DraggingAPCFileOntoTheCardListCopiesIt) {
+  PutPc(L"ドラッグ.mp3");
+  PutPc(L"残る.mp3");
+  OpenListed();
+  const HWND hwnd = window->Handle();
+  ui::CButtonListView* pc_view = window->GetListView(ui::kManualPC);
+  const int row = RowOf(ui::kManualPC, L"ドラッグ.mp3");
+  const RECT cell = pc_view->CellRect(row, 0);
+  const POINT from = {pc_view->X() + (cell.left + cell.right) / 2,
+                      pc_view->Y() + (cell.top + cell.bottom) / 2};
+  const RECT target = window->ItemRect(CManualWindow::kSDFileListView.id);
+  const POINT to = {(target.left + target.right) / 2, (target.top + target.bottom) / 2};
+  const auto mouse = [&](UINT message, POINT p, WPARAM keys) {
+    SendMessageA(hwnd, message, keys, MAKELPARAM(p.x, p.y));
+  };
+  left_down = true;
+  mouse(WM_LBUTTONDOWN, from, MK_LBUTTON);
+  for (int step = 1; step <= 8; ++step) {
+    const POINT p = {from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8};
+    mouse(WM_MOUSEMOVE, p, MK_LBUTTON);
+  }
+  EXPECT_TRUE(window->FileDragging());
+  EXPECT_EQ(GetCursor(), window->Cursor(2)) << "the drop is allowed over the card list";
+  left_down = false;
+  mouse(WM_LBUTTONUP, to, 0);
+  EXPECT_FALSE(window->FileDragging());
+  ASSERT_TRUE(WaitUntil([&] { return window->Status() == 0; }));
+  EXPECT_TRUE(musictest::FileExistsW(music + L"\\ドラッグ.mp3"));
+  EXPECT_FALSE(musictest::FileExistsW(music + L"\\残る.mp3")) << "only the dragged row";
+  EXPECT_TRUE(BoxWithCode(0xFF00BB0C));
+  // A drag started in the card list never becomes a file drag.
+  ui::CButtonListView* sd_view = window->GetListView(ui::kManualSD);
+  const RECT sd_cell = sd_view->CellRect(0, 0);
+  const POINT sd_from = {sd_view->X() + sd_cell.left + 20, sd_view->Y() + sd_cell.top + 5};
+  left_down = true;
+  mouse(WM_LBUTTONDOWN, sd_from, MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, POINT{sd_from.x + 40, sd_from.y - 200}, MK_LBUTTON);
+  EXPECT_FALSE(window->FileDragging());
+  left_down = false;
+  mouse(WM_LBUTTONUP, POINT{sd_from.x + 40, sd_from.y - 200}, 0);
+  Pump();
+  EXPECT_EQ(window->Status(), 0u);
+}
+
 }  // namespace
