@@ -9,7 +9,7 @@
 #include "Log.h"
 #include "MessageBox.h"
 #include "MusicCommandLine.h"
-#include "MusicPlaceholderWindow.h"
+#include "ManualWindow.h"
 #include "MusicResource.h"
 #include "SettingWindow.h"
 #include "Placement.h"
@@ -164,9 +164,8 @@ int RunMusic(HINSTANCE instance, const char* command_line, const MusicRunOptions
   int code = 0;
   {
     // Both windows live for the whole run.
-    MusicWindowPtr manual = options.create_manual
-                                ? options.create_manual()
-                                : std::make_unique<CMusicPlaceholderWindow>(kMusicManualTitle);
+    MusicWindowPtr manual =
+        options.create_manual ? options.create_manual() : std::make_unique<ui::CManualWindow>();
     MusicWindowPtr setting =
         options.create_setting ? options.create_setting() : std::make_unique<ui::CSettingWindow>();
     IMusicWindow& window = command.mode == kMusicModeManual ? *manual : *setting;

@@ -128,6 +128,16 @@ void CSkinWindowItemButton::Draw() {
 
 // Text item
 
+SIZE CSkinWindowItemStatic::MeasureText() {
+  if (_text.empty()) return SIZE{0, 0};
+  lib::wfc::CMemDC dc;
+  lib::wfc::CDCStateSaver saver(dc);
+  saver.SelectObject(0, CachedFont(&_face, _font));
+  RECT measured = {0, 0, 0, 0};
+  dc.DrawTextA(_text.c_str(), &measured, DT_CALCRECT | (_format & DT_SINGLELINE));
+  return SIZE{measured.right - measured.left, measured.bottom - measured.top};
+}
+
 void CSkinWindowItemStatic::Draw() {
   CDIB* back = Target(*this);
   if (!back) return;

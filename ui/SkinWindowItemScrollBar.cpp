@@ -178,6 +178,12 @@ void CSkinWindowItemScrollBar::SetRange(int last, int page) {
   Redraw();
 }
 
+void CSkinWindowItemScrollBar::ScrollBy(int delta, CSkinWindowItem* target) {
+  const long long wanted = static_cast<long long>(_position) + delta;
+  SetPos(static_cast<int>(std::clamp<long long>(wanted, 0, _maximum)));
+  if (target) target->OnNotify(_look.vertical ? WM_VSCROLL : WM_HSCROLL, SB_THUMBTRACK, _position);
+}
+
 void CSkinWindowItemScrollBar::Send(int code, int position) {
   const UINT message = _look.vertical ? WM_VSCROLL : WM_HSCROLL;
   const int value = code == SB_THUMBPOSITION ? position : 0;

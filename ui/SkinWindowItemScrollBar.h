@@ -110,6 +110,9 @@ class CSkinWindowItemScrollBar final : public CSkinWindowItem {
   void SetRange(int last, int page);
   int GetMaximum() const { return _maximum; }
   int GetPage() const { return _page; }
+  // Moves the position by delta (clamped to the range) and tells the target
+  // item (the view it scrolls) with a thumb-track code at the new position.
+  void ScrollBy(int delta, CSkinWindowItem* target);
 
   // Null: the codes go to the owner window as scroll messages.
   void SetListener(IScrollBarListener* listener) { _listener = listener; }

@@ -49,6 +49,8 @@ class CSkinWindowItemStatic : public CSkinWindowItem {
   COLORREF Colour() const { return _colour; }
   // The colour drawn now: greyed while disabled.
   COLORREF DrawnColour() const;
+  // The text's extent in the item's own font (one line per line break).
+  SIZE MeasureText();
 
  private:
   std::string _text;

@@ -3,11 +3,14 @@
 // mode runs once, and the program ends through its window.
 #include <gtest/gtest.h>
 
+#include "CardMaker.h"
 #include "CoreMessages.h"
+#include "CoreProcessLock.h"
 #include "Handle.h"
 #include "MessageBoxCapture.h"
 #include "MusicStartup.h"
 #include "MusicTestWindow.h"
+#include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "Version.h"
@@ -125,18 +128,30 @@ std::string Arguments(char drive, HWND notify, const char* mode) {
 }
 
 TEST(MusicProcessTest, EachModeRunsOnceAndEndsWithItsWindow) {
+  // The manual window asks the core: no other test's core may answer.
+  ovtest::CCoreProcessLock core_lock;
   // One test process at a time runs the program: the mutexes are the desktop's.
   CHandle lock(CreateMutexA(nullptr, FALSE, "OvTestMusicProcessLock"));
   ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(lock.Get(), 600000));
   ovtest::CScopedDataRoot root;
+  // A card of the unit and the manual transfer method: the window opens
+  // without a question.
+  ovtest::CTestCard card;
+  ASSERT_TRUE(card.IsValid());
+  ASSERT_TRUE(ovtest::CCardMaker().WriteCard(card.Letter(), true));
+  COstrovelleConfig config;
+  config.InitMusic(false);
+  config.SetChargeType(1);
+  ASSERT_TRUE(config.SaveMusic());
+  const char drive = card.Letter();
   const HWND notify = GetDesktopWindow();
 
   MusicProcess manual;
-  ASSERT_TRUE(manual.Start(Arguments('E', notify, "manual")));
+  ASSERT_TRUE(manual.Start(Arguments(drive, notify, "manual")));
   const HWND manual_window = WaitForWindow(manual, "Ostrovelle Music Manual");
   ASSERT_NE(nullptr, manual_window);
   EXPECT_TRUE(IsWindowVisible(manual_window));
-  EXPECT_TRUE(musicmanualtest::SaveScreenshot(manual_window, "music_manual_placeholder"));
+  EXPECT_TRUE(musicmanualtest::SaveScreenshot(manual_window, "music_manual_process"));
   EXPECT_NE(nullptr, FindWindowA("OSTROVELLEEVMUSIC", "Ostrovelle Music "));
 
   MusicProcess second;
@@ -145,7 +160,7 @@ TEST(MusicProcessTest, EachModeRunsOnceAndEndsWithItsWindow) {
   EXPECT_TRUE(manual.IsRunning());
 
   MusicProcess setting;
-  ASSERT_TRUE(setting.Start(Arguments('E', notify, "setting")));
+  ASSERT_TRUE(setting.Start(Arguments(drive, notify, "setting")));
   const HWND setting_window = WaitForWindow(setting, "Ostrovelle Music Setting");
   ASSERT_NE(nullptr, setting_window);
   EXPECT_TRUE(setting.IsRunning()) << "the settings mode runs beside the manual one";
@@ -158,7 +173,7 @@ TEST(MusicProcessTest, EachModeRunsOnceAndEndsWithItsWindow) {
 
   // With the first one gone, a manual start runs again.
   MusicProcess again;
-  ASSERT_TRUE(again.Start(Arguments('E', notify, "manual")));
+  ASSERT_TRUE(again.Start(Arguments(drive, notify, "manual")));
   const HWND again_window = WaitForWindow(again, "Ostrovelle Music Manual");
   ASSERT_NE(nullptr, again_window);
   PostMessageA(again_window, WM_CLOSE, 0, 0);

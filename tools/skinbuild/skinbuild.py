@@ -5,6 +5,9 @@
   skinbuild.py art SOURCE OUTPUT    picture description (JSON) -> 24-bit PNG
   skinbuild.py bmp SOURCE OUTPUT    picture description (JSON) -> 24-bit BMP
                                     (for pictures the programs load as bitmaps)
+  skinbuild.py cur SOURCE OUTPUT    32 x 32 picture description with a
+                                    "hotspot" [x, y] -> cursor file; magenta
+                                    is the transparent part
 
 Every failure names the source file (and line) and ends the build.
 """
@@ -164,6 +167,45 @@ def build_bmp(source, output):
     write_if_changed(output, bmp(width, height, pixels))
 
 
+def build_cur(source, output):
+    width, height, pixels = render(source)
+    with open(source, "r", encoding="utf-8") as f:
+        hotspot = json.load(f).get("hotspot", [0, 0])
+    write_if_changed(output, cur(width, height, pixels, hotspot))
+
+
+def cur(width, height, rows, hotspot):
+    """A one-image Windows cursor: a 24-bit colour image and its AND mask,
+    the magenta key colour being the transparent part."""
+    if width != 32 or height != 32:
+        raise BuildError("a cursor is 32 x 32")
+    x, y = hotspot
+    if not (0 <= x < width and 0 <= y < height):
+        raise BuildError("the hot spot lies outside the cursor")
+    colour_rows = []
+    mask_rows = []
+    for row in reversed(rows):
+        line = bytearray()
+        bits = 0
+        mask = bytearray()
+        for i in range(width):
+            r, g, b = row[3 * i], row[3 * i + 1], row[3 * i + 2]
+            key = (r, g, b) == (255, 0, 255)
+            line += b"\x00\x00\x00" if key else bytes((b, g, r))
+            bits = (bits << 1) | (1 if key else 0)
+            if i % 8 == 7:
+                mask.append(bits)
+                bits = 0
+        colour_rows.append(bytes(line))
+        mask_rows.append(bytes(mask))
+    image = b"".join(colour_rows) + b"".join(mask_rows)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height * 2, 1, 24, 0, len(image), 0, 0, 0, 0)
+    body = info + image
+    directory = struct.pack("<HHH", 0, 2, 1) + struct.pack(
+        "<BBBBHHII", width, height, 0, 0, x, y, len(body), 6 + 16)
+    return directory + body
+
+
 def png(width, height, rows):
     def chunk(kind, data):
         body = kind + data
@@ -209,6 +251,8 @@ def main(argv):
             build_art(argv[2], argv[3])
         elif len(argv) == 4 and argv[1] == "bmp":
             build_bmp(argv[2], argv[3])
+        elif len(argv) == 4 and argv[1] == "cur":
+            build_cur(argv[2], argv[3])
         else:
             print(__doc__, file=sys.stderr)
             return 2

@@ -216,5 +216,45 @@ class SkinBitmapTest(unittest.TestCase):
         self.assertFalse(os.path.exists(output))
 
 
+class CursorTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def build(self, description):
+        source = os.path.join(self.dir.name, "C.cur.json")
+        output = os.path.join(self.dir.name, "C.cur")
+        with open(source, "w") as f:
+            json.dump(description, f)
+        return run("cur", source, output), output
+
+    def test_hot_spot_colour_and_mask(self):
+        result, output = self.build({"size": [32, 32], "fill": [255, 0, 255], "hotspot": [3, 5],
+                                     "rects": [{"name": "a", "rect": [0, 0, 1, 1],
+                                                "fill": [10, 20, 30]}]})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(output, "rb") as f:
+            data = f.read()
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((reserved, kind, count), (0, 2, 1))
+        w, h, _, _, x, y, size, offset = struct.unpack_from("<BBBBHHII", data, 6)
+        self.assertEqual((w, h, x, y, offset), (32, 32, 3, 5, 22))
+        self.assertEqual(len(data), offset + size)
+        header = struct.unpack_from("<IiiHH", data, offset)
+        self.assertEqual(header, (40, 32, 64, 1, 24))
+        top_row = offset + 40 + 31 * 96  # rows run bottom-up
+        self.assertEqual(data[top_row:top_row + 3], bytes((30, 20, 10)))
+        mask_top = offset + 40 + 32 * 96 + 31 * 4
+        self.assertEqual(data[mask_top], 0x7F, "the coloured pixel is opaque, the rest keyed")
+
+    def test_refuses_other_sizes_and_a_hot_spot_outside(self):
+        for description in ({"size": [16, 16]}, {"size": [32, 32], "hotspot": [32, 0]}):
+            result, output = self.build(description)
+            self.assertEqual(result.returncode, 1)
+            self.assertFalse(os.path.exists(output))
+
+
 if __name__ == "__main__":
     unittest.main()
