@@ -26,6 +26,7 @@
 #include "OstrovelleLite/UserAgent.h"
 #include "OstrovelleLite/UserListFile.h"
 #include "ScreenLock.h"
+#include "SkinWindowItemButton.h"
 #include "SkinWindowItemStatic.h"
 #include "StandIn.h"
 #include "StringUtil.h"
@@ -217,8 +218,27 @@ TEST_F(LauncherMenuTest, MenuButtonOpensAndClosesTheFoldOutMenu) {
         return sub->IsOpen() && !sub->IsOpening() && !Root().IsOpening();
       },
       kLimitMs));
-  PumpUntil([] { return false; }, 300);  // the items' fade
+  // Faded in and drawn on the screen.
+  CMenuWindow* sub = Root().SubMenu(1);
+  auto* last = dynamic_cast<ui::CSkinWindowItemButton*>(sub->Button(1));
+  ASSERT_NE(nullptr, last);
+  const RECT drawn = sub->TargetRect();
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        RedrawWindow(sub->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        HDC screen = GetDC(nullptr);
+        const COLORREF edge = GetPixel(screen, drawn.left + 1, drawn.bottom - 2);
+        ReleaseDC(nullptr, screen);
+        return last->Alpha() == 255 && edge != RGB(0, 0, 0);
+      },
+      kLimitMs))
+      << "the sub-menu never showed on the screen";
+  // Wine stacks the owner's X window over the owned windows that lie on it,
+  // which would leave them black in the picture: the owner steps aside.
+  ShowWindow(_window->Handle(), SW_HIDE);
+  PumpUntil([] { return false; }, 200);
   maintest::Screenshot("launcher_menu_open");
+  ShowWindow(_window->Handle(), SW_SHOWNOACTIVATE);
 
   ASSERT_TRUE(Click(CLauncherWindow::kMenuButtonClose.id));
   EXPECT_FALSE(_window->Menu()->IsOpen());
@@ -404,8 +424,18 @@ void CALLBACK WatchVersionWindow(HWND, UINT, UINT_PTR, DWORD) {
   ++g_watch.ticks;
   const HWND version = FindWindowA(lib::wfc::kDefaultWindowClass, "Ostrovelle Version");
   if (version && IsWindowVisible(version)) {
-    // Four ticks after it shows, the overlay's fade is over.
-    if (++g_watch.seen == 4) {
+    // Four ticks after it shows, the overlay's fade is over. Wine stacks
+    // the owner's X window over the owned windows that lie on it, which
+    // would leave them black in the picture: the owner steps aside first.
+    ++g_watch.seen;
+    if (g_watch.seen == 4) {
+      const HWND owner = GetWindow(version, GW_OWNER);
+      RECT r;
+      GetWindowRect(owner, &r);
+      SetWindowPos(owner, nullptr, r.left + 480, r.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (g_watch.seen == 7) {
       maintest::Screenshot("launcher_version_window");
       g_watch.shot = true;
       PostMessageA(version, WM_KEYDOWN, VK_ESCAPE, 0);
