@@ -16,10 +16,10 @@
 #include "Placement.h"
 #include "ProgramStart.h"
 #include "SkinException.h"
+#include "SkinWindowItemAnimation.h"
 #include "SkinWindowItemDigitImage.h"
 #include "SkinWindowItemStatic.h"
 #include "StringUtil.h"
-#include "VersionWindow.h"
 #include "VolumeEject.h"
 
 namespace ui {
@@ -42,6 +42,7 @@ const SkinItemDescriptor CLauncherWindow::kSDEjectableIcon = {"SDEjectableIcon",
 const SkinItemDescriptor CLauncherWindow::kSDAlivalIcon = {"SDAlivalIcon", 5021};
 const SkinItemDescriptor CLauncherWindow::kSDUnAlivalIcon = {"SDUnAlivalIcon", 5022};
 const SkinItemDescriptor CLauncherWindow::kSDCardStatic = {"SDCardStatic", 5023};
+const SkinItemDescriptor CLauncherWindow::kSDSearchAnime = {"SDSearchAnime", 5024};
 const SkinItemDescriptor CLauncherWindow::kSDEjectButton = {"SDEjectButton", 5030};
 const SkinItemDescriptor CLauncherWindow::kSDEjectTextStatic = {"SDEjectTextStatic", 5031};
 const SkinItemDescriptor CLauncherWindow::kSDAbortButton = {"SDAbortButton", 5032};
@@ -158,6 +159,13 @@ bool CLauncherWindow::CreateMainWindow() {
   if (!Handle()) return false;
   _notices.Attach(Handle());
   lib::wfc::CenterWindow(Handle(), nullptr);
+  try {
+    _BuildMenu();
+  } catch (const CSkinWindowException& e) {
+    OV_LOG(kLogError, "メニューロード失敗 %s", e.what());
+    DestroyWindow();
+    return false;
+  }
   _FirstScan();
   _RegisterShellNotify();
   OV_LOG(kLogOut, "CLauncherWindow::CreateMainWindow - End");
@@ -185,6 +193,7 @@ void CLauncherWindow::_CreateItems(const SkinDefinition& definition) {
   CreateStaticImageItem(definition, kSDAlivalIcon, this);
   CreateStaticImageItem(definition, kSDUnAlivalIcon, this);
   CreateStaticItem(definition, kSDCardStatic, this);
+  CreateAnimationItem(definition, kSDSearchAnime, this);
   CreateButtonItem(definition, kSDEjectButton, this);
   CreateStaticItem(definition, kSDEjectTextStatic, this);
   CreateButtonItem(definition, kSDAbortButton, this);
@@ -192,8 +201,9 @@ void CLauncherWindow::_CreateItems(const SkinDefinition& definition) {
   CreateStaticItem(definition, kSDAbortInfoTextStatic, this);
   CreateFrameOverlay(definition);
   for (const SkinItemDescriptor* hidden :
-       {&kMenuButtonClose, &kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDEjectButton,
-        &kSDEjectTextStatic, &kSDAbortButton, &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
+       {&kMenuButtonClose, &kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDSearchAnime,
+        &kSDEjectButton, &kSDEjectTextStatic, &kSDAbortButton, &kSDAbortTextStatic,
+        &kSDAbortInfoTextStatic}) {
     _SetVisible(*hidden, false);
   }
   _SetAllStates(0);
@@ -342,6 +352,15 @@ LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
     case kMenuCommandMessage:
       _OnMenuCommand(static_cast<int>(wparam), static_cast<int>(lparam));
       return 0;
+    case kMenuHoverMessage:
+      PostMessageA(kStatusMessage, CLauncherMenuCommands::HintType(wparam, lparam), 0);
+      return 0;
+    case kStatusMessage:
+      _OnStatusType(static_cast<int>(wparam));
+      return 0;
+    case kUrlResultMessage:
+      _commands.OnUrlResult(_MenuContext(), static_cast<uint32_t>(lparam));
+      return 0;
     case WM_KEYDOWN:
       // No key closes the launcher.
       return wparam == VK_ESCAPE ? 1 : 0;
@@ -387,7 +406,25 @@ void CLauncherWindow::_OnDeviceChange(WPARAM event, LPARAM record) {
   _StartDetection();
 }
 
+void CLauncherWindow::_ShowSearch(bool searching) {
+  auto* search = static_cast<CSkinWindowItemAnimation*>(FindItem(kSDSearchAnime.id));
+  if (!search) return;
+  if (searching) {
+    search->SetVisible(true);
+    if (!search->IsRunning()) search->Start();
+  } else {
+    search->Stop();
+    search->SetVisible(false);
+  }
+}
+
+bool CLauncherWindow::IsSearchShown() {
+  const auto* search = static_cast<CSkinWindowItemAnimation*>(FindItem(kSDSearchAnime.id));
+  return search && search->IsVisible() && search->IsRunning();
+}
+
 void CLauncherWindow::_StartDetection() {
+  if (!_detect_pending) _ShowSearch(true);
   _detect_pending = true;
   _SetStatus();
   SetTimer(kDetectTimer, kDetectPeriodMs);
@@ -464,6 +501,7 @@ void CLauncherWindow::_OnTimerShellNotify() {
         _restart = true;
         PostMessageA(WM_CLOSE);
         _detect_pending = false;
+        _ShowSearch(false);
         return;
       }
       if (_scan->FreeSpace(chosen) < kSmallCardBytes) {
@@ -478,6 +516,7 @@ void CLauncherWindow::_OnTimerShellNotify() {
     PostMessageA(_msg_sd_change, 0, 0);
   }
   _detect_pending = false;
+  _ShowSearch(false);
   _ShowCardIcons();
 }
 
@@ -510,41 +549,11 @@ void CLauncherWindow::_PassSDChangeOn() {
   PostTo(FrameworkWindow(kMusicSettingTitle), _msg_sd_change, drive, 0);
 }
 
-void CLauncherWindow::_OnMenuCommand(int main_index, int sub_index) {
-  if (_menu) _menu->Close();
-  const int command = main_index * 10 + sub_index;
-  switch (command) {
-    case 1:
-      PostMessageA(_msg_request_start_charge, 0, 0);
-      break;
-    case 10:
-    case 11:
-      if (!_drive) {
-        OV_LOG(kLogInfo, "ミュージックチャージ要求時のSDカード無し(チャージ実行無し)");
-        break;
-      }
-      StartMusic(Handle(), _drive, command == 10);
-      break;
-    case 30: {
-      CVersionWindow version;
-      try {
-        version.DoModal(Handle());
-      } catch (const CSkinWindowException& e) {
-        OV_LOG(kLogError, "バージョン画面失敗 %s", e.what());
-      }
-      break;
-    }
-    default:
-      OV_LOG(kLogInfo, "メニュー %d.%d", main_index, sub_index);
-      break;
-  }
-}
-
 void CLauncherWindow::OnCommand(UINT id, UINT code, HWND control) {
   if (id == kCloseButton.id) {
     _ExitCheck();
   } else if (id == kMinimizeButton.id) {
-    if (_menu) _menu->Close();
+    _CloseMenu();
     ShowWindow(SW_MINIMIZE);
   } else if (id == kMenuButton.id || id == kMenuButtonClose.id) {
     if (_sd_panel_open) _ToggleSDPanel();
@@ -553,6 +562,7 @@ void CLauncherWindow::OnCommand(UINT id, UINT code, HWND control) {
     } else if (_menu->IsOpen()) {
       _menu->Close();
     } else {
+      _PlaceMenu();
       _menu->Open();
     }
     const bool open = _menu && _menu->IsOpen();
@@ -571,7 +581,8 @@ void CLauncherWindow::OnLButtonUp(UINT keys, int x, int y) {
   mainwin::CMainFrame::OnLButtonUp(keys, x, y);
   if (GetActiveWindow() != Handle()) return;
   const POINT pt = {x, y};
-  for (const SkinItemDescriptor* icon : {&kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon}) {
+  for (const SkinItemDescriptor* icon :
+       {&kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDSearchAnime}) {
     const CSkinWindowItem* item = FindItem(icon->id);
     if (!item || !item->IsVisible()) continue;
     const RECT rect = item->Rect();
@@ -751,6 +762,8 @@ void CLauncherWindow::OnDestroy() {
   KillTimer(kDetectTimer);
   KillTimer(kAfterTrafficCloseTimer);
   KillTimer(mapnotice::kRefreshTimer);
+  _commands.Stop();
+  if (_menu) _menu->Close();
   if (_shell_id) {
     _shell.Deregister(_shell_id);
     _shell_id = 0;

@@ -10,8 +10,9 @@
 // read through a replaceable CLauncherCardScan and the card is ejected
 // through the replaceable volume device (VolumeEject.h).
 //
-// The fold-out menu is reached through ILauncherMenu, which the menu window
-// implements; without one the menu buttons do nothing but log.
+// The fold-out menu is reached through ILauncherMenu (CLauncherMenu, the
+// menu window, unless a test gives another); what its entries do is
+// CLauncherMenuCommands, whose windows can be replaced (SetMenuOpeners).
 //
 // Everything runs on the thread that created the window; it blocks that
 // thread for at most about a second while it waits for the core to end.
@@ -23,6 +24,7 @@
 
 #include "LauncherCardScan.h"
 #include "LauncherNotices.h"
+#include "LauncherMenuCommands.h"
 #include "MainFrame.h"
 #include "MainWindow.h"
 #include "ShellHelpers.h"
@@ -32,12 +34,17 @@
 class ILauncherMenu {
  public:
   virtual ~ILauncherMenu() = default;
+  // Makes the menu for the launcher, which gets clicks and hovers as the
+  // two messages. Throws CSkinWindowException.
+  virtual void Build(HWND launcher, UINT click_message, UINT hover_message) = 0;
   virtual bool IsOpen() const = 0;
   virtual void Open() = 0;
   virtual void Close() = 0;
   // The menu's window, null while it does not exist; it is told of every
   // card change.
   virtual HWND MenuWindow() const = 0;
+  // Hangs the menu at a screen point (the launcher's menu button).
+  virtual void MoveTo(POINT anchor) = 0;
 };
 
 namespace ui {
@@ -61,6 +68,7 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   static const SkinItemDescriptor kSDAlivalIcon;
   static const SkinItemDescriptor kSDUnAlivalIcon;
   static const SkinItemDescriptor kSDCardStatic;
+  static const SkinItemDescriptor kSDSearchAnime;
   static const SkinItemDescriptor kSDEjectButton;
   static const SkinItemDescriptor kSDEjectTextStatic;
   static const SkinItemDescriptor kSDAbortButton;
@@ -71,7 +79,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   // Private messages.
   static constexpr UINT kMenuCommandMessage = 0x736;  // main index, sub index
   static constexpr UINT kShellNotifyMessage = 0x738;  // the shell's notification
+  static constexpr UINT kMenuHoverMessage = 0x737;    // menu index, item
   static constexpr UINT kShowCodeMessage = 0x73A;     // message code, 0
+  static constexpr UINT kStatusMessage = 0x739;       // status type, 0
+  static constexpr UINT kUrlResultMessage = CLauncherMenuCommands::kUrlResultMessage;
   // The one-shot detection step after a card arrived or went.
   static constexpr UINT_PTR kDetectTimer = 0x1236;
   static constexpr int kDetectRetryLimit = 180;
@@ -94,13 +105,22 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
 
   // Replaces the drive scan (null: the system's). Before CreateMainWindow.
   void SetCardScan(std::unique_ptr<CLauncherCardScan> scan);
+  // Replaces the menu (null: the fold-out menu). Before CreateMainWindow.
   void SetMenu(std::unique_ptr<ILauncherMenu> menu) { _menu = std::move(menu); }
+  ILauncherMenu* Menu() const { return _menu.get(); }
+  // Replaces the windows the menu entries open (empty members keep theirs).
+  void SetMenuOpeners(const LauncherMenuOpeners& openers) { _commands.SetOpeners(openers); }
+  bool IsUrlThreadRunning() const { return _commands.IsUrlThreadRunning(); }
+  // The status type the status line shows last (0x739).
+  int ShownStatusType() const { return _shown_status; }
   // Whether the launcher ends its thread's message loop when destroyed (the
   // program's one window does).
   void SetQuitOnDestroy(bool quit) { _quit_on_destroy = quit; }
 
   char CurrentDrive() const { return _drive; }
   bool IsDetectionPending() const { return _detect_pending; }
+  // Whether the card search animation runs (while a detection is pending).
+  bool IsSearchShown();
   int DetectRetries() const { return _detect_retries; }
   bool IsSDPanelOpen() const { return _sd_panel_open; }
   bool IsEnding() const { return _ending; }
@@ -121,6 +141,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   bool OnQueryEndSession(LPARAM lparam) override;
   void OnEndSession(bool ending, LPARAM lparam) override;
   void OnLButtonUp(UINT keys, int x, int y) override;
+  void OnMove(int x, int y) override;
+  void OnRButtonUp(UINT keys, int x, int y) override;
+  void OnLButtonDblClk(UINT keys, int x, int y) override;
+  bool Notify(int id, int code, int value) override;
   bool IsForwardedKey(UINT key, UINT flags) override;
   void OnDestroy() override;
 
@@ -131,9 +155,16 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void _OnShellNotify(WPARAM wparam, LPARAM lparam);
   void _OnDeviceChange(WPARAM event, LPARAM record);
   void _StartDetection();
+  void _ShowSearch(bool searching);
   void _OnTimerShellNotify();
   void _OnSDChange(WPARAM drive, LPARAM start);
   void _OnMenuCommand(int main_index, int sub_index);
+  void _BuildMenu();
+  void _PlaceMenu();
+  void _CloseMenu();
+  void _OnStatusType(int type);
+  bool _HitsItem(const SkinItemDescriptor& item, int x, int y);
+  CLauncherMenuCommands::Context _MenuContext();
   void _ShowCode(uint32_t code);
   void _EndCoreAndMusic(bool wait);
   void _PassSDChangeOn();
@@ -163,6 +194,8 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   std::unique_ptr<CLauncherCardScan> _scan;
   std::unique_ptr<ILauncherMenu> _menu;
   CLauncherNotices _notices;
+  CLauncherMenuCommands _commands;
+  int _shown_status = 0;
   CWrapSHChangeNotifyRegister _shell;
   ULONG _shell_id = 0;
 

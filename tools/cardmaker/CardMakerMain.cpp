@@ -4,11 +4,16 @@
 //   OvCardMaker ROOT [--device TEXT] [--pairing HEX] [--ccid HEX]
 //               [--model HEX] [--format HEX] [--link]
 //               [--record DATAID:VERSION:YEAR:STATUS[:SRC[:DST]]]...
+//               [--register NICKNAME [--register-only]]
 //
 // ROOT is a drive ("E:") or any folder standing in for a card's root. Numbers
 // are hexadecimal; YEAR is binary-coded decimal as stored (2009 for 2009).
+// --register also enters the card's unit as a registered user of this PC
+// (the user list of the data root), so the main program opens its launcher
+// for it; with --register-only the card's files are left as they are.
 // Exit code 0 written, 1 bad arguments, 2 the files could not be written.
 #include "CardMaker.h"
+#include "OstrovelleLite/UserListFile.h"
 #include "StringUtil.h"
 
 #include <cstdio>
@@ -43,8 +48,18 @@ int Usage() {
   fprintf(stderr,
           "usage: OvCardMaker ROOT [--device TEXT] [--pairing HEX] [--ccid HEX] [--model HEX]\n"
           "                   [--format HEX] [--link] "
-          "[--record DATAID:VERSION:YEAR:STATUS[:SRC[:DST]]]...\n");
+          "[--record DATAID:VERSION:YEAR:STATUS[:SRC[:DST]]]...\n"
+          "                   [--register NICKNAME [--register-only]]\n");
   return 1;
+}
+
+// The unit as a registered user; an already registered unit is kept.
+bool Register(const std::string& device, const std::string& nickname, uint32_t ccid,
+              uint8_t model) {
+  CUserListFile users;
+  users.Load();
+  if (users.Exists(device)) return true;
+  return users.AddUser(device, nickname, ccid, std::string(), model);
 }
 
 }  // namespace
@@ -56,10 +71,20 @@ int main(int argc, char** argv) {
   if (root.back() != '\\') root += '\\';
   ovtest::CCardMaker maker;
   bool with_link = false;
+  bool write_card = true;
+  std::string nickname;
+  // What --register enters, as the card gets it.
+  std::string device = "DIRU0000000001";
+  uint32_t ccid = 0;
+  uint8_t model = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--link") {
       with_link = true;
+      continue;
+    }
+    if (option == "--register-only") {
+      write_card = false;
       continue;
     }
     if (i + 1 >= argc) return Usage();
@@ -67,6 +92,10 @@ int main(int argc, char** argv) {
     uint32_t number = 0;
     if (option == "--device") {
       maker.DeviceNo(value);
+      device = value;
+    } else if (option == "--register") {
+      if (value.empty()) return Usage();
+      nickname = value;
     } else if (option == "--record") {
       if (!AddRecord(maker, value)) return Usage();
     } else if (!ParseHex(value, &number)) {
@@ -75,14 +104,25 @@ int main(int argc, char** argv) {
       maker.Pairing(number);
     } else if (option == "--ccid") {
       maker.CcidHead(number);
+      ccid = number;
     } else if (option == "--model") {
       maker.Model(static_cast<uint8_t>(number));
+      model = static_cast<uint8_t>(number);
     } else if (option == "--format") {
       maker.FormatVersion(number);
     } else {
       return Usage();
     }
   }
+  if (!write_card && nickname.empty()) return Usage();
+  if (!nickname.empty()) {
+    if (!Register(device, nickname, ccid, model)) {
+      fprintf(stderr, "OvCardMaker: cannot register %s in the user list\n", device.c_str());
+      return 2;
+    }
+    printf("%s registered as \"%s\"\n", device.c_str(), nickname.c_str());
+  }
+  if (!write_card) return 0;
   if (!maker.WriteCard(root, with_link)) {
     fprintf(stderr, "OvCardMaker: cannot write the card files under %s\n", root.c_str());
     return 2;
