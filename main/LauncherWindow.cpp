@@ -9,6 +9,7 @@
 #include "CoreMessages.h"
 #include "ErrorMessage.h"
 #include "Folders.h"
+#include "Handle.h"
 #include "Log.h"
 #include "MapDownloadRequest.h"
 #include "MainWindowKeys.h"
@@ -726,13 +727,12 @@ void CLauncherWindow::_DeleteTemporaryFiles() {
   const std::string folder = GetTemporaryFolder();
   if (folder.empty()) return;
   WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
+  const CFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!find) return;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     DeleteFileA((folder + "\\" + found.cFileName).c_str());
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  } while (FindNextFileA(find.Get(), &found));
 }
 
 bool CLauncherWindow::OnQueryEndSession(LPARAM lparam) {

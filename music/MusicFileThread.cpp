@@ -23,31 +23,28 @@ CMusicFileThread::~CMusicFileThread() {
   if (_thread) {
     // The thread still uses this object: wait for it, however long it takes.
     const DWORD start = GetTickCount();
-    WaitForSingleObject(_thread, INFINITE);
+    WaitForSingleObject(_thread.Get(), INFINITE);
     OV_LOG(kLogInfo, "スレッド終了待ち[%s][%lu ms]", _name.c_str(),
            static_cast<unsigned long>(GetTickCount() - start + kDestructorAbortMs));
-    CloseHandle(_thread);
-    _thread = nullptr;
+    _thread.Reset();
   }
   DeleteQueued();
-  if (_request_event) CloseHandle(_request_event);
-  if (_abort_event) CloseHandle(_abort_event);
 }
 
 bool CMusicFileThread::CreateEvents() {
   // Unnamed: nobody outside this process waits on them, and named ones
   // would be shared by every instance of the program on the desktop.
-  if (!_request_event) _request_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!_abort_event) _abort_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!_request_event) _request_event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!_abort_event) _abort_event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   return _request_event && _abort_event;
 }
 
 bool CMusicFileThread::IsRunning() const {
-  return _thread && WaitForSingleObject(_thread, 0) == WAIT_TIMEOUT;
+  return _thread && WaitForSingleObject(_thread.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool CMusicFileThread::IsAborting() const {
-  return _abort_event && WaitForSingleObject(_abort_event, 0) == WAIT_OBJECT_0;
+  return _abort_event && WaitForSingleObject(_abort_event.Get(), 0) == WAIT_OBJECT_0;
 }
 
 bool CMusicFileThread::Start() {
@@ -55,26 +52,25 @@ bool CMusicFileThread::Start() {
     if (IsRunning() && !IsAborting()) return true;
     // An aborted thread may still be on its way out; the abort event can be
     // cleared only once it has gone.
-    if (WaitForSingleObject(_thread, kEndingThreadWaitMs) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(_thread.Get(), kEndingThreadWaitMs) == WAIT_TIMEOUT) {
       OV_LOG(kLogError, "処理スレッド開始失敗 ERR:0x%08X.", static_cast<unsigned>(WAIT_TIMEOUT));
       return false;
     }
-    CloseHandle(_thread);
-    _thread = nullptr;
+    _thread.Reset();
     _thread_id = 0;
   }
   if (!CreateEvents()) {
     OV_LOG(kLogError, "処理スレッド開始失敗 ERR:0x%08X.", static_cast<unsigned>(GetLastError()));
     return false;
   }
-  ResetEvent(_abort_event);
+  ResetEvent(_abort_event.Get());
   {
     lib::wfc::CLock lock(&_lock);
     // Requests left by a thread that ended are taken by the new one.
     if (_queue.empty()) {
-      ResetEvent(_request_event);
+      ResetEvent(_request_event.Get());
     } else {
-      SetEvent(_request_event);
+      SetEvent(_request_event.Get());
     }
   }
   unsigned id = 0;
@@ -83,7 +79,7 @@ bool CMusicFileThread::Start() {
     OV_LOG(kLogError, "処理スレッド開始失敗 ERR:0x%08X.", static_cast<unsigned>(GetLastError()));
     return false;
   }
-  _thread = reinterpret_cast<HANDLE>(thread);
+  _thread.Reset(reinterpret_cast<HANDLE>(thread));
   _thread_id = id;
   OV_LOG(kLogInfo, "処理スレッドを開始しました。");
   return true;
@@ -95,11 +91,10 @@ bool CMusicFileThread::Abort(DWORD timeout_ms) {
     DeleteQueued();
     return false;
   }
-  SetEvent(_abort_event);
-  SetEvent(_request_event);
-  if (WaitForSingleObject(_thread, timeout_ms) == WAIT_OBJECT_0) {
-    CloseHandle(_thread);
-    _thread = nullptr;
+  SetEvent(_abort_event.Get());
+  SetEvent(_request_event.Get());
+  if (WaitForSingleObject(_thread.Get(), timeout_ms) == WAIT_OBJECT_0) {
+    _thread.Reset();
     _thread_id = 0;
   } else {
     OV_LOG(kLogError, "スレッド終了待ちタイムアウト[%s]", _name.c_str());
@@ -113,7 +108,7 @@ void CMusicFileThread::Enqueue(std::unique_ptr<CMusicFileThreadRequest> request)
   if (!request) return;
   lib::wfc::CLock lock(&_lock);
   _queue.push_back(std::move(request));
-  if (_request_event) SetEvent(_request_event);
+  if (_request_event) SetEvent(_request_event.Get());
 }
 
 size_t CMusicFileThread::QueuedCount() {
@@ -139,7 +134,7 @@ std::unique_ptr<CMusicFileThreadRequest> CMusicFileThread::Take() {
     request = std::move(_queue.front());
     _queue.pop_front();
   }
-  if (_queue.empty()) ResetEvent(_request_event);
+  if (_queue.empty()) ResetEvent(_request_event.Get());
   return request;
 }
 
@@ -175,7 +170,7 @@ unsigned __stdcall CMusicFileThread::ThreadProc(void* self) {
 
 unsigned CMusicFileThread::Run() {
   for (;;) {
-    const HANDLE events[2] = {_abort_event, _request_event};
+    const HANDLE events[2] = {_abort_event.Get(), _request_event.Get()};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_FAILED) return 1;
     if (IsAborting()) return 0;
     std::unique_ptr<CMusicFileThreadRequest> request = Take();

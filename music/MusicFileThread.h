@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "Handle.h"
 #include "OvWindows.h"
 #include "Threads.h"
 
@@ -55,7 +56,7 @@ class CMusicFileThread {
 
   // Whether the abort event is set; it is not consumed.
   bool IsAborting() const;
-  HANDLE AbortEvent() const { return _abort_event; }
+  HANDLE AbortEvent() const { return _abort_event.Get(); }
   // Whether a thread exists that has not ended.
   bool IsRunning() const;
   size_t QueuedCount();
@@ -76,10 +77,10 @@ class CMusicFileThread {
   const std::string _name;
   const UINT _message;
   std::atomic<HWND> _target{nullptr};  // not owned
-  HANDLE _thread = nullptr;            // owner's thread only
+  CHandle _thread;                     // owner's thread only
   unsigned _thread_id = 0;             // owner's thread only
-  HANDLE _request_event = nullptr;     // manual-reset: set while the queue holds requests
-  HANDLE _abort_event = nullptr;       // manual-reset: sticky until the next Start
+  CHandle _request_event;              // manual-reset: set while the queue holds requests
+  CHandle _abort_event;                // manual-reset: sticky until the next Start
   lib::wfc::CCriticalSection _lock;
   std::deque<std::unique_ptr<CMusicFileThreadRequest>> _queue;  // guarded by _lock
 };

@@ -74,12 +74,9 @@ bool StartProcessW(const std::wstring& program, const std::wstring& arguments, i
                       &startup, &info)) {
     return false;
   }
-  CloseHandle(info.hThread);
-  if (process) {
-    *process = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
+  const CHandle thread(info.hThread);
+  CHandle started(info.hProcess);
+  if (process) *process = started.Detach();
   return true;
 }
 
@@ -97,11 +94,8 @@ bool ShellExecuteProgramW(const std::wstring& file, int show, HANDLE* process) {
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = show;
   if (!ShellExecuteExW(&info)) return false;
-  if (process) {
-    *process = info.hProcess;
-  } else if (info.hProcess) {
-    CloseHandle(info.hProcess);
-  }
+  CHandle started(info.hProcess);
+  if (process) *process = started.Detach();
   return true;
 }
 

@@ -1,10 +1,12 @@
 // One run of the map charge, from the card scan to the transfer, with the
-// phases, percentages and the single result it reports, and the size a
-// data set needs on the card. Runs on the charge's worker; see MapCharge.h.
+// phases, percentages and the single result it reports, the progress
+// blocks, and the size a data set needs on the card. Runs on the charge's
+// worker; see MapCharge.h.
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "Log.h"
 #include "map/MapCharge.h"
+#include "map/MapChargeProgress.h"
 #include "map/RecoverFile.h"
 
 namespace {
@@ -26,11 +28,36 @@ void CMapCharge::_PhasePause() const {
   }
 }
 
+void CMapCharge::_OpenProgressBlocks() {
+  const struct {
+    core::CBlockShareMem* block;
+    uint32_t phase;
+  } blocks[] = {{&_dl_block, kMapProgressDownload}, {&_tr_block, kMapProgressTransfer}};
+  for (const auto& b : blocks) {
+    // A main program that still holds the block from an earlier run keeps
+    // it alive; the run takes it as it stands rather than going without.
+    const std::string name = MapProgressBlockName(b.phase);
+    const DWORD error = b.block->Open(name.c_str(), true, kMapChargeProgressSize, true);
+    if (error != 0) {
+      OV_LOG(kLogError, "共有メモリ作成失敗(%s) ERR:0x%08X", name.c_str(),
+             static_cast<unsigned>(error));
+    }
+  }
+}
+
+void CMapCharge::_PostToCore(const char* message, WPARAM wparam, LPARAM lparam) const {
+  PostMapChargeMessage(GetTargetWindow(), message, wparam, lparam);
+}
+
+void CMapCharge::_ResetProgressBlock(uint32_t phase, uint32_t speed, uint64_t total) {
+  CMapProgressWriter block(phase);
+  block.Write(MapProgressWords::Make(phase, speed, 0, 0, total));
+}
+
 uint32_t CMapCharge::_TransferSizeOf(const CDownloadListData& record, uint64_t* size) {
-  if (_transfer_size) return _transfer_size(record, size);
   CRecoverFile recover(GetAbortEvent());
   recover.SetDataFolder(_GetDataFolder());
-  recover.SetMapCharge(this);
+  recover.SetErrorSink([this](uint32_t code) { _error_code = code; });
   recover.SetAbortTest([this] { return IsAbortSet(); });
   *size = 0;
   const uint32_t code =

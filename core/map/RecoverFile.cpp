@@ -55,7 +55,7 @@ uint32_t CRecoverFile::GetAverageSpeed() const {
 }
 
 void CRecoverFile::_SetChargeError(uint32_t code) const {
-  if (_charge) _charge->SetErrorCode(code);
+  if (_error_sink) _error_sink(code);
 }
 
 bool CRecoverFile::_ImagePathOf(uint8_t kind, uint8_t detail, const std::string& name,

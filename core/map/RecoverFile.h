@@ -24,7 +24,6 @@
 #include "map/ConfImageChain.h"
 #include "map/MapChargeProgress.h"
 
-class CMapCharge;
 class RNW_ConfFileInfo;
 class RNW_ConfInfo;
 struct DLManageRecord;
@@ -57,6 +56,7 @@ class CRecoverFile final {
 
   using AbortTest = std::function<bool()>;
   using TickSource = std::function<DWORD()>;
+  using ErrorSink = std::function<void(uint32_t code)>;
 
   // abort_event: not owned, may be null; it cuts the retry pauses short.
   explicit CRecoverFile(HANDLE abort_event);
@@ -64,11 +64,11 @@ class CRecoverFile final {
   CRecoverFile(const CRecoverFile&) = delete;
   CRecoverFile& operator=(const CRecoverFile&) = delete;
 
-  // Set before use. The charge (not owned, may be null) receives the
-  // rebuild's failure codes in its error word.
+  // Set before use. The error sink (may be empty) receives the rebuild's
+  // failure codes: the charge's error word.
   void SetDataFolder(const std::string& folder);
   void SetSearchFolderNo(uint32_t number);
-  void SetMapCharge(CMapCharge* charge) { _charge = charge; }
+  void SetErrorSink(ErrorSink sink) { _error_sink = std::move(sink); }
   void SetAbortTest(AbortTest test) { _abort_test = std::move(test); }
   void SetWindow(HWND window) { _window = window; }
   void SetTickSource(TickSource tick) { _tick = std::move(tick); }
@@ -154,7 +154,7 @@ class CRecoverFile final {
   uint64_t _copied = 0;
   std::string _search_card_path;
   uint32_t _search_no = 1;
-  CMapCharge* _charge = nullptr;  // not owned
+  ErrorSink _error_sink;
   AbortTest _abort_test;
   bool _archive = false;
   HWND _window = nullptr;  // not owned

@@ -31,7 +31,7 @@ bool CCoreProcess::Start(char drive, HWND notify, const char* kinds) {
                       &process)) {
     return false;
   }
-  CloseHandle(process.hThread);
+  const CHandle thread(process.hThread);
   _process.Reset(process.hProcess);
   return true;
 }

@@ -51,7 +51,7 @@ class CProgram final {
     PROCESS_INFORMATION pi = {};
     std::string line = command_line;
     if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      CloseHandle(pi.hThread);
+      const CHandle thread(pi.hThread);
       _process.Reset(pi.hProcess);
     }
   }

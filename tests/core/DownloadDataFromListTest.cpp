@@ -592,13 +592,13 @@ TEST_F(DownloadDataTest, TheMapChargesDownloadStepTakesItsPlan) {
   ServeDefault(record);
   Plan({record}, &list, &parameters);
   charge.SetDownloadPlan(list, parameters);
-  EXPECT_TRUE(charge._StartDownloadData());
+  EXPECT_TRUE(maptest::CChargeAccess::StartDownloadData(charge));
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_EQ(charge.GetDownloadPlan().GetCount(), 1u);
 
   ASSERT_TRUE(standin.Set(kConfUrl, "error_code=4"));
   charge.SetDownloadPlan(list, parameters);
-  EXPECT_FALSE(charge._StartDownloadData());
+  EXPECT_FALSE(maptest::CChargeAccess::StartDownloadData(charge));
   EXPECT_EQ(charge.GetErrorCode(), 0x220004u);
   EXPECT_TRUE(charge.GetDownloadPlan().IsEmpty());
 }
@@ -607,14 +607,14 @@ TEST_F(DownloadDataTest, TheRetriesFollowTheSettings) {
   const COstrovelleConfig config;
   ASSERT_TRUE(WritePrivateProfileStringA("Map", "RetryMax", "1", config.GetIniPath().c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("Map", "RetryInterval", "2", config.GetIniPath().c_str()));
-  charge._Init();
+  maptest::CChargeAccess::Init(charge);
   const CDownloadListData record = Record(2, 1, "1.000010", 40000);
   ServeDefault(record);
   const std::string piece = "/mapdata/02/01/1.000010/MAP/map.dat.000";
   ASSERT_TRUE(standin.Set(piece, "status=503"));
   Plan({record}, &list, &parameters);
   charge.SetDownloadPlan(list, parameters);
-  EXPECT_FALSE(charge._StartDownloadData());
+  EXPECT_FALSE(maptest::CChargeAccess::StartDownloadData(charge));
   EXPECT_EQ(charge.GetErrorCode(), 0x1401F7u);
   EXPECT_EQ(CountRequests(piece), 2u);
   EXPECT_EQ(pauses.Pauses(), std::vector<DWORD>{2000});

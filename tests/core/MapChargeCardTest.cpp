@@ -46,7 +46,7 @@ class MapChargeCardTest : public CMapChargeFixture {
   void WriteFiles(ovtest::CCardMaker unit, ovtest::CCardMaker link) {
     ASSERT_TRUE(unit.WriteCard(card.Letter(), false));
     ASSERT_TRUE(link.WriteFile(card.Path("PCLINK.DAT")));
-    charge._Init();
+    maptest::CChargeAccess::Init(charge);
   }
   void Put(const std::string& relative, const std::string& bytes = "data") {
     const std::string path = card.Path(relative);
@@ -78,7 +78,7 @@ TEST_P(MapChargeCheckerTest, RunsTheCheckerOnTheCard) {
   const std::string calls = dir.File("chkdsk.log");
   const maptest::CScopedEnvironment record("OV_CHKDSK_LOG", calls);
   const maptest::CScopedEnvironment exit_code("OV_CHKDSK_EXIT", c.exit_code);
-  EXPECT_EQ(charge._ScanSDCard(), c.result);
+  EXPECT_EQ(charge.CardUpkeep().ScanCard(), c.result);
   EXPECT_TRUE(log.Contains(c.line)) << log.Text();
   EXPECT_TRUE(log.Contains(FormatString("SDカードスキャン終了 0x%08X", c.result ? 1 : 0)));
   char windows[MAX_PATH] = {};
@@ -97,8 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MapChargeCardTest, ACheckerThatOverrunsBothWaitsIsLeftRunning) {
   const maptest::CHeldChecker checker(standin.Namespace());
-  charge.SetCheckerTimeout(100);
-  EXPECT_FALSE(charge._ScanSDCard());
+  charge.CardUpkeep().SetCheckerTimeout(100);
+  EXPECT_FALSE(charge.CardUpkeep().ScanCard());
   EXPECT_TRUE(log.Contains("CHKDSKタイムアウト1回目"));
   EXPECT_TRUE(log.Contains("CHKDSKタイムアウト2回目"));
   // Under load the checker may start only after both waits have passed.
@@ -136,7 +136,7 @@ TEST_P(MapChargeTakenOverTest, RemovesOnlyWhatTheUnitHasTakenOver) {
   WriteFiles(unit, link);
   Put(std::string(c.folder) + "data.bin");
   Put("KOLTRA58\\model.bin");
-  ASSERT_TRUE(charge._DeleteReflectedData(0));
+  ASSERT_TRUE(charge.CardUpkeep().DeleteReflectedData(0));
   EXPECT_EQ(!Exists(c.folder), c.removed);
   EXPECT_EQ(!Exists("KOLTRA58\\"), c.removed && c.data_id == kMapSet && c.format >= 0x02000000);
 
@@ -192,7 +192,7 @@ TEST_P(MapChargeUnfitPathTest, NeverRemovesTheCardsOwnFolders) {
   Put("PROBE\\trip\\ProbeData.dat");
   Put("PC\\keep.bin");
   Put("keep.bin");
-  ASSERT_TRUE(charge._DeleteReflectedData(0));
+  ASSERT_TRUE(charge.CardUpkeep().DeleteReflectedData(0));
   for (const char* kept : {"PC\\NAVIINFO.DAT", "PCLINK.DAT", "PC\\PCAPL\\PCLAUNCHER.EXE",
                            "PROBE\\trip\\ProbeData.dat", "PC\\keep.bin", "keep.bin"}) {
     EXPECT_TRUE(Exists(kept)) << kept;
@@ -223,7 +223,7 @@ TEST_F(MapChargeCardTest, SearchFoldersGoAndTheirRecordsFollowTheUnit) {
   link.AddRecord(kSearch, 0x01000009, 0x2013, 0, "SEARCH2", "OLD2", 0x66, 2);
   WriteFiles(unit, link);
   for (int n : {1, 2, 12}) Put(FormatString("PC\\SEARCH%d\\index.bin", n));
-  ASSERT_TRUE(charge._DeleteReflectedData(0));
+  ASSERT_TRUE(charge.CardUpkeep().DeleteReflectedData(0));
   for (int n : {1, 2, 12}) EXPECT_FALSE(Exists(FormatString("PC\\SEARCH%d\\", n))) << n;
   const CPcLinkFile after = Link();
   const CPcLinkRecord* first = Find(after, kSearch, "SEARCH1");
@@ -252,7 +252,7 @@ TEST_F(MapChargeCardTest, AutoDeleteRemovesTheOlderLocalCopies) {
     ASSERT_TRUE(ovtest::WriteFileBytes(image, "image"));
     ASSERT_TRUE(manage.SetDLManage(5, 1, version, 100, 0, image));
   }
-  ASSERT_TRUE(charge._DeleteReflectedData(1));
+  ASSERT_TRUE(charge.CardUpkeep().DeleteReflectedData(1));
   EXPECT_FALSE(PathFileExists(folder + "05\\01\\2.000001\\"));
   EXPECT_FALSE(PathFileExists(folder + "05\\01\\2.000002\\"));
   EXPECT_TRUE(PathFileExists(folder + "05\\01\\2.000003\\DATA.CNF"));
@@ -263,7 +263,7 @@ TEST_F(MapChargeCardTest, WithoutTheUnitsFileNothingIsRemoved) {
   WriteFiles(maptest::DefaultCard(), maptest::DefaultCard());
   Put("PC\\SEARCH1\\index.bin");
   ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("PC\\NAVIINFO.DAT"), "broken"));
-  ASSERT_TRUE(charge._DeleteReflectedData(1));
+  ASSERT_TRUE(charge.CardUpkeep().DeleteReflectedData(1));
   EXPECT_TRUE(Exists("PC\\SEARCH1\\index.bin"));
 }
 
@@ -290,10 +290,10 @@ class MapChargeVolumeTest : public MapChargeCardTest,
 TEST_P(MapChargeVolumeTest, DecidesWhetherTheTransferFits) {
   const VolumeCase& c = GetParam();
   maptest::SetCardSpace(c.space);
-  charge.SetDiskSpaceSource(&maptest::TestDiskSpace);
+  charge.CardUpkeep().SetDiskSpaceSource(&maptest::TestDiskSpace);
   charge.SetTransferTotal(c.needed);
-  const uint64_t size = c.mode == CMapCharge::kVolumeWhole ? c.first : c.needed;
-  charge.SetTransferSizeSource([size](const CDownloadListData&, uint64_t* out) {
+  const uint64_t size = c.mode == CMapCardUpkeep::kVolumeWhole ? c.first : c.needed;
+  charge.CardUpkeep().SetTransferSizeSource([size](const CDownloadListData&, uint64_t* out) {
     *out = size;
     return 0u;
   });
@@ -302,7 +302,7 @@ TEST_P(MapChargeVolumeTest, DecidesWhetherTheTransferFits) {
   }
   CDownloadListData record;
   record.data_kind = c.kind;
-  EXPECT_EQ(charge._ChkSDVolume(c.mode, record), c.result);
+  EXPECT_EQ(charge.CardUpkeep().CheckVolume(c.mode, record), c.result);
   EXPECT_EQ(charge.GetErrorCode(), c.code);
   if (c.charged) {
     EXPECT_EQ(!Exists("PC\\MAP\\old.bin"), c.charged_gone);
@@ -310,8 +310,8 @@ TEST_P(MapChargeVolumeTest, DecidesWhetherTheTransferFits) {
 }
 
 constexpr uint64_t kBigCard = 8000000000ull;
-constexpr int kWhole = CMapCharge::kVolumeWhole;
-constexpr int kSingle = CMapCharge::kVolumeSingle;
+constexpr int kWhole = CMapCardUpkeep::kVolumeWhole;
+constexpr int kSingle = CMapCardUpkeep::kVolumeSingle;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MapChargeVolumeTest,
@@ -376,15 +376,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MapChargeCardTest, ARecordWhoseSizeIsUnknownIsFetchedAgain) {
   maptest::SetCardSpace({true, kBigCard, 1000});
-  charge.SetDiskSpaceSource(&maptest::TestDiskSpace);
-  charge.SetTransferSizeSource([](const CDownloadListData&, uint64_t*) { return 0x240u; });
+  charge.CardUpkeep().SetDiskSpaceSource(&maptest::TestDiskSpace);
+  charge.CardUpkeep().SetTransferSizeSource(
+      [](const CDownloadListData&, uint64_t*) { return 0x240u; });
   const std::string folder = charge._GetDataFolder();
   core::CDownloadManageFile manage(folder);
   ASSERT_TRUE(manage.SetDLManage(5, 0, "2.000003", 100, 1, folder + "05\\00\\2.000003\\A.CNF"));
   CDownloadListData record;
   record.data_kind = 5;
   record.version = "2.000003";
-  EXPECT_FALSE(charge._ChkSDVolume(kSingle, record));
+  EXPECT_FALSE(charge.CardUpkeep().CheckVolume(kSingle, record));
   EXPECT_EQ(charge.GetErrorCode(), 0x35010Au);
   ASSERT_TRUE(manage.GetDLManage(5, 0, "2.000003"));
   EXPECT_EQ(manage.DLManageData().Progress(), 0);
@@ -393,7 +394,7 @@ TEST_F(MapChargeCardTest, ARecordWhoseSizeIsUnknownIsFetchedAgain) {
 
 TEST_F(MapChargeCardTest, NoCardNoTransfer) {
   charge.SetDriveLetter(coretest::MissingDriveLetter());
-  EXPECT_FALSE(charge._ChkSDVolume(kWhole, CDownloadListData()));
+  EXPECT_FALSE(charge.CardUpkeep().CheckVolume(kWhole, CDownloadListData()));
   EXPECT_EQ(charge.GetErrorCode(), 0x35FF06u);
 }
 
@@ -412,9 +413,9 @@ class MapChargeCardClearTest : public MapChargeCardTest,
 TEST_P(MapChargeCardClearTest, AsksBeforeClearingTheCard) {
   const ClearCase& c = GetParam();
   maptest::SetCardSpace({true, kBigCard, 1000});
-  charge.SetDiskSpaceSource(&maptest::TestDiskSpace);
+  charge.CardUpkeep().SetDiskSpaceSource(&maptest::TestDiskSpace);
   charge.SetTransferTotal(5000);
-  charge.SetTransferSizeSource([](const CDownloadListData&, uint64_t* out) {
+  charge.CardUpkeep().SetTransferSizeSource([](const CDownloadListData&, uint64_t* out) {
     *out = 3000;
     return 0u;
   });
@@ -423,14 +424,16 @@ TEST_P(MapChargeCardClearTest, AsksBeforeClearingTheCard) {
   coretest::CRecorderWindow window;
   charge.SetTargetWindow(window.Get());
   // An answer left from an earlier question must not count.
-  const CHandle stale(CreateEventA(
-      nullptr, FALSE, FALSE, maptest::AnswerEvent(CMapCharge::kQuestionCardClear, !c.yes).c_str()));
+  const CHandle stale(
+      CreateEventA(nullptr, FALSE, FALSE,
+                   maptest::AnswerEvent(CMapQuestions::kQuestionCardClear, !c.yes).c_str()));
   SetEvent(stale.Get());
   bool result = !c.result;
-  const maptest::Reply reply = c.yes ? maptest::Yes(CMapCharge::kQuestionCardClear)
-                                     : maptest::No(CMapCharge::kQuestionCardClear);
+  const maptest::Reply reply = c.yes ? maptest::Yes(CMapQuestions::kQuestionCardClear)
+                                     : maptest::No(CMapQuestions::kQuestionCardClear);
   ASSERT_TRUE(maptest::RunAnswering(
-      window, [&] { result = charge._ChkSDVolume(kWhole, CDownloadListData()); }, {reply}));
+      window, [&] { result = charge.CardUpkeep().CheckVolume(kWhole, CDownloadListData()); },
+      {reply}));
   EXPECT_EQ(result, c.result);
   EXPECT_EQ(charge.GetErrorCode(), c.code);
   const std::vector<coretest::RecordedMessage> asked = window.Of(coretest::Msg(kMsgMapLicense));
@@ -479,7 +482,7 @@ TEST_P(MapChargeLinkUpdateTest, WritesTheCopiedVersion) {
   CDownloadListData record;
   record.data_kind = c.kind;
   record.version = "3.00000A";
-  EXPECT_EQ(charge._UpDatePCLinkFile(record, c.topic_no), c.result);
+  EXPECT_EQ(charge.CardUpkeep().UpdateLinkFile(record, c.topic_no), c.result);
   if (!c.result) return;
   const CPcLinkFile after = Link();
   const CPcLinkRecord* written = Find(after, c.data_id, c.path);

@@ -62,7 +62,7 @@ TEST_F(MapChargeDownloadListTest, DataFolderFollowsTheSettingAndTheUnit) {
   const COstrovelleConfig config;
   ASSERT_TRUE(WritePrivateProfileStringA("Setting", "DownloadFolderPath", custom.c_str(),
                                          config.GetIniPath().c_str()));
-  charge._Init();
+  maptest::CChargeAccess::Init(charge);
   EXPECT_EQ(charge._GetDataFolder(), custom + "\\Data09\\");
 }
 
@@ -195,7 +195,7 @@ TEST_F(MapChargeDownloadListTest, NothingNewerAndNothingAtAll) {
   EXPECT_TRUE(charge.GetChosenList().IsEmpty());
   EXPECT_EQ(charge.GetErrorCode(), 0xFF02u);
 
-  charge._Init();
+  maptest::CChargeAccess::Init(charge);
   EXPECT_TRUE(charge.DownloadList().Analyze());
   EXPECT_EQ(charge.GetErrorCode(), 0xFF02u);
 }

@@ -26,8 +26,8 @@ using maptest::CMapChargeFixture;
 using maptest::No;
 using maptest::Yes;
 
-constexpr CMapCharge::Question kDownload = CMapCharge::kQuestionDownload;
-constexpr CMapCharge::Question kProbe = CMapCharge::kQuestionProbe;
+constexpr CMapQuestions::Question kDownload = CMapQuestions::kQuestionDownload;
+constexpr CMapQuestions::Question kProbe = CMapQuestions::kQuestionProbe;
 
 // The default card's map set is 1.000003 and its program 2.000001.
 const std::string kNothingNewer = "00,00,00,1.000003,2011,1000,1,0,0,0,,\r\n";
@@ -47,7 +47,7 @@ class MapChargeProcTest : public CMapChargeFixture {
     maptest::SaveSpeedOfLine("5000000");
     // A card big enough for map data, whatever the disk under the test card.
     maptest::SetCardSpace({true, 8000000000ull, 1000000000ull});
-    charge.SetDiskSpaceSource(&maptest::TestDiskSpace);
+    charge.CardUpkeep().SetDiskSpaceSource(&maptest::TestDiskSpace);
   }
   // The data sets of kProgramOnly and kMapUpdate, served by the stand-in.
   void ServeDataSets() {
@@ -200,7 +200,7 @@ TEST_F(MapChargeProcTest, AMapAlreadyOnTheCardIsNoUpdate) {
   again.SetTargetWindow(window.Get());
   again.SetStore(&store);
   again.SetPhasePause(0);
-  again.SetDiskSpaceSource(&maptest::TestDiskSpace);
+  again.CardUpkeep().SetDiskSpaceSource(&maptest::TestDiskSpace);
   ASSERT_TRUE(again.Start());
   ASSERT_TRUE(maptest::PumpAnswering(window, [this] { return Finished(); }, {}));
   EXPECT_EQ(Result(), Word(0));

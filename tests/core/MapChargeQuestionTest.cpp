@@ -24,8 +24,8 @@ using maptest::CMapChargeFixture;
 using maptest::No;
 using maptest::Yes;
 
-constexpr CMapCharge::Question kDownload = CMapCharge::kQuestionDownload;
-constexpr CMapCharge::Question kProbe = CMapCharge::kQuestionProbe;
+constexpr CMapQuestions::Question kDownload = CMapQuestions::kQuestionDownload;
+constexpr CMapQuestions::Question kProbe = CMapQuestions::kQuestionProbe;
 
 // A marked map update (1000 bytes) and an unmarked program (500 bytes),
 // both newer than the default card.
@@ -80,7 +80,7 @@ class MapChargeProbeDataTest : public MapChargeQuestionTest,
 
 TEST_P(MapChargeProbeDataTest, FindsUnsentProbeData) {
   for (const char* file : GetParam().files) Put(file);
-  EXPECT_EQ(charge._IsNoSendProbe(), GetParam().found);
+  EXPECT_EQ(charge.Questions().IsNoSendProbe(), GetParam().found);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MapChargeQuestionTest, YesTakesEveryRecordWithTheEstimatePosted) {
   Analyse(kUpdateList);
   bool result = false;
-  ASSERT_TRUE(
-      maptest::RunAnswering(window, [&] { result = charge._NotifyDownload(); }, {Yes(kDownload)}));
+  ASSERT_TRUE(maptest::RunAnswering(window, [&] { result = charge.Questions().NotifyDownload(); },
+                                    {Yes(kDownload)}));
   EXPECT_TRUE(result);
   const std::vector<coretest::RecordedMessage> asked = window.Of(coretest::Msg(kMsgMapLicense));
   ASSERT_EQ(asked.size(), 1u);
@@ -115,8 +115,8 @@ TEST_F(MapChargeQuestionTest, NoTakesTheUnmarkedRecordsAndDropsTheUpdate) {
   Analyse(kUpdateList);
   charge.SetMapUpdateFlag(true);
   bool result = false;
-  ASSERT_TRUE(
-      maptest::RunAnswering(window, [&] { result = charge._NotifyDownload(); }, {No(kDownload)}));
+  ASSERT_TRUE(maptest::RunAnswering(window, [&] { result = charge.Questions().NotifyDownload(); },
+                                    {No(kDownload)}));
   EXPECT_TRUE(result);
   EXPECT_FALSE(charge.GetMapUpdateFlag());
   EXPECT_EQ(Kinds(), (std::vector<int>{5}));
@@ -129,8 +129,8 @@ TEST_F(MapChargeQuestionTest, AStaleAnswerDoesNotCount) {
       CreateEventA(nullptr, FALSE, FALSE, maptest::AnswerEvent(kDownload, false).c_str()));
   SetEvent(stale.Get());
   bool result = false;
-  ASSERT_TRUE(
-      maptest::RunAnswering(window, [&] { result = charge._NotifyDownload(); }, {Yes(kDownload)}));
+  ASSERT_TRUE(maptest::RunAnswering(window, [&] { result = charge.Questions().NotifyDownload(); },
+                                    {Yes(kDownload)}));
   EXPECT_EQ(Kinds(), (std::vector<int>{5, 0}));
 }
 
@@ -152,7 +152,7 @@ TEST_P(MapChargeProbeAnswerTest, UnsentProbeDataAsksOnceMore) {
   Analyse(kUpdateList);
   PutProbeData();
   bool result = !c.result;
-  ASSERT_TRUE(maptest::RunAnswering(window, [&] { result = charge._NotifyDownload(); },
+  ASSERT_TRUE(maptest::RunAnswering(window, [&] { result = charge.Questions().NotifyDownload(); },
                                     {Yes(kDownload), c.yes ? Yes(kProbe) : No(kProbe)}));
   EXPECT_EQ(result, c.result);
   EXPECT_EQ(charge.GetErrorCode(), c.code);
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MapChargeProbeAnswerTest,
                          ovtest::CaseName());
 
 TEST_F(MapChargeQuestionTest, NoProbeQuestionWithoutProbeData) {
-  EXPECT_EQ(charge._NoSendProbe(), 1);
+  EXPECT_EQ(charge.Questions().NoSendProbe(), 1);
   EXPECT_EQ(Asked(kMsgNoSendProbe), 0u);
 }
 

@@ -16,18 +16,18 @@ CardSpace g_space;
 
 }  // namespace
 
-std::string AnswerEvent(CMapCharge::Question question, bool yes) {
-  return CMapCharge::QuestionEventName(question, yes);
+std::string AnswerEvent(CMapQuestions::Question question, bool yes) {
+  return CMapQuestions::EventName(question, yes);
 }
 
-Reply Yes(CMapCharge::Question question) {
-  if (question == CMapCharge::kQuestionProbe)
+Reply Yes(CMapQuestions::Question question) {
+  if (question == CMapQuestions::kQuestionProbe)
     return {kMsgNoSendProbe, 0, AnswerEvent(question, true)};
-  const WPARAM kind = question == CMapCharge::kQuestionDownload ? 3 : 239;
+  const WPARAM kind = question == CMapQuestions::kQuestionDownload ? 3 : 239;
   return {kMsgMapLicense, kind, AnswerEvent(question, true)};
 }
 
-Reply No(CMapCharge::Question question) {
+Reply No(CMapQuestions::Question question) {
   Reply reply = Yes(question);
   reply.event = AnswerEvent(question, false);
   return reply;

@@ -25,9 +25,9 @@ struct Reply {
 };
 
 // The answer event of a question as the charge names it in this test.
-std::string AnswerEvent(CMapCharge::Question question, bool yes);
-Reply Yes(CMapCharge::Question question);
-Reply No(CMapCharge::Question question);
+std::string AnswerEvent(CMapQuestions::Question question, bool yes);
+Reply Yes(CMapQuestions::Question question);
+Reply No(CMapQuestions::Question question);
 
 // Pumps this thread's messages and answers the questions in order until
 // done() holds; false after limit_ms.

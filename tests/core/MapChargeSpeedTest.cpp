@@ -199,7 +199,7 @@ TEST_F(MapChargeSpeedTest, UnknownModeAndMissingCard) {
 
 TEST_F(MapChargeSpeedTest, MissingIdentityFailsTheBodies) {
   maptest::WriteCard(card.Letter(), maptest::DefaultCard().CcidHead(0));
-  charge._Init();
+  maptest::CChargeAccess::Init(charge);
   maptest::SetClockStep(8);
   ASSERT_TRUE(standin.Set(kAddress, "file_size=1000"));
   EXPECT_FALSE(charge.SpeedTest().Run());

@@ -57,7 +57,7 @@ void CMapChargeFixture::SetUp() {
   SetEnvironmentVariableA("OV_CONNECTION_INFO", info.c_str());
   // Charges of other test processes must not share this one's abort event.
   chargetest::SetAbortEventTag(standin.Namespace());
-  CMapCharge::SetQuestionEventTag(standin.Namespace());
+  CMapQuestions::SetEventTag(standin.Namespace());
   mapprogresstest::SetBlockNameTag(standin.Namespace());
   charge.SetPhasePause(0);
   WriteCard(card.Letter(), DefaultCard());
@@ -66,7 +66,7 @@ void CMapChargeFixture::SetUp() {
   logtest::SetTraceEnabled(true);
   charge.SetDriveLetter(card.Letter());
   charge.SetTickSource(&TestTick);
-  charge._Init();
+  maptest::CChargeAccess::Init(charge);
 }
 
 }  // namespace maptest

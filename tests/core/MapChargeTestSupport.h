@@ -30,6 +30,14 @@ void WriteCard(char drive, ovtest::CCardMaker maker);
 // Bytes as upper-case hexadecimal, for the stand-in's *_hex fields.
 std::string Hex(const std::string& bytes);
 
+// The run's first step and its download, which no step class holds: the
+// tests of the download start them without a worker.
+class CChargeAccess final {
+ public:
+  static void Init(CMapCharge& charge) { charge._Init(); }
+  static bool StartDownloadData(CMapCharge& charge) { return charge._StartDownloadData(); }
+};
+
 class CMapChargeFixture : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -39,7 +39,7 @@ class MapChargeTransmitTest : public CMapDataFixture {
     CMapDataFixture::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     charge.SetStore(&store);
-    CMapCharge::TransmitCardSteps steps;
+    CMapTransfer::CardSteps steps;
     steps.check_volume = [this](bool whole, const CDownloadListData& record) {
       if (volume_calls.empty()) start_block = ReadBlock(kMapProgressTransfer);
       volume_calls.push_back({whole, record.data_kind});
@@ -49,7 +49,7 @@ class MapChargeTransmitTest : public CMapDataFixture {
       link_calls.push_back({record.data_kind, topic_no});
       return link_answer;
     };
-    charge.SetTransmitCardSteps(steps);
+    charge.Transfer().SetCardSteps(steps);
   }
   // A downloaded data set in the data folder, planned for the transfer.
   void Downloaded(const CDownloadListData& record, const CDataImage& image) {
@@ -119,7 +119,7 @@ TEST_F(MapChargeTransmitTest, CopiesEveryRecordInOrderAndReportsIt) {
   ASSERT_TRUE(CGZipIF().GZipFile(plain, packed));
   charge.SetDLListPath(packed);
 
-  ASSERT_TRUE(charge._StartTransmit());
+  ASSERT_TRUE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_EQ(ovtest::ReadFileOrEmpty(card.Path("MAP\\map.dat")), mapdata::Pattern(30000));
   EXPECT_EQ(ovtest::ReadFileOrEmpty(card.Path("PC\\SEARCH1\\index.dat")), "search one");
@@ -172,7 +172,7 @@ TEST_F(MapChargeTransmitTest, AMapAlreadyOnTheCardIsNotCopiedAgain) {
   const CDownloadListData record = Record(0, 0, "1.000010", 1);
   Downloaded(record, map);
   charge.SetMapUpdateFlag(true);
-  ASSERT_TRUE(charge._StartTransmit());
+  ASSERT_TRUE(charge.Transfer().Start());
   EXPECT_TRUE(charge.GetMapUpdateFlag());
 
   // The core's link file says 1.000010, the unit still has 1.000003.
@@ -181,7 +181,7 @@ TEST_F(MapChargeTransmitTest, AMapAlreadyOnTheCardIsNotCopiedAgain) {
   link.AddRecord(0x30010001, 0x01000010, 0x2012, 0);
   ASSERT_TRUE(link.WriteFile(CPcLinkFile::LinkPath(card.Letter())));
   log.Clear();
-  ASSERT_TRUE(charge._StartTransmit());
+  ASSERT_TRUE(charge.Transfer().Start());
   EXPECT_TRUE(log.Contains("転送済み判定 KIND:0"));
   EXPECT_FALSE(log.Contains("転送開始 KIND:0"));
   EXPECT_FALSE(charge.GetMapUpdateFlag());
@@ -191,7 +191,7 @@ TEST_F(MapChargeTransmitTest, AMapAlreadyOnTheCardIsNotCopiedAgain) {
 
 TEST_F(MapChargeTransmitTest, ACardFullAfterTheFirstDataSetKeepsWhatWasCopied) {
   TwoDataSets(0x350109);
-  EXPECT_TRUE(charge._StartTransmit());
+  EXPECT_TRUE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0u);
   EXPECT_TRUE(Exists(card.Path("ONE\\one.dat")));
   EXPECT_FALSE(Exists(card.Path("TWO")));
@@ -200,7 +200,7 @@ TEST_F(MapChargeTransmitTest, ACardFullAfterTheFirstDataSetKeepsWhatWasCopied) {
 
 TEST_F(MapChargeTransmitTest, AnyOtherCardFailureEndsTheTransferWithItsCode) {
   TwoDataSets(0x35FFFF);
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x35FFFFu);
 
   // Full already before the first data set: nothing stands.
@@ -209,7 +209,7 @@ TEST_F(MapChargeTransmitTest, AnyOtherCardFailureEndsTheTransferWithItsCode) {
     charge.SetErrorCode(0x350109);
     return false;
   };
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x350109u);
 }
 
@@ -222,7 +222,7 @@ TEST_F(MapChargeTransmitTest, FailuresOfTheDataSetsEndTheTransfer) {
   image.File(spoiled);
   const CDownloadListData record = Record(2, 1, "1.000010", 1);
   Downloaded(record, image);
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x350210u);
   EXPECT_TRUE(link_calls.empty());
   EXPECT_TRUE(store.card_history.empty());
@@ -236,19 +236,19 @@ TEST_F(MapChargeTransmitTest, FailuresOfTheDataSetsEndTheTransfer) {
   std::vector<core::ConnectionParameterData> parameters;
   Plan({Record(3, 0, "9.000009", 1)}, &list, &parameters);
   charge.SetDownloadPlan(list, parameters);
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x50240u);
 
   Plan({record}, &list, &parameters);
   charge.SetDownloadPlan(list, parameters);
   link_answer = false;
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x30FF03u);
 }
 
 TEST_F(MapChargeTransmitTest, WhatEndsTheTransferBeforeAnyCopy) {
   // Nothing planned.
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0xFF02u);
   Drain();
   EXPECT_EQ(window.Count(coretest::Msg(kMsgMapProgressStart)), 1u);
@@ -257,13 +257,13 @@ TEST_F(MapChargeTransmitTest, WhatEndsTheTransferBeforeAnyCopy) {
   image.File("map.dat", "map", 2);
   Downloaded(Record(2, 1, "1.000010", 1), image);
   SetEvent(abort_event.Get());
-  EXPECT_FALSE(charge._StartTransmit());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x5FF00u);
   ResetEvent(abort_event.Get());
 
   // A run that did not say how to check the card copies nothing.
-  charge.SetTransmitCardSteps(CMapCharge::TransmitCardSteps());
-  EXPECT_FALSE(charge._StartTransmit());
+  charge.Transfer().SetCardSteps(CMapTransfer::CardSteps());
+  EXPECT_FALSE(charge.Transfer().Start());
   EXPECT_EQ(charge.GetErrorCode(), 0x5FFFFu);
   EXPECT_FALSE(Exists(card.Path("MAP")));
 }

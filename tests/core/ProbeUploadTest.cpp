@@ -468,7 +468,7 @@ TEST_F(ProbeChargeTest, TheCoreRunsTheProbeCharge) {
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(
       CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  CloseHandle(pi.hThread);
+  const CHandle thread(pi.hThread);
   CHandle process(pi.hProcess);
   const bool reported = PumpUntil(
       [&] {

@@ -11,6 +11,7 @@
 #include "ConfImageBuilder.h"
 #include "CoreMessages.h"
 #include "Folders.h"
+#include "Handle.h"
 #include "MapDataTestSupport.h"
 #include "OstrovelleLite/DownloadManageFile.h"
 #include "StringUtil.h"
@@ -33,7 +34,7 @@ class RecoverFileTest : public CMapDataFixture {
     CMapDataFixture::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     recover.SetDataFolder(data_folder);
-    recover.SetMapCharge(&charge);
+    recover.SetErrorSink([this](uint32_t code) { charge.SetErrorCode(code); });
     recover.SetAbortTest([this] { return charge.IsAbortSet(); });
     recover.SetWindow(window.Get());
     recover.SetTickSource([] { return maptest::TestTick(); });
@@ -66,13 +67,12 @@ class RecoverFileTest : public CMapDataFixture {
   size_t CardEntries() const {
     size_t count = 0;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(card.Path("*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    const CFindHandle find(FindFirstFileA(card.Path("*").c_str(), &found));
+    if (!find) return 0;
     do {
       const std::string name = found.cFileName;
       count += name != "." && name != ".." && name.compare(0, 9, ".windows-") != 0;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &found));
     return count;
   }
 

@@ -65,8 +65,8 @@ bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* pi) {
 bool RunHostCommand(const std::string& command, const std::string& path, bool present) {
   PROCESS_INFORMATION pi = {};
   if (!StartProcess(command, &pi)) return false;
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
+  const CHandle process(pi.hProcess);
+  const CHandle thread(pi.hThread);
   return WaitForPath(path, present, 30000);
 }
 

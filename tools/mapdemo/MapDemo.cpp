@@ -108,12 +108,12 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     g_watch.finished = true;
   } else if (message == RegisterOvMessage(kMsgMapLicense) ||
              message == RegisterOvMessage(kMsgNoSendProbe)) {
-    const CMapCharge::Question question = message == RegisterOvMessage(kMsgNoSendProbe)
-                                              ? CMapCharge::kQuestionProbe
-                                          : wparam == 3 ? CMapCharge::kQuestionDownload
-                                                        : CMapCharge::kQuestionCardClear;
-    const CHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE,
-                                   CMapCharge::QuestionEventName(question, true).c_str()));
+    const CMapQuestions::Question question = message == RegisterOvMessage(kMsgNoSendProbe)
+                                                 ? CMapQuestions::kQuestionProbe
+                                             : wparam == 3 ? CMapQuestions::kQuestionDownload
+                                                           : CMapQuestions::kQuestionCardClear;
+    const CHandle event(
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, CMapQuestions::EventName(question, true).c_str()));
     if (event) SetEvent(event.Get());
   }
   return DefWindowProcA(window, message, wparam, lparam);

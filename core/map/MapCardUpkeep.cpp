@@ -1,12 +1,10 @@
-// The map charge's upkeep of the card: the disk checker, the removal of
-// data sets the unit has taken over, the room for the transfer (with the
-// card-clear question) and the link-file record after each copied data
-// set. Runs on the charge's worker; see MapCharge.h.
+// The map charge's upkeep of the card; see MapCardUpkeep.h.
+#include "map/MapCardUpkeep.h"
+
 #include <cctype>
 
 #include "CardClear.h"
 #include "ChargeKind.h"
-#include "CoreMessages.h"
 #include "Folders.h"
 #include "Log.h"
 #include "OstrovelleLite/DownloadManageFile.h"
@@ -18,6 +16,7 @@
 #include "files/CoreDownloadManage.h"
 #include "files/CoreLinkFile.h"
 #include "map/MapCharge.h"
+#include "map/MapDownloadListStep.h"
 #include "map/ServerPath.h"
 #include "util/CoreFileUtil.h"
 
@@ -134,11 +133,12 @@ class CLocalDataKinds final : public ::CDownloadManageFile {
 
 }  // namespace
 
-bool CMapCharge::_ScanSDCard() {
+bool CMapCardUpkeep::ScanCard() {
   OV_LOG(kLogInfo, "SDカードスキャン開始");
   char windows[MAX_PATH] = {};
   GetSystemWindowsDirectoryA(windows, MAX_PATH);
-  std::string line = FormatString("%s\\system32\\chkdsk.exe %c: /F /X", windows, GetDriveLetter());
+  std::string line =
+      FormatString("%s\\system32\\chkdsk.exe %c: /F /X", windows, _context.drive_letter());
   const std::string folder = FormatString("%s\\system32", windows);
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
@@ -152,14 +152,14 @@ bool CMapCharge::_ScanSDCard() {
   } else {
     const CHandle thread(process.hThread);
     const CHandle checker(process.hProcess);
-    result = _WaitForChecker(checker.Get());
+    result = WaitForChecker(checker.Get());
   }
   OV_LOG(kLogInfo, "SDカードスキャン終了 0x%08X", result ? 1u : 0u);
   return result;
 }
 
-bool CMapCharge::_WaitForChecker(HANDLE checker) {
-  const HANDLE handles[2] = {checker, _GetAbortEvent()};
+bool CMapCardUpkeep::WaitForChecker(HANDLE checker) {
+  const HANDLE handles[2] = {checker, _context.abort_event()};
   const DWORD count = handles[1] ? 2 : 1;
   // A checker that overruns both waits is left to finish on its own.
   for (int round = 1;; ++round) {
@@ -195,8 +195,8 @@ bool CMapCharge::_WaitForChecker(HANDLE checker) {
   }
 }
 
-bool CMapCharge::_DeleteReflectedData(int auto_delete) {
-  const char drive = GetDriveLetter();
+bool CMapCardUpkeep::DeleteReflectedData(int auto_delete) {
+  const char drive = _context.drive_letter();
   const core::CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, drive);
   core::CPcLinkFile link(CPcLinkFile::kLinkFile, drive);
   // Without both files nothing tells what the unit has taken over.
@@ -206,24 +206,24 @@ bool CMapCharge::_DeleteReflectedData(int auto_delete) {
            unit.IsLoaded() ? 1 : 0, link.IsLoaded() ? 1 : 0);
     return true;
   }
-  CWinFileSystemLib files(_GetAbortEvent());
+  CWinFileSystemLib files(_context.abort_event());
   for (const uint32_t data_id : kReflectedDataIds) {
     if (data_id == kDataIdSearch) {
-      _DeleteSearchFolders(files, unit, link);
-    } else if (!_DeleteTakenOverFolder(files, unit, link, data_id)) {
+      DeleteSearchFolders(files, unit, link);
+    } else if (!DeleteTakenOverFolder(files, unit, link, data_id)) {
       continue;
     }
-    if (auto_delete != 0) _DeleteOldLocalData(data_id, unit.GetVersion(data_id));
+    if (auto_delete != 0) DeleteOldLocalData(data_id, unit.GetVersion(data_id));
   }
   return true;
 }
 
-void CMapCharge::_DeleteSearchFolders(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
-                                      core::CPcLinkFile& link) {
+void CMapCardUpkeep::DeleteSearchFolders(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                                         core::CPcLinkFile& link) {
   const int folders = unit.GetFileKind() == 2 ? 12 : 5;
   for (int n = 1; n <= folders; ++n) {
     const std::string folder =
-        FormatString("%C%s", GetDriveLetter(), FormatString(":\\PC\\SEARCH%d\\", n).c_str());
+        FormatString("%C%s", _context.drive_letter(), FormatString(":\\PC\\SEARCH%d\\", n).c_str());
     RemoveCardFolder(files, folder);
     const std::string path = SearchPath(unit, n);
     const CPcLinkRecord* record = FindRecordOf(unit, kDataIdSearch, path);
@@ -231,14 +231,14 @@ void CMapCharge::_DeleteSearchFolders(CWinFileSystemLib& files, const core::CPcL
   }
 }
 
-bool CMapCharge::_DeleteTakenOverFolder(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
-                                        core::CPcLinkFile& link, uint32_t data_id) {
+bool CMapCardUpkeep::DeleteTakenOverFolder(CWinFileSystemLib& files, const core::CPcLinkFile& unit,
+                                           core::CPcLinkFile& link, uint32_t data_id) {
   const CPcLinkRecord* record = FindRecordOf(unit, data_id, std::string());
   if (!record || record->Version() < link.GetVersion(data_id) ||
       record->Status() != kStatusTakenOver) {
     return false;
   }
-  const char drive = GetDriveLetter();
+  const char drive = _context.drive_letter();
   std::string path = record->SrcPath();
   std::string base = FormatString("%c:\\", drive);
   if (unit.GetFileKind() == 2) {
@@ -270,10 +270,10 @@ bool CMapCharge::_DeleteTakenOverFolder(CWinFileSystemLib& files, const core::CP
 
 // The records of the id come with the detail 0x99, which names no data set
 // of the server's; every detail kept on the PC for the kind is meant.
-void CMapCharge::_DeleteOldLocalData(uint32_t data_id, uint32_t version) {
+void CMapCardUpkeep::DeleteOldLocalData(uint32_t data_id, uint32_t version) {
   CDownloadList kinds;
-  _AddDownloadListByDataID(data_id, &kinds);
-  const std::string folder = _GetDataFolder();
+  CMapDownloadListStep::AddByDataId(data_id, &kinds);
+  const std::string folder = _context.data_folder();
   for (const CDownloadListData& record : kinds.GetRecords()) {
     const CLocalDataKinds stored(folder);
     core::CDownloadManageFile manage(folder);
@@ -283,30 +283,30 @@ void CMapCharge::_DeleteOldLocalData(uint32_t data_id, uint32_t version) {
   }
 }
 
-bool CMapCharge::_ChkSDVolume(int mode, const CDownloadListData& record) {
+bool CMapCardUpkeep::CheckVolume(int mode, const CDownloadListData& record) {
   OV_LOG(kLogTrace, "CMapCharge::_ChkSDVolume - Start");
-  if (!_IsExistSD()) {
-    _error_code = kCodeNoCard;
+  if (!_context.card_present()) {
+    ErrorCode() = kCodeNoCard;
     OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード未接続");
     return false;
   }
-  const std::string root = FormatString("%c:\\", GetDriveLetter());
+  const std::string root = FormatString("%c:\\", _context.drive_letter());
   ULARGE_INTEGER free_bytes = {};
   ULARGE_INTEGER total_bytes = {};
   ULARGE_INTEGER total_free = {};
   if (!_disk_space(root.c_str(), &free_bytes, &total_bytes, &total_free)) {
-    _error_code = kCodeNoSpace;
+    ErrorCode() = kCodeNoSpace;
     OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード容量取得失敗");
     return false;
   }
   if (IsMapSetKind(record.data_kind) && total_bytes.QuadPart < kSmallestMapCard) {
-    _error_code = kCodeCardTooSmall;
+    ErrorCode() = kCodeCardTooSmall;
     OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカードサイズ過小 %dKB",
            static_cast<int>(total_bytes.QuadPart / 1024));
     return false;
   }
-  uint64_t needed = _transfer_total;
-  if (mode != kVolumeWhole && !_RecordSizeOrFail(record, &needed)) return false;
+  uint64_t needed = *_context.transfer_total;
+  if (mode != kVolumeWhole && !RecordSizeOrFail(record, &needed)) return false;
   const uint64_t free_now = free_bytes.QuadPart;
   if (needed < free_now) {
     OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - End(%d)", 1);
@@ -318,43 +318,43 @@ bool CMapCharge::_ChkSDVolume(int mode, const CDownloadListData& record) {
   if (mode != kVolumeWhole) {
     OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - 容量が不足しています。転送を中断します。[ID:%02x]",
            record.data_kind);
-    _error_code = kCodeNoRoom;
+    ErrorCode() = kCodeNoRoom;
     return false;
   }
-  return _MakeRoomForTransfer(record, needed, free_now);
+  return MakeRoomForTransfer(record, needed, free_now);
 }
 
-bool CMapCharge::_RecordSizeOrFail(const CDownloadListData& record, uint64_t* size) {
-  if (_TransferSizeOf(record, size) == 0) return true;
+bool CMapCardUpkeep::RecordSizeOrFail(const CDownloadListData& record, uint64_t* size) {
+  if (_context.transfer_size(record, size) == 0) return true;
   // The data set cannot be measured: the next run fetches it again.
-  core::CDownloadManageFile manage(_GetDataFolder());
+  core::CDownloadManageFile manage(_context.data_folder());
   if (manage.GetDLManage(record.data_kind, record.detail, record.version)) {
     manage.SetDLManage(record.data_kind, record.detail, record.version, 0, 0,
                        manage.DLManageData().LocalPath());
   }
   OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード容量確認時のエラー");
-  _error_code = kCodeNoSize;
+  ErrorCode() = kCodeNoSize;
   return false;
 }
 
-bool CMapCharge::_MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed,
-                                      uint64_t free_bytes) {
-  if (!_IsExistSD()) {
-    _error_code = kCodeNoCard;
+bool CMapCardUpkeep::MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed,
+                                         uint64_t free_bytes) {
+  if (!_context.card_present()) {
+    ErrorCode() = kCodeNoCard;
     OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード未接続");
     return false;
   }
   uint64_t charged = 0;
-  GetMapChargeFolderSize(GetDriveLetter(), charged);
+  GetMapChargeFolderSize(_context.drive_letter(), charged);
   if (needed < free_bytes + charged) {
     OV_LOG(kLogTrace,
            "CMapCharge::_ChkSDVolume - SD転送済みマップチャージサイズ比較で転送可能 - "
            "転送済みデータ削除");
-    _ClearMapChargedData();
+    ClearMapChargedData();
     return true;
   }
   uint64_t one = 0;
-  if (!_RecordSizeOrFail(first, &one)) return false;
+  if (!RecordSizeOrFail(first, &one)) return false;
   if (one < free_bytes) {
     OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - マップチャージサイズ単品比較で転送可能");
     return true;
@@ -363,46 +363,46 @@ bool CMapCharge::_MakeRoomForTransfer(const CDownloadListData& first, uint64_t n
     OV_LOG(kLogInfo,
            "CMapCharge::_ChkSDVolume - SD転送済みマップチャージサイズ単品比較で転送可能 - "
            "転送済みデータ削除");
-    _ClearMapChargedData();
+    ClearMapChargedData();
     return true;
   }
-  return _AskCardClear();
+  return AskCardClear();
 }
 
-bool CMapCharge::_AskCardClear() {
+bool CMapCardUpkeep::AskCardClear() {
   DWORD error = 0;
-  switch (_Ask(kQuestionCardClear, kMsgMapLicense, 239, 0, &error)) {
-    case kAnswerYes: {
-      const DWORD cleared = ClearSDCard(GetDriveLetter(), true, false);
+  switch (_context.ask_card_clear(&error)) {
+    case CMapQuestions::kAnswerYes: {
+      const DWORD cleared = ClearSDCard(_context.drive_letter(), true, false);
       if (cleared == 0) {
         OV_LOG(kLogTrace, "CMapCharge::_ChkSDVolume - SDカード内データクリア");
         return true;
       }
-      _error_detail = cleared;
-      _error_code = kCodeClearFailed;
+      ErrorDetail() = cleared;
+      ErrorCode() = kCodeClearFailed;
       OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード内データクリア失敗");
       return false;
     }
-    case kAnswerNo:
+    case CMapQuestions::kAnswerNo:
       OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - ユーザSDクリアキャンセル");
       break;
-    case kAnswerAbort:
+    case CMapQuestions::kAnswerAbort:
       OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - ユーザキャンセル");
       break;
-    case kAnswerWaitFailed:
+    case CMapQuestions::kAnswerWaitFailed:
       OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカードクリア確認時の異常[ERR:0x%08X]",
              static_cast<unsigned>(error));
       break;
   }
-  _error_code = CHARGE_RESULT_ABORT;
+  ErrorCode() = CHARGE_RESULT_ABORT;
   return false;
 }
 
-bool CMapCharge::_ClearMapChargedData() {
-  const DWORD folders = DeleteMapChargeFolder(GetDriveLetter());
-  const bool link = CopyOutingFile(GetDriveLetter(), true);
+bool CMapCardUpkeep::ClearMapChargedData() {
+  const DWORD folders = DeleteMapChargeFolder(_context.drive_letter());
+  const bool link = CopyOutingFile(_context.drive_letter(), true);
   if (folders != 0 || !link) {
-    _error_detail = folders;
+    ErrorDetail() = folders;
     OV_LOG(kLogError, "CMapCharge::_ClearMapChargedData - ClearData:%08X PCLINK:%s",
            static_cast<unsigned>(folders), link ? "成功" : "失敗");
   }
@@ -410,13 +410,13 @@ bool CMapCharge::_ClearMapChargedData() {
   return true;
 }
 
-bool CMapCharge::_UpDatePCLinkFile(const CDownloadListData& record, int topic_no) {
+bool CMapCardUpkeep::UpdateLinkFile(const CDownloadListData& record, int topic_no) {
   OV_LOG(kLogTrace, "CMapCharge::_UpDatePCLinkFile - Start");
-  const char drive = GetDriveLetter();
+  const char drive = _context.drive_letter();
   const core::CPcLinkFile unit(CPcLinkFile::kUnitInfoFile, drive);
   core::CPcLinkFile link(CPcLinkFile::kLinkFile, drive);
   const int64_t data_id =
-      IsMapSetKind(record.data_kind) ? kDataIdMapSet : DataIdOfKind(record.data_kind);
+      IsMapSetKind(record.data_kind) ? kDataIdMapSet : CMapCharge::DataIdOfKind(record.data_kind);
   const uint32_t version = record.GetVersionNumber();
   bool result = false;
   const CPcLinkRecord* unit_record =
