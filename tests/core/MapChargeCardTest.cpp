@@ -512,7 +512,7 @@ TEST_F(MapChargeCardTest, SearchFolderOneIsNotFolderTen) {
   CDownloadListData record;
   record.data_kind = 4;
   record.version = "3.00000A";
-  ASSERT_TRUE(charge._UpDatePCLinkFile(record, 1));
+  ASSERT_TRUE(charge.CardUpkeep().UpdateLinkFile(record, 1));
   const CPcLinkFile after = Link();
   std::map<std::string, const CPcLinkRecord*> by_path;
   for (const CPcLinkRecord& r : after.GetRecords()) by_path[r.SrcPath()] = &r;
