@@ -125,7 +125,8 @@ CLauncherWindow::CLauncherWindow()
       _msg_progress_start(RegisterOvMessage(kMsgMapProgressStart)),
       _msg_progress_end(RegisterOvMessage(kMsgMapProgressEnd)),
       _msg_request_start_charge(RegisterOvMessage("OVEVRequestStartCharge")),
-      _scan(std::make_unique<CLauncherCardScan>()) {
+      _scan(std::make_unique<CLauncherCardScan>()),
+      _chain(std::make_unique<CChargeChain>(this)) {
   SetResizingEnabled(false);
 }
 
@@ -158,6 +159,7 @@ bool CLauncherWindow::CreateMainWindow() {
   lib::wfc::CenterWindow(Handle(), nullptr);
   _FirstScan();
   _RegisterShellNotify();
+  _chain->Start();
   OV_LOG(kLogOut, "CLauncherWindow::CreateMainWindow - End");
   return true;
 }
@@ -251,16 +253,16 @@ std::string CLauncherWindow::StatusText() {
   return status ? status->Text() : std::string();
 }
 
+std::string CLauncherWindow::CardStatusText() const {
+  if (_detect_pending) return "SDカードを確認しています...";
+  return _drive ? "SDカードを検出しました。" : "SDカードを挿入してください。";
+}
+
 void CLauncherWindow::_SetStatus() {
   auto* status = static_cast<CSkinWindowItemStatic*>(FindItem(kStatusMessageImage.id));
   auto* card = static_cast<CSkinWindowItemStatic*>(FindItem(kSDCardStatic.id));
-  if (_detect_pending) {
-    if (status) status->SetText("SDカードを確認しています...");
-  } else if (_drive) {
-    if (status) status->SetText("SDカードを検出しました。");
-  } else {
-    if (status) status->SetText("SDカードを挿入してください。");
-  }
+  // A charge's line stays until the chain clears it.
+  if (status && _chain->ShownType() == 0) status->SetText(CardStatusText());
   if (card) card->SetText(_drive ? FormatString("SDカード %c:", _drive) : "SDカードなし");
 }
 
@@ -309,6 +311,7 @@ void CLauncherWindow::_ClearCachedStrings() {
 }
 
 LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (_chain->OnMessage(message, wparam, lparam)) return 0;
   if (message == _msg_sd_change) {
     _OnSDChange(wparam, lparam);
     return 0;
@@ -383,6 +386,7 @@ void CLauncherWindow::_StartDetection() {
 }
 
 void CLauncherWindow::OnTimer(UINT_PTR id) {
+  if (_chain->OnTimer(id)) return;
   if (id == kDetectTimer) {
     KillTimer(kDetectTimer);
     _OnTimerShellNotify();
@@ -435,7 +439,10 @@ void CLauncherWindow::_OnTimerShellNotify() {
     const bool current_gone =
         _drive && std::find(cards.begin(), cards.end(), _drive) == cards.end();
     if (current_gone) OV_LOG(kLogInfo, "新SD検知 %C", chosen);
-    const bool changed = !_drive || current_gone;
+    bool changed = !_drive || current_gone;
+    // The first card starts the version check, whose chain starts the
+    // charges.
+    if (_chain->StartVersionCheck()) changed = false;
     if (chosen != _drive) {
       const LauncherCard info = _scan->ReadCard(chosen);
       if (_model != 0 && info.link_read && info.model != _model) {
@@ -474,12 +481,11 @@ void CLauncherWindow::_OnSDChange(WPARAM drive, LPARAM start) {
   if (new_drive != _drive) {
     OV_LOG(kLogInfo, "SD変更検知 %C -> %C", DriveLetter(static_cast<WPARAM>(_drive)),
            DriveLetter(drive));
-    _SetAllStates(0);
+    _chain->ResetKinds();
     _ClearCachedStrings();
     _EndCoreAndMusic(true);
     _drive = new_drive;
-    // Until the version check reports, the program counts as up to date.
-    if (_drive && start) StartCoreAll(Handle(), _drive);
+    if (_drive && start) _chain->StartChargesByVersion();
     _ShowCardIcons();
   }
   _PassSDChangeOn();
@@ -568,20 +574,19 @@ void CLauncherWindow::OnLButtonUp(UINT keys, int x, int y) {
 void CLauncherWindow::_ToggleSDPanel() {
   _sd_panel_open = !_sd_panel_open;
   const bool open = _sd_panel_open;
-  // The charging animation is not shown yet, so the panel offers eject.
+  // While a charge runs the panel offers to abort it, else to eject.
+  const bool charging = _chain->IsCharging();
   for (const SkinItemDescriptor* state :
        {&kProbeProgressImage, &kMapProgressImage, &kTidewheelProgressImage, &kWeatherProgressImage,
         &kMusicProgressImage, &kStatusMessageImage}) {
     _SetVisible(*state, !open);
   }
-  _SetVisible(kSDEjectButton, open);
-  _SetVisible(kSDEjectTextStatic, open);
+  _SetVisible(kSDEjectButton, open && !charging);
+  _SetVisible(kSDEjectTextStatic, open && !charging);
   if (CSkinWindowItem* eject = FindItem(kSDEjectButton.id)) eject->SetEnabled(_drive != 0);
-  if (!open) {
-    for (const SkinItemDescriptor* abort :
-         {&kSDAbortButton, &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
-      _SetVisible(*abort, false);
-    }
+  for (const SkinItemDescriptor* abort :
+       {&kSDAbortButton, &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
+    _SetVisible(*abort, open && charging);
   }
   _ShowCardIcons();
 }
@@ -618,6 +623,10 @@ void CLauncherWindow::_RequestEject() {
   }
   _ClearCachedStrings();
   _EndCoreAndMusic(true);
+  EjectNow();
+}
+
+void CLauncherWindow::EjectNow() {
   if (EjectVolume(_drive) == 1) {
     _ShowCode(kCodeEjected);
   } else {
@@ -640,7 +649,7 @@ void CLauncherWindow::_RequestAbort() {
 }
 
 void CLauncherWindow::OnClose() {
-  if (_after_traffic != 2 && !_ending) {
+  if (_chain->AfterTrafficMode() != CChargeChain::kAfterTrafficClose && !_ending) {
     const uint32_t busy = BusyKinds();
     if (busy) {
       OV_LOG(kLogInfo, "処理中の終了要求 PROCs:0x%08X", static_cast<unsigned>(busy));
@@ -693,6 +702,7 @@ bool CLauncherWindow::IsForwardedKey(UINT key, UINT) {
 
 void CLauncherWindow::OnDestroy() {
   KillTimer(kDetectTimer);
+  _chain->OnDestroy();
   if (_shell_id) {
     _shell.Deregister(_shell_id);
     _shell_id = 0;

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "ChargeChain.h"
 #include "LauncherCardScan.h"
 #include "MainFrame.h"
 #include "MainWindow.h"
@@ -37,6 +38,8 @@ class ILauncherMenu {
   // The menu's window, null while it does not exist; it is told of every
   // card change.
   virtual HWND MenuWindow() const = 0;
+  // Enabled once the version check allows it.
+  virtual void Enable(bool) {}
 };
 
 namespace ui {
@@ -101,6 +104,13 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   std::string StatusText();
   // The kinds the core holds reserved or running; 0 without a core.
   uint32_t BusyKinds();
+  // The charge chain, the kinds' states and the map progress.
+  CChargeChain& Chain() { return *_chain; }
+  ILauncherMenu* Menu() const { return _menu.get(); }
+  // The card line shown while no status type is on the line.
+  std::string CardStatusText() const;
+  // Ejects the current card now and closes the SD panel.
+  void EjectNow();
 
   UINT GetWindowMessage() const override { return mainwin::kFrameMessage; }
 
@@ -160,10 +170,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   bool _detect_pending = false;
   int _detect_retries = 0;
   bool _card_check_running = false;  // the map charge checks the card
-  int _after_traffic = 0;            // 0 none, 1 eject, 2 close
   bool _ending = false;
   bool _restart = false;
   bool _quit_on_destroy = true;
+  std::unique_ptr<CChargeChain> _chain;
 };
 
 }  // namespace ui
