@@ -128,7 +128,8 @@ CLauncherWindow::CLauncherWindow()
       _msg_progress_end(RegisterOvMessage(kMsgMapProgressEnd)),
       _msg_request_start_charge(RegisterOvMessage("OVEVRequestStartCharge")),
       _msg_notify_error(RegisterOvMessage(kMsgNotifyError)),
-      _scan(std::make_unique<CLauncherCardScan>()) {
+      _scan(std::make_unique<CLauncherCardScan>()),
+      _chain(std::make_unique<CChargeChain>(this)) {
   SetResizingEnabled(false);
 }
 
@@ -169,6 +170,7 @@ bool CLauncherWindow::CreateMainWindow() {
   }
   _FirstScan();
   _RegisterShellNotify();
+  _chain->Start();
   OV_LOG(kLogOut, "CLauncherWindow::CreateMainWindow - End");
   return true;
 }
@@ -264,16 +266,16 @@ std::string CLauncherWindow::StatusText() {
   return status ? status->Text() : std::string();
 }
 
+std::string CLauncherWindow::CardStatusText() const {
+  if (_detect_pending) return "SDカードを確認しています...";
+  return _drive ? "SDカードを検出しました。" : "SDカードを挿入してください。";
+}
+
 void CLauncherWindow::_SetStatus() {
   auto* status = static_cast<CSkinWindowItemStatic*>(FindItem(kStatusMessageImage.id));
   auto* card = static_cast<CSkinWindowItemStatic*>(FindItem(kSDCardStatic.id));
-  if (_detect_pending) {
-    if (status) status->SetText("SDカードを確認しています...");
-  } else if (_drive) {
-    if (status) status->SetText("SDカードを検出しました。");
-  } else {
-    if (status) status->SetText("SDカードを挿入してください。");
-  }
+  // A charge's line stays until the chain clears it.
+  if (status && _chain->ShownType() == 0) status->SetText(CardStatusText());
   if (card) card->SetText(_drive ? FormatString("SDカード %c:", _drive) : "SDカードなし");
 }
 
@@ -323,10 +325,10 @@ void CLauncherWindow::_ClearCachedStrings() {
 
 LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
   if (_notices.OnMessage(message, wparam, lparam, _drive)) return 0;
-  if (message == _msg_notify_error) {
-    _OnChargeResult(static_cast<uint32_t>(wparam));
-    return 0;
-  }
+  // A result counts for the information charge's fifteen minutes; the chain
+  // then takes it.
+  if (message == _msg_notify_error) _notices.OnChargeResult(static_cast<uint32_t>(wparam));
+  if (_chain->OnMessage(message, wparam, lparam)) return 0;
   if (message == _msg_sd_change) {
     _OnSDChange(wparam, lparam);
     return 0;
@@ -432,14 +434,10 @@ void CLauncherWindow::_StartDetection() {
 }
 
 void CLauncherWindow::OnTimer(UINT_PTR id) {
+  if (_chain->OnTimer(id)) return;
   if (id == kDetectTimer) {
     KillTimer(kDetectTimer);
     _OnTimerShellNotify();
-    return;
-  }
-  if (id == kAfterTrafficCloseTimer) {
-    KillTimer(kAfterTrafficCloseTimer);
-    PostMessageA(WM_CLOSE);
     return;
   }
   if (_notices.OnTimer(id)) return;
@@ -490,7 +488,10 @@ void CLauncherWindow::_OnTimerShellNotify() {
     const bool current_gone =
         _drive && std::find(cards.begin(), cards.end(), _drive) == cards.end();
     if (current_gone) OV_LOG(kLogInfo, "新SD検知 %C", chosen);
-    const bool changed = !_drive || current_gone;
+    bool changed = !_drive || current_gone;
+    // The first card starts the version check, whose chain starts the
+    // charges.
+    if (_chain->StartVersionCheck()) changed = false;
     if (chosen != _drive) {
       const LauncherCard info = _scan->ReadCard(chosen);
       if (_model != 0 && info.link_read && info.model != _model) {
@@ -531,12 +532,11 @@ void CLauncherWindow::_OnSDChange(WPARAM drive, LPARAM start) {
   if (new_drive != _drive) {
     OV_LOG(kLogInfo, "SD変更検知 %C -> %C", DriveLetter(static_cast<WPARAM>(_drive)),
            DriveLetter(drive));
-    _SetAllStates(0);
+    _chain->ResetKinds();
     _ClearCachedStrings();
     _EndCoreAndMusic(true);
     _drive = new_drive;
-    // Until the version check reports, the program counts as up to date.
-    if (_drive && start) StartCoreAll(Handle(), _drive);
+    if (_drive && start) _chain->StartChargesByVersion();
     _ShowCardIcons();
   }
   _PassSDChangeOn();
@@ -597,20 +597,19 @@ void CLauncherWindow::OnLButtonUp(UINT keys, int x, int y) {
 void CLauncherWindow::_ToggleSDPanel() {
   _sd_panel_open = !_sd_panel_open;
   const bool open = _sd_panel_open;
-  // The charging animation is not shown yet, so the panel offers eject.
+  // While a charge runs the panel offers to abort it, else to eject.
+  const bool charging = _chain->IsCharging();
   for (const SkinItemDescriptor* state :
        {&kProbeProgressImage, &kMapProgressImage, &kTidewheelProgressImage, &kWeatherProgressImage,
         &kMusicProgressImage, &kStatusMessageImage}) {
     _SetVisible(*state, !open);
   }
-  _SetVisible(kSDEjectButton, open);
-  _SetVisible(kSDEjectTextStatic, open);
+  _SetVisible(kSDEjectButton, open && !charging);
+  _SetVisible(kSDEjectTextStatic, open && !charging);
   if (CSkinWindowItem* eject = FindItem(kSDEjectButton.id)) eject->SetEnabled(_drive != 0);
-  if (!open) {
-    for (const SkinItemDescriptor* abort :
-         {&kSDAbortButton, &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
-      _SetVisible(*abort, false);
-    }
+  for (const SkinItemDescriptor* abort :
+       {&kSDAbortButton, &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
+    _SetVisible(*abort, open && charging);
   }
   _ShowCardIcons();
 }
@@ -648,20 +647,21 @@ void CLauncherWindow::_RequestEject() {
   _ClearCachedStrings();
   _EndCoreAndMusic(true);
   // Fresh traffic information first, when the user wants it: the card goes
-  // once that charge has ended.
+  // once that charge has ended (the chain ejects it).
   if (_notices.IsInfoChargeDue(_drive) && _notices.AskInfoCharge()) {
-    _after_traffic = 1;
+    _chain->ExpectAfterTraffic(CChargeChain::kAfterTrafficEject);
     if (_notices.StartCore(_drive, mapnotice::kTrafficKind)) {
       _ToggleSDPanel();
       return;
     }
-    _after_traffic = 0;
+    _chain->ExpectAfterTraffic(CChargeChain::kAfterTrafficNone);
   }
-  _EjectNow();
+  EjectNow();
   _ToggleSDPanel();
 }
 
-void CLauncherWindow::_EjectNow() {
+void CLauncherWindow::EjectNow() {
+  if (!_drive) return;
   if (EjectVolume(_drive) == 1) {
     _ShowCode(kCodeEjected);
   } else {
@@ -673,25 +673,15 @@ void CLauncherWindow::_EjectNow() {
 // The close button: offers the traffic information before the program
 // ends, then closes once that charge has ended.
 void CLauncherWindow::_ExitCheck() {
-  if (_after_traffic == 0 && _notices.IsInfoChargeDue(_drive) && _notices.AskInfoCharge()) {
+  if (_chain->AfterTrafficMode() == CChargeChain::kAfterTrafficNone &&
+      _notices.IsInfoChargeDue(_drive) && _notices.AskInfoCharge()) {
     if (BusyKinds()) _EndCoreAndMusic(true);
-    _after_traffic = 2;
+    _chain->ExpectAfterTraffic(CChargeChain::kAfterTrafficClose);
     if (_notices.StartCore(_drive, mapnotice::kTrafficKind)) return;
     // No core, no result to wait for: close now.
-    _after_traffic = 0;
+    _chain->ExpectAfterTraffic(CChargeChain::kAfterTrafficNone);
   }
   PostMessageA(WM_CLOSE);
-}
-
-void CLauncherWindow::_OnChargeResult(uint32_t word) {
-  _notices.OnChargeResult(word);
-  if ((word >> 24) != mapnotice::kTrafficKind) return;
-  if (_after_traffic == 1) {
-    _after_traffic = 0;
-    if (_drive) _EjectNow();
-  } else if (_after_traffic == 2) {
-    SetTimer(kAfterTrafficCloseTimer, 1000);
-  }
 }
 
 void CLauncherWindow::_RequestAbort() {
@@ -708,7 +698,7 @@ void CLauncherWindow::_RequestAbort() {
 }
 
 void CLauncherWindow::OnClose() {
-  if (_after_traffic != 2 && !_ending) {
+  if (_chain->AfterTrafficMode() != CChargeChain::kAfterTrafficClose && !_ending) {
     const uint32_t busy = BusyKinds();
     if (busy) {
       OV_LOG(kLogInfo, "処理中の終了要求 PROCs:0x%08X", static_cast<unsigned>(busy));
@@ -760,8 +750,7 @@ bool CLauncherWindow::IsForwardedKey(UINT key, UINT) {
 
 void CLauncherWindow::OnDestroy() {
   KillTimer(kDetectTimer);
-  KillTimer(kAfterTrafficCloseTimer);
-  KillTimer(mapnotice::kRefreshTimer);
+  _chain->OnDestroy();
   _commands.Stop();
   if (_menu) _menu->Close();
   if (_shell_id) {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "ChargeChain.h"
 #include "LauncherCardScan.h"
 #include "LauncherNotices.h"
 #include "LauncherMenuCommands.h"
@@ -45,6 +46,8 @@ class ILauncherMenu {
   virtual HWND MenuWindow() const = 0;
   // Hangs the menu at a screen point (the launcher's menu button).
   virtual void MoveTo(POINT anchor) = 0;
+  // Enabled once the version check allows it.
+  virtual void Enable(bool) {}
 };
 
 namespace ui {
@@ -86,8 +89,6 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   // The one-shot detection step after a card arrived or went.
   static constexpr UINT_PTR kDetectTimer = 0x1236;
   static constexpr int kDetectRetryLimit = 180;
-  // The pause between the last traffic charge and closing.
-  static constexpr UINT_PTR kAfterTrafficCloseTimer = 0x123A;
   // A card with less room than this cannot take a map update.
   static constexpr uint64_t kSmallCardBytes = 7200000000ull;
 
@@ -127,9 +128,16 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   std::string StatusText();
   // The map charge's questions and the information-charge question.
   CLauncherNotices& Notices() { return _notices; }
-  int AfterTrafficMode() const { return _after_traffic; }
+  int AfterTrafficMode() const { return _chain->AfterTrafficMode(); }
   // The kinds the core holds reserved or running; 0 without a core.
   uint32_t BusyKinds();
+  // The charge chain, the kinds' states and the map progress.
+  CChargeChain& Chain() { return *_chain; }
+  ILauncherMenu* Menu() const { return _menu.get(); }
+  // The card line shown while no status type is on the line.
+  std::string CardStatusText() const;
+  // Ejects the current card now and closes the SD panel.
+  void EjectNow();
 
   UINT GetWindowMessage() const override { return mainwin::kFrameMessage; }
 
@@ -169,9 +177,7 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void _EndCoreAndMusic(bool wait);
   void _PassSDChangeOn();
   void _RequestEject();
-  void _EjectNow();
   void _ExitCheck();
-  void _OnChargeResult(uint32_t word);
   void _RequestAbort();
   void _ToggleSDPanel();
   void _ShowCardIcons();
@@ -207,10 +213,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   bool _detect_pending = false;
   int _detect_retries = 0;
   bool _card_check_running = false;  // the map charge checks the card
-  int _after_traffic = 0;            // 0 none, 1 eject, 2 close
   bool _ending = false;
   bool _restart = false;
   bool _quit_on_destroy = true;
+  std::unique_ptr<CChargeChain> _chain;
 };
 
 }  // namespace ui

@@ -187,7 +187,10 @@ class LauncherWindowTest : public ::testing::Test {
   }
 
   void Open() {
+    // No version inquiry, and the chain's charge starts go nowhere.
+    maintest::WriteSetting(0, 0, SYSTEMTIME{});
     _window = std::make_unique<CLauncherWindow>();
+    _window->Chain().SetCoreStarter([](HWND, char, uint32_t) { return true; });
     _window->SetQuitOnDestroy(false);
     _window->SetUnitModel(kModel);
     _window->SetCardScan(std::make_unique<CScriptedScan>(&_drives));
@@ -215,18 +218,7 @@ class LauncherWindowTest : public ::testing::Test {
   }
 
   // The texts of the captured boxes in order, in code page 932.
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const ovtest::CapturedBox& box : _boxes.Boxes()) {
-      std::string bytes(box.text.size() * 2 + 1, '\0');
-      const int n =
-          WideCharToMultiByte(932, 0, box.text.c_str(), static_cast<int>(box.text.size()),
-                              &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
-      bytes.resize(n > 0 ? n : 0);
-      texts.push_back(bytes);
-    }
-    return texts;
-  }
+  std::vector<std::string> BoxTexts() const { return maintest::BoxTexts(_boxes); }
 
   // The pixel in the middle of the card icon's left edge band.
   COLORREF CardIconPixel() { return _window->BackBuffer()->GetPixel(324, 72); }

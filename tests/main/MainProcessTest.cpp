@@ -342,15 +342,20 @@ TEST_F(MainProcessTest, MapDownloadMakesTheLauncherStartTheCoreOnlyWithACard) {
         c.with_card ? FormatString("/d %c /w %08X /p map sm wl msc\n", card.Letter(),
                                    static_cast<unsigned>(reinterpret_cast<UINT_PTR>(main_window)))
                     : std::string();
+    // With a card the launcher's own charge chain may start the core too;
+    // the forwarded request adds its line.
     if (c.with_card) {
-      EXPECT_TRUE(
-          PumpUntil([&] { return !install.Started("Ostrovelle_Core.exe").empty(); }, kTimeoutMs))
-          << c.name;
+      EXPECT_TRUE(PumpUntil(
+          [&] {
+            return install.Started("Ostrovelle_Core.exe").find(expected) != std::string::npos;
+          },
+          kTimeoutMs))
+          << c.name << ": " << install.Started("Ostrovelle_Core.exe");
     } else {
       EXPECT_TRUE(PumpUntil([&] { return Logged("マップ再要求時のSDカード無し"); }, kTimeoutMs))
           << c.name;
+      EXPECT_EQ(expected, install.Started("Ostrovelle_Core.exe")) << c.name;
     }
-    EXPECT_EQ(expected, install.Started("Ostrovelle_Core.exe")) << c.name;
     EXPECT_TRUE(Logged("マップ再要求")) << c.name;
     PostMessageA(main_window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, launcher.Wait()) << c.name;

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "MessageBoxCapture.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "XvfbScreenshot.h"
 #include "_WindowPolicy.h"
@@ -130,6 +131,18 @@ void WriteSetting(int auto_update, int notifies_later, const SYSTEMTIME& confirm
   config.SetNotifiesLater(notifies_later);
   config.SetFinalConfirmationDate(confirmed);
   ASSERT_TRUE(config.SaveSetting());
+}
+
+std::vector<std::string> BoxTexts(const ovtest::CMessageBoxCapture& boxes) {
+  std::vector<std::string> texts;
+  for (const ovtest::CapturedBox& box : boxes.Boxes()) {
+    std::string bytes(box.text.size() * 2 + 1, '\0');
+    const int n = WideCharToMultiByte(932, 0, box.text.c_str(), static_cast<int>(box.text.size()),
+                                      &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.resize(n > 0 ? n : 0);
+    texts.push_back(bytes);
+  }
+  return texts;
 }
 
 SYSTEMTIME DaysAgo(int days) {

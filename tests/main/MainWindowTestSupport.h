@@ -10,6 +10,10 @@
 
 #include "OvWindows.h"
 
+namespace ovtest {
+class CMessageBoxCapture;
+}
+
 namespace maintest {
 
 // A top-level window in the launcher's place: it records the messages the
@@ -55,6 +59,9 @@ SYSTEMTIME DaysAgo(int days);
 // [Setting] values as the file holds them now.
 int ReadLauncherAutoUpdate();
 int ReadNotifiesLater();
+
+// The texts of the captured boxes in order, in code page 932.
+std::vector<std::string> BoxTexts(const ovtest::CMessageBoxCapture& boxes);
 
 // A screenshot into build/screens; failures are reported, not fatal.
 void Screenshot(const std::string& name);
