@@ -21,7 +21,7 @@ ChargePtr CreateMapCharge() {
   ChargePtr charge(map);
   if (GetEnvironmentOverride(kOverrideNoPhasePause) == "1") map->SetPhasePause(0);
   if (!GetEnvironmentOverride(kOverrideCardSpace).empty()) {
-    map->SetDiskSpaceSource(&CardSpaceOfEnvironment);
+    map->CardUpkeep().SetDiskSpaceSource(&CardSpaceOfEnvironment);
   }
   return charge;
 }

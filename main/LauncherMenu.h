@@ -31,6 +31,9 @@ class CLauncherMenu final : public ILauncherMenu {
   void Close() override;
   HWND MenuWindow() const override { return _menu ? _menu->Handle() : nullptr; }
   void MoveTo(POINT anchor) override;
+  void Enable(bool enabled) override {
+    if (_menu) _menu->Enable(enabled);
+  }
 
   CMenuWindow* Root() const { return _menu.get(); }
 

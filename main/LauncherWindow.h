@@ -133,7 +133,6 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   uint32_t BusyKinds();
   // The charge chain, the kinds' states and the map progress.
   CChargeChain& Chain() { return *_chain; }
-  ILauncherMenu* Menu() const { return _menu.get(); }
   // The card line shown while no status type is on the line.
   std::string CardStatusText() const;
   // Ejects the current card now and closes the SD panel.

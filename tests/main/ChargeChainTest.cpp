@@ -68,10 +68,12 @@ HINSTANCE WINAPI NoBrowser(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) {
 class CRecordingMenu final : public ILauncherMenu {
  public:
   explicit CRecordingMenu(int* enables) : _enables(enables) {}
+  void Build(HWND, UINT, UINT) override {}
   bool IsOpen() const override { return false; }
   void Open() override {}
   void Close() override {}
   HWND MenuWindow() const override { return nullptr; }
+  void MoveTo(POINT) override {}
   void Enable(bool enabled) override { *_enables += enabled ? 1 : 0; }
 
  private:
