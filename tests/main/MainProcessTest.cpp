@@ -98,34 +98,44 @@ std::string CcidText(uint32_t ccid) {
 
 // The message box a program shows (a dialog of its process): answered with
 // `button` once it is there; false when none came within the limit.
+struct BoxSearch {
+  DWORD program;
+  HWND box;
+};
+
+BOOL CALLBACK FindBoxOfProgram(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof(name));
+  if (owner == search->program && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
+    search->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 bool AnswerBoxOf(HWND window_of_program, int button) {
   DWORD program = 0;
   GetWindowThreadProcessId(window_of_program, &program);
-  struct Search {
-    DWORD program;
-    HWND box;
-  } search = {program, nullptr};
+  BoxSearch search = {program, nullptr};
   const bool found = PumpUntil(
       [&] {
-        EnumWindows(
-            [](HWND window, LPARAM context) -> BOOL {
-              auto* s = reinterpret_cast<Search*>(context);
-              DWORD owner = 0;
-              GetWindowThreadProcessId(window, &owner);
-              char name[16] = {};
-              GetClassNameA(window, name, sizeof(name));
-              if (owner == s->program && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
-                s->box = window;
-                return FALSE;
-              }
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(&FindBoxOfProgram, reinterpret_cast<LPARAM>(&search));
         return search.box != nullptr;
       },
       kTimeoutMs);
   if (found) PostMessageA(search.box, WM_COMMAND, static_cast<WPARAM>(button), 0);
   return found;
+}
+
+// The edit controls among a window's children.
+BOOL CALLBACK CollectEdits(HWND child, LPARAM found) {
+  char name[32] = {};
+  GetClassNameA(child, name, sizeof(name));
+  if (lstrcmpiA(name, "Edit") == 0) reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+  return TRUE;
 }
 
 // An install folder of the test's own (OV_INSTALL_DIR) whose core and music
@@ -413,16 +423,7 @@ TEST_F(MainProcessTest, RegistrationAddsTheUserAndStartsAgainIntoTheLauncher) {
   const HWND entry = program.WaitWindow("Ostrovelle UserEntry");
   ASSERT_NE(nullptr, entry);
   std::vector<HWND> edits;
-  EnumChildWindows(
-      entry,
-      [](HWND child, LPARAM found) -> BOOL {
-        char name[32] = {};
-        GetClassNameA(child, name, sizeof(name));
-        if (lstrcmpiA(name, "Edit") == 0)
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&edits));
+  EnumChildWindows(entry, &CollectEdits, reinterpret_cast<LPARAM>(&edits));
   ASSERT_EQ(2u, edits.size());
   for (char c : std::string("hanako")) SendMessageA(edits[0], WM_CHAR, static_cast<BYTE>(c), 1);
   for (char c : std::string("pw-42")) SendMessageA(edits[1], WM_CHAR, static_cast<BYTE>(c), 1);
