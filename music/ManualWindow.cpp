@@ -18,6 +18,7 @@
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OstrovelleLite/PcLinkFile.h"
 #include "Placement.h"
+#include "SkinWindowItemButton.h"
 #include "SkinWindowItemScrollBar.h"
 #include "SkinWindowItemStatic.h"
 #include "StringUtil.h"
@@ -79,6 +80,7 @@ constexpr char kCoreClass[] = "OSTROVELLEEVCORE";
 constexpr char kCoreTitle[] = "Ostrovelle Core";
 constexpr int kIconClosed = 3;
 constexpr DWORD kWorkerStopMs = 1000;
+constexpr int kDisabledCopyAlpha = 110;
 constexpr int kColumnWidths[4] = {198, 78, 149, 175};
 constexpr UINT kLeftFormat = 4;
 constexpr UINT kRightFormat = 6;
@@ -243,7 +245,8 @@ void CManualWindow::CreateItems(const SkinDefinition& definition) {
   _pc_view = CreateFileList(definition, kPCFileListView, kPCFileListScrollBar, true);
   image(kPCFileListSBWrapImage);
   nine(kCopyButtonFrame);
-  CreateButtonItem(definition, kCopyButton, this)->SetEnabled(false);
+  CreateButtonItem(definition, kCopyButton, this);
+  SetItemEnabled(kCopyButton.id, false);
   nine(kCopyProgressFrame);
   nine(kCopyProgressImage);
   FindItem(kCopyProgressImage.id)->SetVisible(false);
@@ -689,7 +692,15 @@ std::string CManualWindow::ItemText(int id) {
 }
 
 void CManualWindow::SetItemEnabled(int id, bool on) {
-  if (CSkinWindowItem* item = FindItem(id)) item->SetEnabled(on);
+  CSkinWindowItem* item = FindItem(id);
+  if (!item) return;
+  item->SetEnabled(on);
+  // The copy button's caption is white, which greys to white: a disabled
+  // copy button is shown faded over its band instead.
+  if (id == kCopyButton.id) {
+    if (auto* button = dynamic_cast<CSkinWindowItemButton*>(item))
+      button->SetAlpha(on ? 255 : kDisabledCopyAlpha);
+  }
 }
 
 void CManualWindow::SetItemVisible(int id, bool on) {

@@ -802,9 +802,20 @@ TEST_F(ManualWindowTest, AThousandFiveHundredFilesShowAThousandRows) {
 TEST_F(ManualWindowTest, CardRemovedAndBack) {
   PutSd(L"x.mp3");
   OpenListed();
+  // A point of the copy button's own picture, clear of its caption.
+  const RECT copy = window->FindItem(CManualWindow::kCopyButton.id)->Rect();
+  const auto copy_pixel = [&] {
+    return window->BackBuffer()->GetPixel(copy.left + 6, (copy.top + copy.bottom) / 2);
+  };
+  const COLORREF enabled = copy_pixel();
   const UINT change = RegisterWindowMessageA("OVEVSDChange");
   SendMessageA(window->Handle(), change, 0, 0);
   Pump();
+  // Faded while disabled, and no darker for being drawn again and again.
+  const COLORREF disabled = copy_pixel();
+  EXPECT_NE(disabled, enabled);
+  for (int i = 0; i < 3; ++i) SendMessageA(window->Handle(), change, 0, 0);
+  EXPECT_EQ(copy_pixel(), disabled);
   EXPECT_TRUE(window->IsItemVisible(CManualWindow::kSDFrameOverlay.id));
   EXPECT_FALSE(window->IsCopyEnabled());
   EXPECT_FALSE(window->IsItemEnabled(CManualWindow::kSDFileListView.id));
@@ -818,6 +829,7 @@ TEST_F(ManualWindowTest, CardRemovedAndBack) {
   ASSERT_TRUE(WaitUntil([&] { return window->Status() == 0; }));
   EXPECT_FALSE(window->IsItemVisible(CManualWindow::kSDFrameOverlay.id));
   EXPECT_TRUE(window->IsCopyEnabled());
+  EXPECT_EQ(copy_pixel(), enabled);
   EXPECT_EQ(Names(ui::kManualSD), (std::vector<std::wstring>{L"x.mp3"}));
   EXPECT_TRUE(boxes.Boxes().empty());
 }
