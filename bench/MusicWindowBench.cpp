@@ -106,6 +106,14 @@ int main(int argc, char** argv) {
       std::printf("the window refused to open\n");
       rc = 1;
     } else {
+      // Making the window (skin, items, both trees down to their folders)
+      // holds the thread by itself; the listing's delays are counted apart.
+      const DWORD open_ms = GetTickCount() - start;
+      int pumped = 0;
+      PumpUntil([&] { return pumped++ > 0; }, 1000);  // the ticks queued meanwhile
+      const LONG opening_delay = g_longest;
+      g_longest = 0;
+      std::printf("window made: %lu ms\n", static_cast<unsigned long>(open_ms));
       ShowWindow(window.Handle(), SW_SHOW);
       const bool listed = PumpUntil([&] { return window.Status() == 0; }, 600000);
       const DWORD listed_ms = GetTickCount() - start;
@@ -126,8 +134,9 @@ int main(int argc, char** argv) {
                   copied ? "" : " (timed out)");
       PumpUntil([] { return false; }, 300);
       if (demo) Shot("music_manual_run_copied");
-      std::printf("longest delay of a 50 ms message: listing %ld ms, copying %ld ms\n",
-                  listing_delay, g_longest);
+      std::printf(
+          "longest delay of a 50 ms message: opening %ld ms, listing %ld ms, copying %ld ms\n",
+          opening_delay, listing_delay, g_longest);
       rc = listed && copied ? 0 : 1;
       SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
     }
