@@ -8,6 +8,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../tools/lib.sh"
+source "$here/rounds.sh"
 ov_lock_prefix "$0" "$@"
 "$here/../tools/setup"
 rounds=${1:-3}
@@ -26,6 +27,8 @@ mkdir -p "$work"
   sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440
   lame --quiet -b 128 --tt "bench" "$work/tone.wav" "$work/song.mp3"
 }
+times="$work/times.txt"
+: >"$times"
 for round in $(seq 1 "$rounds"); do
   rm -rf "$card/PC" "$card/AV" "$work/pc"
   $WINE64 "$OV_BUILD/x86_64/tools/cardmaker/OvCardMaker.exe" E: --device DIRU0000000001 \
@@ -48,5 +51,14 @@ PY
   echo "round $round:"
   OV_SOURCE_DIR="$OV_ROOT" $WINE64 "$OV_BUILD/x86_64/bench/OvMusicWindowBench.exe" bench E \
     "$(winepath_of "$work/pc")" </dev/null | tr -d '\r' | iconv -f CP932 -t UTF-8 -c |
-    grep -v '^box:' | sed 's/^/  /'
+    grep -v '^box:' >"$work/round.txt" || true
+  grep -v '^figure ' "$work/round.txt" | sed 's/^/  /'
+  grep '^figure ' "$work/round.txt" | cut -d' ' -f2- >>"$times"
 done
+echo "summary:"
+bench_summary "$times"
+# The delays beside the same thread's delay when it only pumps (the
+# reference, measured in the same round just before the window is made).
+bench_ratio "$times" "opening delay / idle delay" opening_delay idle_delay
+bench_ratio "$times" "listing delay / idle delay" listing_delay idle_delay
+bench_ratio "$times" "copying delay / idle delay" copying_delay idle_delay

@@ -18,6 +18,7 @@
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OstrovelleLite/PcLinkFile.h"
 #include "Placement.h"
+#include "SkinWindowItemButton.h"
 #include "SkinWindowItemScrollBar.h"
 #include "SkinWindowItemStatic.h"
 #include "StringUtil.h"
@@ -79,6 +80,7 @@ constexpr char kCoreClass[] = "OSTROVELLEEVCORE";
 constexpr char kCoreTitle[] = "Ostrovelle Core";
 constexpr int kIconClosed = 3;
 constexpr DWORD kWorkerStopMs = 1000;
+constexpr int kDisabledCopyAlpha = 110;
 constexpr int kColumnWidths[4] = {198, 78, 149, 175};
 constexpr UINT kLeftFormat = 4;
 constexpr UINT kRightFormat = 6;
@@ -243,7 +245,8 @@ void CManualWindow::CreateItems(const SkinDefinition& definition) {
   _pc_view = CreateFileList(definition, kPCFileListView, kPCFileListScrollBar, true);
   image(kPCFileListSBWrapImage);
   nine(kCopyButtonFrame);
-  CreateButtonItem(definition, kCopyButton, this)->SetEnabled(false);
+  CreateButtonItem(definition, kCopyButton, this);
+  SetItemEnabled(kCopyButton.id, false);
   nine(kCopyProgressFrame);
   nine(kCopyProgressImage);
   FindItem(kCopyProgressImage.id)->SetVisible(false);
@@ -366,13 +369,6 @@ bool CManualWindow::Create() {
   _created = true;
   InitializeFileList(kManualPC);
   InitializeFileList(kManualSD);
-  // Items drawn while the window was being made missed the back buffer; the
-  // trees' building dispatches messages, so the full render is asked for
-  // once they stand.
-  struct RenderWhenDone {
-    CManualWindow* window;
-    ~RenderWhenDone() { window->RenderLater(); }
-  } render_later{this};
 
   if (!CheckCreation(&config)) return false;
   UpdateCopyButton(false);
@@ -534,17 +530,18 @@ void CManualWindow::UpdateSDVolume(bool reread) {
   // A little room: the antialiased text runs wider than the plain measure.
   const int width = used->MeasureText().cx + 8;
   const int centre = bar->X() + BarWidth(_volume_full, percent);
-  used->SetRect(centre - width / 2, used->Y(), centre - width / 2 + width,
-                used->Y() + used->Height());
-  ::InvalidateRect(Handle(), nullptr, FALSE);
+  MoveItem(used, RECT{centre - width / 2, used->Y(), centre - width / 2 + width,
+                      used->Y() + used->Height()});
 }
 
-void CManualWindow::RenderLater() {
-  // Partial redraws of the overlapping plates and frames can leave parts of
-  // them unpainted; after each change of state the window is rendered whole
-  // once, when the messages waiting now have been handled.
-  if (_render_pending || !Handle()) return;
-  _render_pending = PostMessageA(SkinWindowInternalMessage(), 0, 0);
+void CManualWindow::MoveItem(CSkinWindowItem* item, const RECT& to) {
+  // Setting an item's place draws nothing: the place it leaves and the place
+  // it takes are both drawn again.
+  RECT both = item->Rect();
+  item->SetRect(to.left, to.top, to.right, to.bottom);
+  const RECT now = item->Rect();
+  UnionRect(&both, &both, &now);
+  InvalidateItemRect(both.left, both.top, both.right, both.bottom, false);
 }
 
 void CManualWindow::SetBar(int id, int full_width, int percent) {
@@ -555,10 +552,8 @@ void CManualWindow::SetBar(int id, int full_width, int percent) {
     return;
   }
   const int width = BarWidth(full_width, percent);
-  if (width < bar->Width()) bar->SetVisible(false);
-  bar->SetRect(bar->X(), bar->Y(), bar->X() + width, bar->Y() + bar->Height());
+  MoveItem(bar, RECT{bar->X(), bar->Y(), bar->X() + width, bar->Y() + bar->Height()});
   bar->SetVisible(true);
-  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void CManualWindow::SelectAll(int target) {
@@ -697,7 +692,15 @@ std::string CManualWindow::ItemText(int id) {
 }
 
 void CManualWindow::SetItemEnabled(int id, bool on) {
-  if (CSkinWindowItem* item = FindItem(id)) item->SetEnabled(on);
+  CSkinWindowItem* item = FindItem(id);
+  if (!item) return;
+  item->SetEnabled(on);
+  // The copy button's caption is white, which greys to white: a disabled
+  // copy button is shown faded over its band instead.
+  if (id == kCopyButton.id) {
+    if (auto* button = dynamic_cast<CSkinWindowItemButton*>(item))
+      button->SetAlpha(on ? 255 : kDisabledCopyAlpha);
+  }
 }
 
 void CManualWindow::SetItemVisible(int id, bool on) {
@@ -987,7 +990,6 @@ LRESULT CManualWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     PostMessageA(WM_CLOSE);
     return 0;
   }
-  if (message == SkinWindowInternalMessage() && wparam == 0) _render_pending = false;
   return CMusicFrame::WindowProc(message, wparam, lparam);
 }
 

@@ -237,7 +237,7 @@ class CManualWindow final : public CMusicFrame,
   void SetItemVisible(int id, bool on);
   void SetItemText(int id, const std::string& text);
   void SetBar(int id, int full_width, int percent);
-  void RenderLater();
+  void MoveItem(CSkinWindowItem* item, const RECT& to);
   void StartFileOperation(uint32_t bit);
   // An idle word and both folders there (canonical in *from and *to); else
   // false, after the missing folder's box.
@@ -281,7 +281,6 @@ class CManualWindow final : public CMusicFrame,
   int _progress_full = 0;
   int _progress = 0;
   bool _created = false;
-  bool _render_pending = false;
 };
 
 }  // namespace ui

@@ -190,7 +190,6 @@ void CManualWindow::OnFileListResult(std::unique_ptr<CMusicFileThreadRequest> re
   // from a folder whose contents are not known.
   if (list->last_batch) _operations.End(list->result ? bit : 0);
   if (_operations.Status() == 0) UpdateCopyButton(true);
-  RenderLater();
 }
 
 void CManualWindow::StartFileOperation(uint32_t bit) {
@@ -198,7 +197,6 @@ void CManualWindow::StartFileOperation(uint32_t bit) {
   UpdateCopyButton(false);
   EnableSide(kManualPC, false);
   EnableSide(kManualSD, false);
-  RenderLater();
 }
 
 bool CManualWindow::CopyFoldersReady(const std::wstring& source, const std::wstring& destination,
@@ -382,7 +380,6 @@ void CManualWindow::OnCopyResult(std::unique_ptr<CMusicFileThreadRequest> reques
   EnableSide(kManualPC, true);
   EnableSide(kManualSD, true);
   OpenFolder(kManualSD, L"", destination);
-  RenderLater();
 }
 
 void CManualWindow::OnDeleteResult(std::unique_ptr<CMusicFileThreadRequest> request) {
@@ -409,7 +406,6 @@ void CManualWindow::OnDeleteResult(std::unique_ptr<CMusicFileThreadRequest> requ
   EnableSide(kManualPC, true);
   EnableSide(kManualSD, true);
   OpenFolder(kManualSD, L"", where);
-  RenderLater();
 }
 
 void CManualWindow::OnWorkerProgress(int percent) {
@@ -440,7 +436,6 @@ void CManualWindow::OnSDChange(char drive) {
         !current.empty() && (SamePath(current, music) || IsInsideCardMusicFolder(current, _drive));
     OpenFolder(kManualSD, same_card ? L"" : music, same_card ? L"" : music);
   }
-  RenderLater();
 }
 
 // The file lists' table.

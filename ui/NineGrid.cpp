@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "SkinItemDraw.h"
 #include "SkinValues.h"
 
 namespace ui {
@@ -100,8 +101,10 @@ void StretchBlitNearest(lib::wfc::CDIB& dest, const RECT& d, const lib::wfc::CDI
 void CResizableDIBHelper::DrawNineGrid(lib::wfc::CDIB& dest, const lib::wfc::CDIB& source,
                                        const RECT& dest_rect, const RECT* clip,
                                        const NineGrid& grid, int alpha, COLORREF key) {
-  std::unique_ptr<lib::wfc::CDIBClip> scoped;
-  if (clip) scoped = std::make_unique<lib::wfc::CDIBClip>(dest, *clip);
+  // The clip only narrows what the caller already allows: a window redrawing
+  // part of itself must not paint its background over items it will not draw.
+  std::unique_ptr<CNarrowClip> scoped;
+  if (clip) scoped = std::make_unique<CNarrowClip>(dest, *clip);
   for (const NineGridCell& cell : NineGridLayout(grid, dest_rect)) {
     StretchBlitNearest(dest, cell.dest, source, cell.source, alpha, key);
   }

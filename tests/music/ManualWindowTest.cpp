@@ -802,9 +802,23 @@ TEST_F(ManualWindowTest, AThousandFiveHundredFilesShowAThousandRows) {
 TEST_F(ManualWindowTest, CardRemovedAndBack) {
   PutSd(L"x.mp3");
   OpenListed();
+  // A point of the copy button's own picture, clear of its caption.
+  const RECT copy = window->FindItem(CManualWindow::kCopyButton.id)->Rect();
+  const auto copy_pixel = [&] {
+    return window->BackBuffer()->GetPixel(copy.left + 6, (copy.top + copy.bottom) / 2);
+  };
+  const COLORREF enabled = copy_pixel();
   const UINT change = RegisterWindowMessageA("OVEVSDChange");
   SendMessageA(window->Handle(), change, 0, 0);
   Pump();
+  // Faded while disabled, and no darker for being drawn again and again.
+  const COLORREF disabled = copy_pixel();
+  EXPECT_NE(disabled, enabled);
+  for (int i = 0; i < 3; ++i) {
+    SendMessageA(window->Handle(), change, 0, 0);
+    window->InvalidateItemRect(copy.left, copy.top, copy.right, copy.bottom, false);
+  }
+  EXPECT_EQ(copy_pixel(), disabled);
   EXPECT_TRUE(window->IsItemVisible(CManualWindow::kSDFrameOverlay.id));
   EXPECT_FALSE(window->IsCopyEnabled());
   EXPECT_FALSE(window->IsItemEnabled(CManualWindow::kSDFileListView.id));
@@ -818,8 +832,43 @@ TEST_F(ManualWindowTest, CardRemovedAndBack) {
   ASSERT_TRUE(WaitUntil([&] { return window->Status() == 0; }));
   EXPECT_FALSE(window->IsItemVisible(CManualWindow::kSDFrameOverlay.id));
   EXPECT_TRUE(window->IsCopyEnabled());
+  EXPECT_EQ(copy_pixel(), enabled);
   EXPECT_EQ(Names(ui::kManualSD), (std::vector<std::wstring>{L"x.mp3"}));
   EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The progress bar grows and shrinks inside the copy band: each step draws
+// the bar's old and new places only, and the band's frame, the copy button
+// and the bar's frame beside it stay drawn in the buffer.
+TEST_F(ManualWindowTest, ProgressStepsKeepTheCopyBandDrawn) {
+  OpenListed();
+  lib::wfc::CDIB& back = *window->BackBuffer();
+  const RECT bar = window->FindItem(CManualWindow::kCopyProgressImage.id)->Rect();
+  const RECT button = window->FindItem(CManualWindow::kCopyButton.id)->Rect();
+  const RECT band = window->FindItem(CManualWindow::kCopyButtonFrame.id)->Rect();
+  const int middle = (bar.top + bar.bottom) / 2;
+  const POINT kept[] = {{button.left + 6, (button.top + button.bottom) / 2},
+                        {band.left + 2, band.top + 2},
+                        {band.right - 3, (band.top + band.bottom) / 2},
+                        {bar.left - 1, middle},
+                        {bar.right, middle}};
+  std::vector<COLORREF> before;
+  for (const POINT& p : kept) before.push_back(back.GetPixel(p.x, p.y));
+  const COLORREF empty = back.GetPixel(bar.left + 10, middle);
+  const UINT manual = RegisterWindowMessageA(kMsgMusicManual);
+  const int full = bar.right - bar.left;
+  for (int percent : {40, 80, 20}) {
+    SendMessageA(window->Handle(), manual, kMusicManualProgress, percent);
+    EXPECT_EQ(window->Progress(), percent);
+    const int end = bar.left + full * percent / 100;
+    EXPECT_NE(back.GetPixel(end - 3, middle), empty) << percent << "%: the bar is drawn";
+    EXPECT_EQ(back.GetPixel(end + 3, middle), empty) << percent << "%: and no further";
+    for (size_t i = 0; i < before.size(); ++i)
+      EXPECT_EQ(back.GetPixel(kept[i].x, kept[i].y), before[i])
+          << percent << "% at " << kept[i].x << "," << kept[i].y;
+  }
+  SendMessageA(window->Handle(), manual, kMusicManualProgress, 0);
+  EXPECT_EQ(back.GetPixel(bar.left + 10, middle), empty);
 }
 
 TEST_F(ManualWindowTest, ClosingKeepsSettingsSavedSinceAndTheRecentFolder) {
@@ -849,7 +898,9 @@ TEST_F(ManualWindowTest, ClosingDuringACopyLeavesNoTemporaryFile) {
   PutPc(L"大きい.mp3", big);
   OpenListed();
   window->WithTable(ui::kManualPC, [](ui::CFileListViewTableList& t) { t.SelectAll(); });
-  Command(CManualWindow::kCopyButton.id);
+  // The copy's end is a message to the window: until it is handled the copy
+  // counts as running, however quickly the worker is done.
+  SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(CManualWindow::kCopyButton.id, 0), 0);
   ASSERT_TRUE(window->Status() & ui::kOpCopy);
   ASSERT_TRUE(WaitUntil([&] { return window->Progress() > 0 || window->Status() == 0; }));
   Screenshot("music_manual_copying");

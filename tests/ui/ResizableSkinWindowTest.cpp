@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "DC.h"
 #include "MemoryImageSource.h"
 #include "MessageBoxCapture.h"
 #include "ResizableSkinWindow.h"
@@ -245,6 +246,27 @@ TEST_F(ResizableSkinWindowTest, DraggingTheBottomRightCornerGrowsTheWindowAndMov
   EXPECT_EQ(Str(WindowRect()), "100,100,300,260");
   EXPECT_EQ(Str(ItemRect(kCorner)), "150,134,190,150");
   EXPECT_EQ(Str(ItemRect(kCentred)), "80,100,120,116");
+}
+
+// Redrawing a corner of an item draws the background only there: the rest of
+// the item stays in the buffer and on the screen, however often the corner
+// is drawn (a background stretched over the whole item used to wipe it).
+TEST_F(ResizableSkinWindowTest, PartialRedrawOfAnItemKeepsTheRestOfIt) {
+  const HWND hwnd = Create();
+  ASSERT_EQ(Str(ItemRect(kWide)), "20,60,60,76");
+  for (int i = 0; i < 3; ++i) window.InvalidateItemRect(24, 64, 30, 70, false);
+  window.UpdateWindow();
+  // Everything shown again from the buffer, as when another window passes.
+  window.InvalidateRect(nullptr, false);
+  window.UpdateWindow();
+  lib::wfc::CClientDC screen(hwnd);
+  const POINT probes[] = {{26, 66}, {21, 61}, {58, 74}, {40, 62}, {21, 74}};
+  for (const POINT& p : probes) {
+    EXPECT_EQ(Pixel(p.x, p.y), kButton) << "buffer " << p.x << "," << p.y;
+    EXPECT_EQ(::GetPixel(screen, p.x, p.y), kButton) << "screen " << p.x << "," << p.y;
+  }
+  EXPECT_EQ(Pixel(19, 66), kCentre);
+  EXPECT_EQ(Pixel(61, 66), kCentre);
 }
 
 TEST_F(ResizableSkinWindowTest, DraggingTheTopLeftCornerStopsAtTheMinimumSize) {
