@@ -56,6 +56,34 @@ function(ov_program name)
   _ov_version_resource(${name} ${name})
 endfunction()
 
+# The gtest filter that names the suites of the sources that take the
+# one-core lock (tests/support/CoreProcessLock.h), empty when none does.
+# Such cases run one after another as far as ctest is concerned (resource
+# "ov_one_core"): waiting for the lock inside a case would count against its
+# time-out and keep a parallel slot idle while it waits.
+function(_ov_one_core_suites out)
+  set(patterns)
+  foreach(source ${ARGN})
+    get_filename_component(path ${source} ABSOLUTE)
+    if(NOT path MATCHES "\\.cpp$")
+      continue()
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${path})
+    file(READ ${path} text)
+    if(NOT text MATCHES "CCoreProcessLock|CoreLockFirst|OvTestCoreProcessLock")
+      continue()
+    endif()
+    string(REGEX MATCHALL "(TEST|TEST_F|TEST_P)\\([A-Za-z0-9_]+," found "${text}")
+    foreach(entry ${found})
+      string(REGEX REPLACE "^[A-Z_]+\\(([A-Za-z0-9_]+),$" "\\1" suite "${entry}")
+      list(APPEND patterns "*${suite}.*")
+    endforeach()
+  endforeach()
+  list(REMOVE_DUPLICATES patterns)
+  list(JOIN patterns ":" filter)
+  set(${out} "${filter}" PARENT_SCOPE)
+endfunction()
+
 # ov_test(name SOURCES ... [DEPS ...]): one GoogleTest executable per library
 # folder; ctest discovers its cases at test time through the Wine emulator.
 function(ov_test name)
@@ -68,9 +96,24 @@ function(ov_test name)
   target_link_options(${name} PRIVATE -static)
   _ov_version_resource(${name} ${name})
   if(OV_RUN_TESTS)
-    gtest_discover_tests(${name}
-      DISCOVERY_MODE PRE_TEST
-      DISCOVERY_TIMEOUT 120
-      PROPERTIES TIMEOUT 300 ENVIRONMENT "OV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    _ov_one_core_suites(one_core ${A_SOURCES})
+    if(one_core)
+      gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        TEST_FILTER "${one_core}"
+        PROPERTIES TIMEOUT 300 RESOURCE_LOCK ov_one_core
+          ENVIRONMENT "OV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+      gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        TEST_FILTER "-${one_core}"
+        PROPERTIES TIMEOUT 300 ENVIRONMENT "OV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    else()
+      gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES TIMEOUT 300 ENVIRONMENT "OV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    endif()
   endif()
 endfunction()

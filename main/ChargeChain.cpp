@@ -443,6 +443,8 @@ void CChargeChain::RefreshStatusLine() {
 }
 
 void CChargeChain::_OnStatus(int type) {
+  // A hint that leaves the line gives it back to what is running.
+  if (type == charge::kStatusNone) type = _current_type;
   _shown_type = type;
   std::string text;
   if (type == 2) {

@@ -61,11 +61,7 @@ void CInitCompleteWindow::Create(HWND owner) {
   const SIZE size = GetLayoutSize();
   CWindow::Create(0, nullptr, "Ostrovelle InitComplete", mainwin::kWindowStyle, 0, 0, size.cx,
                   size.cy, owner);
-  lib::wfc::CenterWindow(Handle(), owner);
-  ShowWindow(SW_SHOW);
-  UpdateWindow();
-  SetActiveWindow(Handle());
-  lib::wfc::ForceForegroundWindow(Handle());
+  lib::wfc::ShowCenteredInFront(Handle(), owner);
 }
 
 bool CInitCompleteWindow::DoModal(HWND owner) {

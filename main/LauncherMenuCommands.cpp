@@ -23,28 +23,6 @@ constexpr int kMainHints[] = {42, 45, 48, 53};
 // The hint types of the sub buttons, by main and sub index (0: none).
 constexpr int kSubHints[][3] = {{44, 43, 0}, {47, 46, 0}, {51, 49, 0}, {54, 55, 56}};
 
-struct HintRow {
-  int type;
-  const char* text;
-};
-const HintRow kHints[] = {
-    {40, "クリックでメニューを開きます"},
-    {41, "クリックでメニューを格納します"},
-    {42, "データ取得関連の操作ができます"},
-    {43, "各種データの取得を開始します"},
-    {44, "設定を行います"},
-    {45, "音楽転送関連の操作ができます"},
-    {46, "音楽ファイルを選択して転送します"},
-    {47, "音楽ファイルの転送設定を行います"},
-    {48, "関連webサイトへご案内します"},
-    {49, "お客様登録サイトを開きます"},
-    {51, "Ostrovelle関連サイトを開きます"},
-    {53, "各種情報を表示します"},
-    {54, "バージョン情報を表示します"},
-    {55, "SDカード情報を表示します"},
-    {56, "オンラインヘルプを開きます"},
-};
-
 void ShowVersionWindow(HWND owner) {
   CVersionWindow version;
   try {
@@ -181,13 +159,6 @@ int CLauncherMenuCommands::HintType(WPARAM menu_index, LPARAM item) {
     return kSubHints[menu][j];
   }
   return kNoHint;
-}
-
-const char* CLauncherMenuCommands::HintText(int type) {
-  for (const HintRow& row : kHints) {
-    if (row.type == type) return row.text;
-  }
-  return nullptr;
 }
 
 bool CLauncherMenuCommands::OpenWebPage(int connection, int function_code, char drive) {

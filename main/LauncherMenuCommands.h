@@ -1,4 +1,4 @@
-// CLauncherMenuCommands: what the launcher's menu entries do, and the hints
+// CLauncherMenuCommands: what the launcher's menu entries do, and which hint
 // the status line shows while the pointer is over them.
 //
 //   0.0 settings window for the card       0.1 refresh (start the charges)
@@ -81,8 +81,6 @@ class CLauncherMenuCommands final {
   // 0xFFFF or -1 with an item names a main button, 0..3 a sub-menu; an item
   // of -1 (the pointer left) gives 0.
   static int HintType(WPARAM menu_index, LPARAM item);
-  // The hint's text; null for a type that is not a menu hint.
-  static const char* HintText(int type);
   // Opens a web page of a connection id for the card (or the last user).
   static bool OpenWebPage(int connection, int function_code, char drive);
 

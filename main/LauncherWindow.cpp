@@ -358,9 +358,6 @@ LRESULT CLauncherWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
     case kMenuHoverMessage:
       PostMessageA(kStatusMessage, CLauncherMenuCommands::HintType(wparam, lparam), 0);
       return 0;
-    case kStatusMessage:
-      _OnStatusType(static_cast<int>(wparam));
-      return 0;
     case kUrlResultMessage:
       _commands.OnUrlResult(_MenuContext(), static_cast<uint32_t>(lparam));
       return 0;

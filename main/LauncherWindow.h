@@ -113,7 +113,7 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void SetMenuOpeners(const LauncherMenuOpeners& openers) { _commands.SetOpeners(openers); }
   bool IsUrlThreadRunning() const { return _commands.IsUrlThreadRunning(); }
   // The status type the status line shows last (0x739).
-  int ShownStatusType() const { return _shown_status; }
+  int ShownStatusType() const { return _chain->ShownType(); }
   // Whether the launcher ends its thread's message loop when destroyed (the
   // program's one window does).
   void SetQuitOnDestroy(bool quit) { _quit_on_destroy = quit; }
@@ -169,7 +169,6 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void _BuildMenu();
   void _PlaceMenu();
   void _CloseMenu();
-  void _OnStatusType(int type);
   bool _HitsItem(const SkinItemDescriptor& item, int x, int y);
   CLauncherMenuCommands::Context _MenuContext();
   void _ShowCode(uint32_t code);
@@ -200,7 +199,6 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   std::unique_ptr<ILauncherMenu> _menu;
   CLauncherNotices _notices;
   CLauncherMenuCommands _commands;
-  int _shown_status = 0;
   CWrapSHChangeNotifyRegister _shell;
   ULONG _shell_id = 0;
 

@@ -38,24 +38,11 @@ void CLauncherWindow::_OnMenuCommand(int main_index, int sub_index) {
   _commands.Run(_MenuContext(), main_index, sub_index);
 }
 
-// A menu hint (40 and up) on the line until another type replaces it;
-// anything else shows the card's line.
-void CLauncherWindow::_OnStatusType(int type) {
-  _shown_status = type;
-  const char* hint = CLauncherMenuCommands::HintText(type);
-  auto* status = static_cast<CSkinWindowItemStatic*>(FindItem(kStatusMessageImage.id));
-  if (hint && status) {
-    status->SetText(hint);
-  } else {
-    _SetStatus();
-  }
-}
-
 bool CLauncherWindow::Notify(int id, int code, int value) {
   if ((id == kMenuButton.id || id == kMenuButtonClose.id) &&
       (code == kReportMouseMove || code == kReportMouseLeave)) {
     const int type = code == kReportMouseLeave ? 0 : id == kMenuButton.id ? 40 : 41;
-    if (type != _shown_status) PostMessageA(kStatusMessage, static_cast<WPARAM>(type), 0);
+    if (type != ShownStatusType()) PostMessageA(kStatusMessage, static_cast<WPARAM>(type), 0);
   }
   return mainwin::CMainFrame::Notify(id, code, value);
 }

@@ -127,11 +127,7 @@ void CProbeLogWindow::Create(HWND owner) {
   const SIZE size = GetLayoutSize();
   CWindow::Create(0, nullptr, "Ostrovelle Probe", mainwin::kWindowStyle, 0, 0, size.cx, size.cy,
                   owner);
-  lib::wfc::CenterWindow(Handle(), owner);
-  ShowWindow(SW_SHOW);
-  UpdateWindow();
-  SetActiveWindow(Handle());
-  lib::wfc::ForceForegroundWindow(Handle());
+  lib::wfc::ShowCenteredInFront(Handle(), owner);
 }
 
 void CProbeLogWindow::DoModal(HWND owner) {

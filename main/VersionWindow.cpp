@@ -43,11 +43,7 @@ void CVersionWindow::Create(HWND owner) {
   const SIZE size = GetLayoutSize();
   CWindow::Create(0, nullptr, "Ostrovelle Version", mainwin::kWindowStyle, 0, 0, size.cx, size.cy,
                   owner);
-  lib::wfc::CenterWindow(Handle(), owner);
-  ShowWindow(SW_SHOW);
-  UpdateWindow();
-  SetActiveWindow(Handle());
-  lib::wfc::ForceForegroundWindow(Handle());
+  lib::wfc::ShowCenteredInFront(Handle(), owner);
 }
 
 void CVersionWindow::DoModal(HWND owner) {

@@ -85,6 +85,14 @@ bool ForceForegroundWindow(HWND window) {
   return true;
 }
 
+void ShowCenteredInFront(HWND window, HWND owner) {
+  CenterWindow(window, owner);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  SetActiveWindow(window);
+  ForceForegroundWindow(window);
+}
+
 bool PumpMessage() {
   MSG msg;
   // -1 (an invalid call) ends the loop as WM_QUIT would rather than spinning.

@@ -20,6 +20,9 @@ void PlaceDialogOverParent(HWND dialog);
 void CenterWindow(HWND window, HWND other);
 HWND GetTopLevelWindow(HWND window);
 bool ForceForegroundWindow(HWND window);
+// A new window's first showing: centred on `owner` (null: the desktop),
+// shown, painted, activated and brought to the front.
+void ShowCenteredInFront(HWND window, HWND owner);
 // One message; true on WM_QUIT.
 bool PumpMessage();
 // Runs until *done, `window` goes or a visible owner is hidden; WM_QUIT is
