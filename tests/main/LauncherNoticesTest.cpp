@@ -567,7 +567,9 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr);
   }
 
+  std::string _answered_text;
   CMapChargeWindow* Notice() { return _window->Notices().Window(); }
+  // Waits for `screen`, keeps its text in _answered_text and clicks `button`.
   ::testing::AssertionResult AnswerScreen(int screen, const ui::SkinItemDescriptor& button) {
     const bool shown = maintest::PumpUntil(
         [&] {
@@ -582,6 +584,7 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     }
     if (screen == 4)
       maintest::Screenshot(GetParam() ? "launcher_core_download_yes" : "launcher_core_download_no");
+    _answered_text = Notice()->InformationText();
     if (!Notice()->ClickItem(button.id)) return ::testing::AssertionFailure() << "no click";
     // The core may ask its next question at once, in the same drawer.
     const auto answered = [&] { return !Notice()->IsShowing() || Notice()->Screen() != screen; };
@@ -626,7 +629,7 @@ TEST_P(LauncherRealCoreTest, TheDownloadAnswerClickedInTheDrawerSteersTheMapChar
       4, yes ? CMapChargeWindow::kYesBottomButton : CMapChargeWindow::kCancelBottomButton));
   // The estimate follows the line speed the charge measured: only its form
   // is fixed ("H:MM").
-  const std::string text = Notice()->InformationText();
+  const std::string text = _answered_text;
   const std::string fixed =
       "地図ダウンロードが可能になりました。\r\nダウンロードを開始しますか？\r\n（予想時間 ";
   ASSERT_EQ(0u, text.find(fixed)) << text;
