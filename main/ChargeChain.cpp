@@ -371,9 +371,6 @@ void CChargeChain::_OnResult(uint32_t word, uint32_t platform_error) {
     _SetState(outcome.slot, outcome.frame);
     _kind_types[kind] = outcome.status_type;
   }
-  if (kind == CHARGE_KIND_TIDEWHEEL && (word & 0xFFFFFF) == CHARGE_RESULT_SUCCESS) {
-    GetLocalTime(&_last_traffic);
-  }
   _current_type = charge::kStatusNone;
   if (kind == CHARGE_KIND_TIDEWHEEL) _AfterTraffic();
   int answer = 0;

@@ -97,8 +97,6 @@ class CChargeChain final {
   bool IsCharging() const { return _charging; }
   // The kind's last status type (running or result), 0 when none.
   int KindType(uint32_t kind) const;
-  // The local time of the last traffic charge that ended well; zero before.
-  const SYSTEMTIME& LastTrafficTime() const { return _last_traffic; }
   const mapprogress::Record& MapRecord() const { return _record; }
 
   // Redraws the status line when no hint is on it.
@@ -155,7 +153,6 @@ class CChargeChain final {
   uint32_t _running_percent = 0;
   bool _charging = false;
   std::map<uint32_t, int> _kind_types;
-  SYSTEMTIME _last_traffic = {};
   int _after_traffic = kAfterTrafficNone;
   mapprogress::Record _record;
 };
