@@ -301,7 +301,7 @@ void CChargeChain::StartChargesByVersion() {
   const uint32_t result = VersionResult();
   uint32_t kinds = CHARGE_KIND_MUSIC;
   if (result == update::kUpToDate) {
-    _launcher->KillTimer(kRemindTimer);
+    _launcher->Notices().CancelRefresh();
     kinds = CHARGE_KIND_ALL;
   } else if (result == update::kNewer) {
     OV_LOG(kLogInfo, "バージョンアップ確認未達成のためチャージ無し RET:0x%08X",

@@ -34,10 +34,9 @@ class CChargeChain final {
   static constexpr UINT kServerCheckedMessage = 0xB78;   // from the update window
   static constexpr UINT kLogUploadDoneMessage = 0xB98;   // message code, error
   // Timers.
-  static constexpr UINT_PTR kStateTimer = 0x1234;   // running state image, 500 ms
-  static constexpr UINT_PTR kDotsTimer = 0x1235;    // dot counter, 1000 ms
-  static constexpr UINT_PTR kRemindTimer = 0x1237;  // the map reminder (notice 5)
-  static constexpr UINT_PTR kModeTimer = 0x1238;    // display-mode step
+  static constexpr UINT_PTR kStateTimer = 0x1234;  // running state image, 500 ms
+  static constexpr UINT_PTR kDotsTimer = 0x1235;   // dot counter, 1000 ms
+  static constexpr UINT_PTR kModeTimer = 0x1238;   // display-mode step
   static constexpr UINT_PTR kCountdownTimer = 0x1239;
   static constexpr UINT_PTR kAfterTrafficCloseTimer = 0x123A;  // one shot, 1000 ms
 

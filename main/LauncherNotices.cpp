@@ -205,9 +205,13 @@ bool CLauncherNotices::OnTimer(UINT_PTR id) {
   return true;
 }
 
-void CLauncherNotices::OnMapDownload() {
+void CLauncherNotices::CancelRefresh() {
   if (_launcher) KillTimer(_launcher, mapnotice::kRefreshTimer);
   _refresh_armed = false;
+}
+
+void CLauncherNotices::OnMapDownload() {
+  CancelRefresh();
   if (_window && _window->Screen() == mapnotice::kScreenRefresh && _window->IsShowing()) {
     _window->Hide();
   }

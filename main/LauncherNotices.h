@@ -61,8 +61,11 @@ class CLauncherNotices final {
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, char drive);
   // The launcher's timer; true when it was the refresh timer.
   bool OnTimer(UINT_PTR id);
+  // The refresh question five minutes after a declined reminder is no
+  // longer wanted (the charges start anyway).
+  void CancelRefresh();
   // A forwarded map download starts the core itself: the refresh question
-  // is no longer wanted.
+  // is no longer wanted, and a refresh question on the screen goes.
   void OnMapDownload();
   // The launcher came back from its minimised state: a question on the
   // screen slides out again.
