@@ -1,10 +1,13 @@
 // OvMapDemo: a map charge against the stand-in with a data set that lies in
 // a folder of this machine (as bench/OvTransferBench prepare writes one:
 // kind 2, detail 1, version 9.000001, its image "DATA.CNF" and its pieces).
-//   serve <folder> <connection file>: offers the data set in a namespace of
-//     the stand-in of its own (the download list, the image's address, the
-//     files under /mapfiles/), writes a connection file that sends every
-//     connection there, and prints "base <address of the folder>".
+//   serve <folder> <connection file> [update]: offers the data set in a
+//     namespace of the stand-in of its own (the download list, the image's
+//     address, the files under /mapfiles/), writes a connection file that
+//     sends every connection there, and prints "base <address of the
+//     folder>". With "update" the list offers it as a marked update of the
+//     map set (kind 0, detail 0), which the charge asks the user about
+//     before it downloads (tools/run's launcher run).
 //   run <drive letter>: runs one map charge in this process against the
 //     connection file of OV_CONNECTION_INFO, answers yes to its questions,
 //     and prints "charge <ms>", "download <ms>", "transfer <ms>" and
@@ -52,7 +55,7 @@ std::string WindowsPath(const std::string& host_path) {
   return path;
 }
 
-int Serve(const std::string& folder, const std::string& connection_file) {
+int Serve(const std::string& folder, const std::string& connection_file, bool map_update) {
   const ovtest::CStandIn standin;
   if (!standin.IsRunning()) {
     fprintf(stderr, "the stand-in service is not running\n");
@@ -65,7 +68,10 @@ int Serve(const std::string& folder, const std::string& connection_file) {
     fprintf(stderr, "no data set under %s\n", folder.c_str());
     return 1;
   }
-  const std::string list = FormatString("00,02,01,9.000001,2012,%llu,0,0,0,0,,\r\n",
+  // The files stay where they are: the image's address names them, the
+  // list only the data set's kind and version.
+  const std::string list = FormatString(map_update ? "00,00,00,9.000001,2012,%llu,1,0,0,0,,\r\n"
+                                                   : "00,02,01,9.000001,2012,%llu,0,0,0,0,,\r\n",
                                         static_cast<unsigned long long>(size));
   const std::string base = standin.Url("/mapfiles/");
   const bool set_up = standin.Set("/pcapp/DownloadListLiteAPI", "list_hex=" + Hex(list)) &&
@@ -156,10 +162,13 @@ int Run(char drive) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "serve" && argc == 4) return Serve(argv[2], argv[3]);
+  if (mode == "serve" && argc == 4) return Serve(argv[2], argv[3], false);
+  if (mode == "serve" && argc == 5 && std::string(argv[4]) == "update") {
+    return Serve(argv[2], argv[3], true);
+  }
   if (mode == "run" && argc == 3) return Run(argv[2][0]);
   fprintf(stderr,
-          "usage: OvMapDemo serve <folder> <connection file>\n"
+          "usage: OvMapDemo serve <folder> <connection file> [update]\n"
           "       OvMapDemo run <drive letter>\n");
   return 2;
 }
