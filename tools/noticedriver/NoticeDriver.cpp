@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string>
 
+#include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "OvWindows.h"
 #include "ShareMem.h"
@@ -47,10 +48,16 @@ constexpr POINT kInfoYes = {56 + 40, 112 + 12};          // InfoChargeWindow.txt
 constexpr int kTallNotice = 172;
 
 constexpr DWORD kPollMs = 100;
+// The launcher's reservation question to the core, asked at most this
+// often (the core logs each one).
+constexpr DWORD kReconfirmEveryMs = 1000;
 // A drawer counts as out once its place has not changed for this long.
 constexpr DWORD kSettledMs = 400;
 // The charges count as ended once the core has held nothing for this long.
 constexpr DWORD kIdleMs = 2000;
+// The download's screenshot is taken past this share of its bytes, when the
+// launcher's line has moved on from the phase's name to the figures.
+constexpr uint64_t kShotAtHalf = 2;
 constexpr DWORD kLauncherWaitMs = 60000;
 constexpr DWORD kReconfirmMs = 5000;
 constexpr DWORD kAnsweredMs = 5000;
@@ -61,7 +68,11 @@ void Say(const char* format, ...) {
   va_start(args, format);
   const std::string text = FormatStringV(format, args);
   va_end(args);
-  printf("  driver: %s\n", text.c_str());
+  // UTF-8 for the terminal: tools/run passes the lines on as they come, and
+  // a converter in the pipe would hold them until the end.
+  std::string utf8;
+  if (!ConvertCodePage(text, CP_ACP, CP_UTF8, &utf8)) utf8 = text;
+  printf("  driver: %s\n", utf8.c_str());
   fflush(stdout);
 }
 
@@ -178,6 +189,17 @@ Block ReadBlock(const char* name) {
   return block;
 }
 
+// "map sm wl" for a set of kinds.
+std::string KindWords(uint32_t kinds) {
+  std::string out;
+  for (const ChargeKindWord* w = ChargeKindWords(); w->word; ++w) {
+    if (!(kinds & w->kind)) continue;
+    if (!out.empty()) out += ' ';
+    out += w->word;
+  }
+  return out.empty() ? std::string("none") : out;
+}
+
 double Mb(uint64_t bytes) { return static_cast<double>(bytes) / 1048576.0; }
 
 class CDriver final {
@@ -206,6 +228,7 @@ class CDriver final {
   int _notices = 0;
   int _boxes = 0;
   bool _core_seen = false;
+  DWORD _asked_at = 0;
   DWORD _idle_since = 0;
   bool _idle = false;
   uint32_t _busy_kinds = 0;
@@ -278,7 +301,7 @@ void CDriver::FollowProgress(int phase, const char* block_name) {
   const Block block = ReadBlock(block_name);
   if (!block.open || block.done == 0) return;
   const char* what = phase == 0 ? "download" : "transfer to the card";
-  if (!_progress_shot[phase]) {
+  if (!_progress_shot[phase] && (block.total == 0 || block.done * kShotAtHalf >= block.total)) {
     _progress_shot[phase] = true;
     Shot(phase == 0 ? "run_progress_download" : "run_progress_transfer");
   }
@@ -300,6 +323,12 @@ void CDriver::FollowProgress(int phase, const char* block_name) {
 
 void CDriver::FollowCore() {
   const HWND core = FindWindowA(kCoreWindowClass, kCoreWindowTitle);
+  if (core) {
+    FollowProgress(0, kMapChargeDLProgress);
+    FollowProgress(1, kMapChargeTRProgress);
+  }
+  if (core && _core_seen && GetTickCount() - _asked_at < kReconfirmEveryMs) return;
+  _asked_at = GetTickCount();
   DWORD_PTR busy = 0;
   if (core && !SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0, 0,
                                    SMTO_ABORTIFHUNG, kReconfirmMs, &busy)) {
@@ -307,16 +336,13 @@ void CDriver::FollowCore() {
   }
   if (core && !_core_seen) {
     _core_seen = true;
-    Say("the launcher started the core for the card (kinds 0x%02X)", static_cast<unsigned>(busy));
+    Say("the launcher started the core for the card");
     Shot("run_start");
   }
   if (busy != _busy_kinds && busy) {
-    Say("kinds still to do: 0x%02X", static_cast<unsigned>(busy));
+    Say("kinds the core still holds: %s", KindWords(static_cast<uint32_t>(busy)).c_str());
   }
   _busy_kinds = static_cast<uint32_t>(busy);
-  if (!core) return;
-  FollowProgress(0, kMapChargeDLProgress);
-  FollowProgress(1, kMapChargeTRProgress);
 }
 
 bool CDriver::ChargesEnded() {
