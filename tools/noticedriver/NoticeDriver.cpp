@@ -51,8 +51,10 @@ constexpr DWORD kPollMs = 100;
 // The launcher's reservation question to the core, asked at most this
 // often (the core logs each one).
 constexpr DWORD kReconfirmEveryMs = 1000;
-// A drawer counts as out once its place has not changed for this long.
-constexpr DWORD kSettledMs = 400;
+// A drawer counts as out once its place has not changed for this long: it
+// slides out, then the veil over its items fades for about half a second
+// (main/Drawer.h), which moves nothing.
+constexpr DWORD kSettledMs = 800;
 // The charges count as ended once the core has held nothing for this long.
 constexpr DWORD kIdleMs = 2000;
 // The download's screenshot is taken past this share of its bytes, when the
