@@ -256,7 +256,7 @@ void CDriver::AnswerNotice() {
   const bool tall = _notice.Height() == kTallNotice;
   ++_notices;
   Say("the map charge asks in the drawer (%s)",
-      tall ? "the download question, buttons at the bottom" : "a question");
+      tall ? "the download question, buttons at the bottom" : "a question, buttons in the middle");
   Shot(FormatString("run_notice_%d", _notices));
   Click(notice, tall ? kNoticeYesBottom : kNoticeYes);
   Say(WaitUntilHidden(notice) ? "clicked はい: the drawer went"
