@@ -178,13 +178,13 @@ TEST_F(RetryTest, SignalledAbortEventCutsEveryPauseShort) {
 TEST(RetryPause, RealPauseWaitsOnTheEventAndKeepsTheThreadsError) {
   CHandle unset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   SetLastError(1234);
-  DWORD start = GetTickCount();
+  const ovtest::CStopwatch event_wait;
   retrytest::RealPause(unset.Get(), 100);
-  EXPECT_GE(GetTickCount() - start, 90u);
+  EXPECT_GE(event_wait.Ms(), 90u);
   EXPECT_EQ(1234u, GetLastError());
-  start = GetTickCount();
+  const ovtest::CStopwatch plain_wait;
   retrytest::RealPause(nullptr, 100);
-  EXPECT_GE(GetTickCount() - start, 90u);
+  EXPECT_GE(plain_wait.Ms(), 90u);
 }
 
 TEST_F(RetryTest, PausesWaitOnTheHoldersAbortEvent) {

@@ -591,9 +591,9 @@ TEST_F(LogUploadTest, SecondStartDuringADelayedJobIsRefused) {
   ASSERT_TRUE(upload.Start(_window.Get(), kDoneMessage, logupload::kJobUpload));
   ASSERT_TRUE(_standin.WaitForRequests(1, kRequestLimitMs));
 
-  const DWORD start = GetTickCount();
+  const ovtest::CStopwatch wait;
   EXPECT_FALSE(upload.Start(_window.Get(), kDoneMessage, logupload::kJobPermission));
-  EXPECT_GE(GetTickCount() - start, 1400u);
+  EXPECT_GE(wait.Ms(), 1400u);
   EXPECT_EQ(logupload::kThreadFailed, upload.GetResult());
   EXPECT_TRUE(_log.Contains("CAplLogUpload::Start - 開始要求時の処理中エラー直前スレッド生存 1"));
 

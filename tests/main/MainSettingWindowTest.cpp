@@ -543,9 +543,9 @@ TEST_F(MainSettingWindowTest, MusicManagerThatStaysKeepsTheCard) {
   Open({}, true);
   _window->Show(_card.Letter());
   _boxes.Answer(IDYES);
-  const DWORD start = GetTickCount();
+  const ovtest::CStopwatch wait;
   Click(CSettingWindow::kSDClearButton);
-  EXPECT_GE(GetTickCount() - start, 900u);
+  EXPECT_GE(wait.Ms(), 900u);
   EXPECT_EQ(
       (std::vector<std::wstring>{BoxText(setting::kAskClearCard), BoxText(setting::kCardBusy)}),
       Texts());
