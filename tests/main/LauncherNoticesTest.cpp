@@ -839,7 +839,18 @@ TEST_P(LauncherRealCoreCardClearTest, TheBoxsAnswerDecidesWhetherTheCoreClearsTh
         << core_log;
   }
   EXPECT_FALSE(Exists(_card.Path("NAVIDATA\\MAP.DAT")));
-  if (yes) maintest::Screenshot("launcher_core_card_cleared");
+  if (yes) {
+    // The transfer phase ends after the result, and the line comes back to
+    // the card once no phase runs.
+    ASSERT_TRUE(maintest::PumpUntil(
+        [&] {
+          return log.Contains("CLauncherWindow::OnMapChargeEnd - マップチャージ処理種別 = 2 ") &&
+                 _window->StatusText() == "SDカードを検出しました。";
+        },
+        kLimitMs))
+        << _window->StatusText();
+    maintest::Screenshot("launcher_core_card_cleared");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, LauncherRealCoreCardClearTest, ::testing::Bool());
