@@ -349,6 +349,7 @@ void CChargeChain::_AfterTraffic() {
 // ---- The core's reports.
 
 void CChargeChain::_OnProgress(uint32_t percent, uint32_t kind) {
+  _launcher->ShowCharging(true);
   _charging = true;
   _running_kind = kind;
   _running_percent = percent;
@@ -361,9 +362,7 @@ void CChargeChain::_OnResult(uint32_t word, uint32_t platform_error) {
   OV_LOG(kLogInfo, "転送完了通知 CHG:%x ERC:0x%08X WinERC:0x%08X",
          static_cast<unsigned>(word >> 24), static_cast<unsigned>(word),
          static_cast<unsigned>(platform_error));
-  _charging = false;
-  _running_kind = 0;
-  _running_percent = 0;
+  _StopCharging();
   if (word < 0x1000000) return;
   const uint32_t kind = word >> 24;
   const charge::ResultOutcome outcome = charge::OutcomeOf(word);
@@ -399,9 +398,19 @@ void CChargeChain::_RemoveCardUser() {
   OV_LOG(kLogInfo, "ユーザーリスト削除 %s", device_no.c_str());
 }
 
+void CChargeChain::_StopCharging() {
+  _charging = false;
+  _running_kind = 0;
+  _running_percent = 0;
+  _launcher->ShowCharging(false);
+}
+
 void CChargeChain::ResetKinds() {
   for (int slot = 0; slot < charge::kKindCount; ++slot) _SetState(slot, charge::kFrameIdle);
   _kind_types.clear();
+  // The core is ended for the card change: a charge it never reported the
+  // end of is not running any more.
+  _StopCharging();
 }
 
 int CChargeChain::KindType(uint32_t kind) const {

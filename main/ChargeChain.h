@@ -3,7 +3,8 @@
 // upload (CLogUploadWindow, 0xB98) -> version check (CUpdateNotifyWindow,
 // 0xB78) -> automatic update (0xB77) -> charge start, the core started with
 // the kinds the version check allows. The chain also keeps each kind's state
-// image and status type from the core's progress and result reports, the
+// image and status type from the core's progress and result reports (and
+// the launcher's charging animation running between them), the
 // status line (0x739) with its dots, and the map charge's phase, percent,
 // time left and speed read from the core's progress blocks.
 //
@@ -80,7 +81,8 @@ class CChargeChain final {
   // What the end of a traffic charge started elsewhere (the information
   // charge's question) is to do; kAfterTrafficNone forgets it.
   void ExpectAfterTraffic(int mode) { _after_traffic = mode; }
-  // The card changed: every state image idle, the kinds' types forgotten.
+  // The card changed: every state image idle, the kinds' types forgotten,
+  // no charge running.
   void ResetKinds();
 
   // 1 newer, 2 up to date (or no inquiry due), else a failure; 0 before the
@@ -111,6 +113,7 @@ class CChargeChain final {
   void _OnStartCharge();
   void _OnProgress(uint32_t percent, uint32_t kind);
   void _OnResult(uint32_t word, uint32_t platform_error);
+  void _StopCharging();
   void _OnPhaseStart(WPARAM phase);
   void _OnPhaseEnd(WPARAM phase);
   void _OnMapProgress(WPARAM block, LPARAM detail);

@@ -44,6 +44,7 @@ const SkinItemDescriptor CLauncherWindow::kSDAlivalIcon = {"SDAlivalIcon", 5021}
 const SkinItemDescriptor CLauncherWindow::kSDUnAlivalIcon = {"SDUnAlivalIcon", 5022};
 const SkinItemDescriptor CLauncherWindow::kSDCardStatic = {"SDCardStatic", 5023};
 const SkinItemDescriptor CLauncherWindow::kSDSearchAnime = {"SDSearchAnime", 5024};
+const SkinItemDescriptor CLauncherWindow::kSDChargingAnime = {"SDChargingAnime", 5025};
 const SkinItemDescriptor CLauncherWindow::kSDEjectButton = {"SDEjectButton", 5030};
 const SkinItemDescriptor CLauncherWindow::kSDEjectTextStatic = {"SDEjectTextStatic", 5031};
 const SkinItemDescriptor CLauncherWindow::kSDAbortButton = {"SDAbortButton", 5032};
@@ -196,6 +197,8 @@ void CLauncherWindow::_CreateItems(const SkinDefinition& definition) {
   CreateStaticImageItem(definition, kSDAlivalIcon, this);
   CreateStaticImageItem(definition, kSDUnAlivalIcon, this);
   CreateStaticItem(definition, kSDCardStatic, this);
+  // The search's small animation stays above the charging one.
+  CreateAnimationItem(definition, kSDChargingAnime, this);
   CreateAnimationItem(definition, kSDSearchAnime, this);
   CreateButtonItem(definition, kSDEjectButton, this);
   CreateStaticItem(definition, kSDEjectTextStatic, this);
@@ -205,8 +208,8 @@ void CLauncherWindow::_CreateItems(const SkinDefinition& definition) {
   CreateFrameOverlay(definition);
   for (const SkinItemDescriptor* hidden :
        {&kMenuButtonClose, &kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDSearchAnime,
-        &kSDEjectButton, &kSDEjectTextStatic, &kSDAbortButton, &kSDAbortTextStatic,
-        &kSDAbortInfoTextStatic}) {
+        &kSDChargingAnime, &kSDEjectButton, &kSDEjectTextStatic, &kSDAbortButton,
+        &kSDAbortTextStatic, &kSDAbortInfoTextStatic}) {
     _SetVisible(*hidden, false);
   }
   _SetAllStates(0);
@@ -281,8 +284,10 @@ void CLauncherWindow::_SetStatus() {
 
 void CLauncherWindow::_ShowCardIcons() {
   const bool card = _drive != 0;
-  _SetVisible(kSDEjectableIcon, card && !_sd_panel_open);
-  _SetVisible(kSDAlivalIcon, card && _sd_panel_open);
+  // While a charge runs its animation stands in for the card's icon.
+  const bool charging = IsChargingShown();
+  _SetVisible(kSDEjectableIcon, card && !charging && !_sd_panel_open);
+  _SetVisible(kSDAlivalIcon, card && !charging && _sd_panel_open);
   _SetVisible(kSDUnAlivalIcon, !card);
   _SetStatus();
 }
@@ -421,6 +426,24 @@ void CLauncherWindow::_ShowSearch(bool searching) {
 bool CLauncherWindow::IsSearchShown() {
   const auto* search = static_cast<CSkinWindowItemAnimation*>(FindItem(kSDSearchAnime.id));
   return search && search->IsVisible() && search->IsRunning();
+}
+
+void CLauncherWindow::ShowCharging(bool charging) {
+  auto* anime = static_cast<CSkinWindowItemAnimation*>(FindItem(kSDChargingAnime.id));
+  if (!anime) return;
+  if (charging) {
+    anime->SetVisible(true);
+    if (!anime->IsRunning()) anime->Start();
+  } else if (anime->IsRunning() || anime->IsVisible()) {
+    anime->Stop();
+    anime->SetVisible(false);
+  }
+  _ShowCardIcons();
+}
+
+bool CLauncherWindow::IsChargingShown() {
+  const auto* anime = static_cast<CSkinWindowItemAnimation*>(FindItem(kSDChargingAnime.id));
+  return anime && anime->IsVisible() && anime->IsRunning();
 }
 
 void CLauncherWindow::_StartDetection() {
@@ -580,7 +603,7 @@ void CLauncherWindow::OnLButtonUp(UINT keys, int x, int y) {
   if (GetActiveWindow() != Handle()) return;
   const POINT pt = {x, y};
   for (const SkinItemDescriptor* icon :
-       {&kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDSearchAnime}) {
+       {&kSDEjectableIcon, &kSDAlivalIcon, &kSDUnAlivalIcon, &kSDSearchAnime, &kSDChargingAnime}) {
     const CSkinWindowItem* item = FindItem(icon->id);
     if (!item || !item->IsVisible()) continue;
     const RECT rect = item->Rect();

@@ -72,6 +72,7 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   static const SkinItemDescriptor kSDUnAlivalIcon;
   static const SkinItemDescriptor kSDCardStatic;
   static const SkinItemDescriptor kSDSearchAnime;
+  static const SkinItemDescriptor kSDChargingAnime;
   static const SkinItemDescriptor kSDEjectButton;
   static const SkinItemDescriptor kSDEjectTextStatic;
   static const SkinItemDescriptor kSDAbortButton;
@@ -122,6 +123,10 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   bool IsDetectionPending() const { return _detect_pending; }
   // Whether the card search animation runs (while a detection is pending).
   bool IsSearchShown();
+  // The charging animation over the card icon while the core reports a
+  // charge (the chain starts and stops it); the card icon comes back after.
+  void ShowCharging(bool charging);
+  bool IsChargingShown();
   int DetectRetries() const { return _detect_retries; }
   bool IsSDPanelOpen() const { return _sd_panel_open; }
   bool IsEnding() const { return _ending; }
@@ -170,6 +175,7 @@ class CLauncherWindow final : public mainwin::CMainFrame, public CWindowBase, pu
   void _PlaceMenu();
   void _CloseMenu();
   bool _HitsItem(const SkinItemDescriptor& item, int x, int y);
+  int _HintTypeOf(int id) const;
   CLauncherMenuCommands::Context _MenuContext();
   void _ShowCode(uint32_t code);
   void _EndCoreAndMusic(bool wait);

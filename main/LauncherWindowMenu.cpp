@@ -1,5 +1,8 @@
 // The launcher's side of its fold-out menu: building and placing the menu,
-// its commands and hints, and the icon's system menu (see LauncherWindow.h).
+// its commands, the hints of the menu and of the launcher's own items, and
+// the icon's system menu (see LauncherWindow.h).
+#include "ChargeKind.h"
+#include "ChargeStatus.h"
 #include "LauncherMenu.h"
 #include "LauncherWindow.h"
 #include "Log.h"
@@ -38,11 +41,36 @@ void CLauncherWindow::_OnMenuCommand(int main_index, int sub_index) {
   _commands.Run(_MenuContext(), main_index, sub_index);
 }
 
+// The status type an item puts on the line while the pointer is over it;
+// -1 for items without one. A kind's state image shows what that kind last
+// reported (0, the line as it is, before it reported anything).
+int CLauncherWindow::_HintTypeOf(int id) const {
+  static const struct {
+    const SkinItemDescriptor* item;
+    uint32_t kind;
+  } kStateImages[] = {{&kProbeProgressImage, CHARGE_KIND_PROBE},
+                      {&kMapProgressImage, CHARGE_KIND_MAP},
+                      {&kTidewheelProgressImage, CHARGE_KIND_TIDEWHEEL},
+                      {&kWeatherProgressImage, CHARGE_KIND_WEATHER},
+                      {&kMusicProgressImage, CHARGE_KIND_MUSIC}};
+  if (id == kMenuButton.id) return 40;
+  if (id == kMenuButtonClose.id) return 41;
+  if (id == kSDEjectableIcon.id) return charge::kStatusEjectHint;
+  if (id == kSDChargingAnime.id) return charge::kStatusAbortHint;
+  for (const auto& state : kStateImages) {
+    if (id == state.item->id) return _chain->KindType(state.kind);
+  }
+  return -1;
+}
+
 bool CLauncherWindow::Notify(int id, int code, int value) {
-  if ((id == kMenuButton.id || id == kMenuButtonClose.id) &&
-      (code == kReportMouseMove || code == kReportMouseLeave)) {
-    const int type = code == kReportMouseLeave ? 0 : id == kMenuButton.id ? 40 : 41;
-    if (type != ShownStatusType()) PostMessageA(kStatusMessage, static_cast<WPARAM>(type), 0);
+  if (code == kReportMouseMove || code == kReportMouseLeave) {
+    const int hint = _HintTypeOf(id);
+    // Leaving gives the line back to what runs (type 0).
+    const int type = code == kReportMouseLeave ? 0 : hint;
+    if (hint >= 0 && type != ShownStatusType()) {
+      PostMessageA(kStatusMessage, static_cast<WPARAM>(type), 0);
+    }
   }
   return mainwin::CMainFrame::Notify(id, code, value);
 }

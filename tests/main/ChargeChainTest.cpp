@@ -30,6 +30,7 @@
 #include "OstrovelleLite/UserListFile.h"
 #include "ScreenLock.h"
 #include "ShareMem.h"
+#include "SkinWindowItemAnimation.h"
 #include "SkinWindowItemDigitImage.h"
 #include "StandIn.h"
 #include "StringUtil.h"
@@ -552,6 +553,149 @@ TEST_F(ChargeReportTest, MissingBlocksOnlyLogAndShowThePhaseText) {
   Post(kMsgMapProgressEnd, 3, 0);
   maintest::Pump();
   EXPECT_TRUE(log.Contains("CLauncherWindow::OnMapChargeEnd - CHKDSK終了"));
+}
+
+// The charging animation in the card icon's place: what the back buffer
+// shows there, cell (24, 30) of the picture, is the card's data level, which
+// rises from frame 3 on; (2, 24) is the animation's frame or the icon's edge.
+constexpr POINT kChargingLevel = {322 + 24, 48 + 30};
+constexpr POINT kIconEdge = {322 + 2, 48 + 24};
+constexpr COLORREF kChargingEdge = RGB(232, 150, 50);
+constexpr COLORREF kCardIconEdge = RGB(70, 160, 100);
+constexpr COLORREF kDataLevel = RGB(70, 120, 190);
+constexpr COLORREF kEmptyCard = RGB(250, 250, 250);
+
+TEST_F(ChargeReportTest, TheChargingAnimationRunsWhileACoreReportsACharge) {
+  auto* anime = static_cast<ui::CSkinWindowItemAnimation*>(
+      _window->FindItem(CLauncherWindow::kSDChargingAnime.id));
+  ASSERT_NE(nullptr, anime);
+  const auto pixel = [&](POINT p) { return _window->BackBuffer()->GetPixel(p.x, p.y); };
+  EXPECT_FALSE(_window->IsChargingShown());
+  EXPECT_EQ(kCardIconEdge, pixel(kIconEdge));
+
+  Post(kMsgNotifyProgress, 10, CHARGE_KIND_MUSIC);
+  maintest::Pump();
+  ASSERT_TRUE(_window->IsChargingShown());
+  EXPECT_FALSE(_window->FindItem(CLauncherWindow::kSDEjectableIcon.id)->IsVisible());
+  EXPECT_EQ(kChargingEdge, pixel(kIconEdge));
+  // The frames advance on the window's timer: the data level rises, the
+  // cycle starts again with an empty card, and rises again.
+  for (const COLORREF level : {kDataLevel, kEmptyCard, kDataLevel}) {
+    ASSERT_TRUE(maintest::PumpUntil([&] { return pixel(kChargingLevel) == level; }, kLimitMs))
+        << std::hex << level << " frame " << anime->Frame();
+  }
+  maintest::Screenshot("launcher_charging_animation");
+  // Further reports keep it running without starting it again.
+  Post(kMsgNotifyProgress, 60, CHARGE_KIND_MUSIC);
+  maintest::Pump();
+  EXPECT_TRUE(_window->IsChargingShown());
+
+  // The result stops it and gives the card icon back, which stays still.
+  Post(kMsgNotifyError, 0x10000000, 0);
+  maintest::Pump();
+  EXPECT_FALSE(_window->IsChargingShown());
+  EXPECT_FALSE(anime->IsVisible());
+  EXPECT_EQ(0, anime->Frame());
+  EXPECT_TRUE(_window->FindItem(CLauncherWindow::kSDEjectableIcon.id)->IsVisible());
+  EXPECT_EQ(kCardIconEdge, pixel(kIconEdge));
+  const COLORREF idle = pixel(kChargingLevel);
+  // A second of the launcher's timers (five frames of a running animation).
+  const int dots = Chain().Dots();
+  ASSERT_TRUE(maintest::PumpUntil([&] { return Chain().Dots() != dots; }, kLimitMs));
+  EXPECT_EQ(idle, pixel(kChargingLevel));
+  EXPECT_EQ(0, anime->Frame());
+
+  // A card change ends the core: nothing runs any more, whether it
+  // reported its end or not.
+  Post(kMsgNotifyProgress, 10, CHARGE_KIND_MAP);
+  maintest::Pump();
+  ASSERT_TRUE(_window->IsChargingShown());
+  PostMessageA(_window->Handle(), RegisterOvMessage(kMsgSDChange), 0, 0);
+  maintest::Pump();
+  EXPECT_FALSE(_window->IsChargingShown());
+  EXPECT_FALSE(Chain().IsCharging());
+  EXPECT_TRUE(_window->FindItem(CLauncherWindow::kSDUnAlivalIcon.id)->IsVisible());
+}
+
+// The pointer over an item, as the system reports it: the real pointer is
+// put there (so that tracking does not report it gone), the move sent.
+void PointAt(HWND window, POINT client) {
+  POINT screen = client;
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
+}
+
+constexpr POINT kNoItem = {200, 112};  // between the card panel and the states
+
+struct HoverCase {
+  const char* name;
+  POINT at;
+  int type;          // the hint's status type
+  const char* text;  // the line it shows; empty: the card's line
+};
+void PrintTo(const HoverCase& c, std::ostream* os) { *os << c.name; }
+
+// Weather has done, probe skipped, the map reported nothing yet.
+const HoverCase kHoverCases[] = {
+    {"WeatherDone", {256 + 20, 140 + 20}, 22, "Stratovine更新完了"},
+    {"ProbeSkipped", {28 + 20, 140 + 20}, 12, "プローブデータアップロードスキップ"},
+    {"MapNotReported", {104 + 20, 140 + 20}, 0, ""},
+    {"CardIcon", {322 + 24, 48 + 24}, 60, "SDカードを取り出します。"},
+};
+
+class ChargeHoverTest : public ChargeReportTest, public ::testing::WithParamInterface<HoverCase> {};
+
+TEST_P(ChargeHoverTest, AnItemsHintStaysOnTheLineUntilThePointerLeaves) {
+  const HoverCase& c = GetParam();
+  Post(kMsgNotifyError, 0x8000000, 0);
+  Post(kMsgNotifyError, 0x100FF01, 0);
+  maintest::Pump();
+  const std::string card_line = "SDカードを検出しました。";
+  ASSERT_EQ(card_line, LineAfterRefresh());
+  const std::string expected = c.text[0] ? c.text : card_line;
+
+  PointAt(_window->Handle(), c.at);
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == c.type; }, kLimitMs))
+      << _window->ShownStatusType();
+  EXPECT_EQ(expected, _window->StatusText());
+  // The chain's refresh leaves a hint alone.
+  EXPECT_EQ(expected, LineAfterRefresh());
+  if (c.type == 60) maintest::Screenshot("launcher_eject_hint");
+
+  // Leaving the item for the launcher's background gives the line back.
+  PointAt(_window->Handle(), kNoItem);
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == 0; }, kLimitMs));
+  EXPECT_EQ(card_line, _window->StatusText());
+
+  // So does the pointer leaving the window from the item.
+  PointAt(_window->Handle(), c.at);
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == c.type; }, kLimitMs));
+  SendMessageA(_window->Handle(), WM_MOUSELEAVE, 0, 0);
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == 0; }, kLimitMs));
+  EXPECT_EQ(card_line, _window->StatusText());
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, ChargeHoverTest, ::testing::ValuesIn(kHoverCases),
+                         ovtest::CaseName());
+
+// While a charge runs the animation's hint is the abort's, and the running
+// kind's state image shows its running line.
+TEST_F(ChargeReportTest, WhileChargingTheAnimationAndTheRunningKindHaveTheirHints) {
+  Post(kMsgNotifyProgress, 50, CHARGE_KIND_MUSIC);
+  maintest::Pump();
+  ASSERT_TRUE(_window->IsChargingShown());
+  PointAt(_window->Handle(), {322 + 24, 48 + 24});
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == 61; }, kLimitMs));
+  EXPECT_EQ("処理を中止します。", _window->StatusText());
+  maintest::Screenshot("launcher_abort_hint");
+  PointAt(_window->Handle(), {332 + 20, 140 + 20});
+  ASSERT_TRUE(maintest::PumpUntil([&] { return _window->ShownStatusType() == 5; }, kLimitMs));
+  EXPECT_EQ(0u, _window->StatusText().find("ミュージックチャージ中")) << _window->StatusText();
+  PointAt(_window->Handle(), kNoItem);
+  maintest::Pump();
+  // The running line is the chain's own: it stays.
+  EXPECT_EQ(0u, LineAfterRefresh().find("ミュージックチャージ中"));
 }
 
 TEST_F(ChargeReportTest, AHintOnTheLineIsNotOverwrittenByARefresh) {

@@ -4,7 +4,9 @@
 // map charge would, read back. Also the five-minute refresh question after a
 // declined reminder, the card-too-small box, and the information charge
 // offered before closing or ejecting (a clock and a core starter of the
-// test's own).
+// test's own). Last, the product's core against the stand-in, answered in
+// the launcher: the download notice, the unsent-probe notice and the
+// card-clear box, with what the core made of each answer.
 #include <gtest/gtest.h>
 
 #include "OvWindows.h"
@@ -17,15 +19,20 @@
 #include <vector>
 
 #include "CardMaker.h"
+#include "ChargeKind.h"
+#include "ConfImageBuilder.h"
 #include "CoreMessages.h"
 #include "CoreProcessLock.h"
 #include "Handle.h"
 #include "LauncherWindow.h"
 #include "MainWindowTestSupport.h"
+#include "ErrorMessage.h"
 #include "MessageBoxCapture.h"
+#include "OstrovelleLite/NPCrcCalc.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "ProgramStart.h"
 #include "ScreenLock.h"
+#include "SkinWindowItemDigitImage.h"
 #include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
@@ -536,7 +543,9 @@ std::string Hex(const std::string& bytes) {
 constexpr uint32_t kMapSetId = 0x30010001;
 constexpr DWORD kCoreLimitMs = 60000;
 
-class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
+// The launcher on the test's card with the product's core against the
+// stand-in; the card and the service's replies are each test's own.
+class LauncherRealCoreBase : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!_standin.IsRunning()) GTEST_SKIP() << "the stand-in service is not running";
@@ -548,17 +557,6 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     const COstrovelleConfig config;
     ASSERT_TRUE(
         WritePrivateProfileStringA("Map", "SpeedOfLine", "5000000", config.GetIniPath().c_str()));
-    // The unit one map version behind, with probe data it has not sent.
-    ovtest::CCardMaker unit;
-    unit.CcidHead(0x00012345).Model(kModel).FormatVersion(0x02000000);
-    unit.AddRecord(kMapSetId, 0x01000003, 0x2011, 0, "NAVIDATA", "NAVIDATA");
-    ASSERT_TRUE(unit.WriteCard(_card.Letter(), true));
-    ASSERT_TRUE(CreateDirectoryA(_card.Path("PROBE").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(_card.Path("PROBE\\trip1").c_str(), nullptr));
-    ASSERT_TRUE(ovtest::WriteFileBytes(_card.Path("PROBE\\trip1\\ProbeData.dat"), "probe"));
-    // A marked map update of 1 GB: at 5 Mbit/s about 26 minutes.
-    ASSERT_TRUE(_standin.Set("/pcapp/DownloadListLiteAPI",
-                             "list_hex=" + Hex("00,00,00,1.000004,2012,1000000000,1,0,0,0,,\r\n")));
   }
   void TearDown() override {
     if (_window && _window->Handle()) DestroyWindow(_window->Handle());
@@ -567,10 +565,42 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     SetEnvironmentVariableA("OV_CONNECTION_INFO", nullptr);
   }
 
+  // The unit one map version behind, with probe data it has not sent when
+  // `unsent_probe`.
+  ::testing::AssertionResult WriteUnit(bool unsent_probe) {
+    ovtest::CCardMaker unit;
+    unit.CcidHead(0x00012345).Model(kModel).FormatVersion(0x02000000);
+    unit.AddRecord(kMapSetId, 0x01000003, 0x2011, 0, "NAVIDATA", "NAVIDATA");
+    if (!unit.WriteCard(_card.Letter(), true)) return ::testing::AssertionFailure() << "no card";
+    if (unsent_probe && !(CreateDirectoryA(_card.Path("PROBE").c_str(), nullptr) &&
+                          CreateDirectoryA(_card.Path("PROBE\\trip1").c_str(), nullptr) &&
+                          ovtest::WriteFileBytes(_card.Path(kProbeData), "probe"))) {
+      return ::testing::AssertionFailure() << "no probe data";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  void OpenLauncher() {
+    _window = std::make_unique<CLauncherWindow>();
+    _window->SetQuitOnDestroy(false);
+    _window->SetUnitModel(kModel);
+    _window->SetCardScan(std::make_unique<COneCardScan>(&_present, _card.Letter()));
+    ASSERT_TRUE(_window->CreateMainWindow());
+    ShowWindow(_window->Handle(), SW_SHOW);
+    maintest::Pump();
+    ASSERT_EQ(_card.Letter(), _window->CurrentDrive());
+  }
+
+  std::string CoreLog() const {
+    return ovtest::ReadFileOrEmpty(_root.Root() + "Log\\Ostrovelle_Core.log");
+  }
+
   std::string _answered_text;
   CMapChargeWindow* Notice() { return _window->Notices().Window(); }
-  // Waits for `screen`, keeps its text in _answered_text and clicks `button`.
-  ::testing::AssertionResult AnswerScreen(int screen, const ui::SkinItemDescriptor& button) {
+  // Waits for `screen`, keeps its text in _answered_text, takes the
+  // screenshot when named and clicks `button`.
+  ::testing::AssertionResult AnswerScreen(int screen, const ui::SkinItemDescriptor& button,
+                                          const char* screenshot = nullptr) {
     const bool shown = maintest::PumpUntil(
         [&] {
           return Notice() && Notice()->IsShowing() && Notice()->Screen() == screen &&
@@ -580,10 +610,9 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     if (!shown) {
       return ::testing::AssertionFailure()
              << "screen " << screen << " never showed; the core's log:\n"
-             << ovtest::ReadFileOrEmpty(_root.Root() + "Log\\Ostrovelle_Core.log");
+             << CoreLog();
     }
-    if (screen == 4)
-      maintest::Screenshot(GetParam() ? "launcher_core_download_yes" : "launcher_core_download_no");
+    if (screenshot) maintest::Screenshot(screenshot);
     _answered_text = Notice()->InformationText();
     if (!Notice()->ClickItem(button.id)) return ::testing::AssertionFailure() << "no click";
     // The core may ask its next question at once, in the same drawer.
@@ -599,6 +628,20 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
     }
     return false;
   }
+  // Waits until the launcher has heard the map charge's result word.
+  ::testing::AssertionResult WaitForMapResult(const ovtest::CLogCapture& log, uint32_t* word) {
+    const std::string mark = "転送完了通知 CHG:2 ERC:0x";
+    if (!maintest::PumpUntil([&] { return log.Contains(mark); }, kCoreLimitMs)) {
+      return ::testing::AssertionFailure() << "no map result; the core's log:\n" << CoreLog();
+    }
+    maintest::Pump();
+    const std::string text = log.Text();
+    *word =
+        static_cast<uint32_t>(strtoul(text.c_str() + text.find(mark) + mark.size(), nullptr, 16));
+    return ::testing::AssertionSuccess();
+  }
+
+  static constexpr const char* kProbeData = "PROBE\\trip1\\ProbeData.dat";
 
   ovtest::CScopedDataRoot _root;
   ovtest::CTempDir _dir;
@@ -613,20 +656,30 @@ class LauncherRealCoreTest : public ::testing::TestWithParam<bool> {
   CRealCore _core;
 };
 
+// The unit with probe data it has not sent and a marked map update of 1 GB
+// (at 5 Mbit/s about 26 minutes).
+class LauncherRealCoreUpdateTest : public LauncherRealCoreBase {
+ protected:
+  void SetUp() override {
+    LauncherRealCoreBase::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(WriteUnit(true));
+    ASSERT_TRUE(_standin.Set("/pcapp/DownloadListLiteAPI",
+                             "list_hex=" + Hex("00,00,00,1.000004,2012,1000000000,1,0,0,0,,\r\n")));
+  }
+};
+
+class LauncherRealCoreTest : public LauncherRealCoreUpdateTest,
+                             public ::testing::WithParamInterface<bool> {};
+
 TEST_P(LauncherRealCoreTest, TheDownloadAnswerClickedInTheDrawerSteersTheMapCharge) {
   const bool yes = GetParam();
-  _window = std::make_unique<CLauncherWindow>();
-  _window->SetQuitOnDestroy(false);
-  _window->SetUnitModel(kModel);
-  _window->SetCardScan(std::make_unique<COneCardScan>(&_present, _card.Letter()));
-  ASSERT_TRUE(_window->CreateMainWindow());
-  ShowWindow(_window->Handle(), SW_SHOW);
-  maintest::Pump();
-  ASSERT_EQ(_card.Letter(), _window->CurrentDrive());
+  OpenLauncher();
 
   ASSERT_TRUE(_core.Start(_window->Handle(), _card.Letter(), 2));
   ASSERT_TRUE(AnswerScreen(
-      4, yes ? CMapChargeWindow::kYesBottomButton : CMapChargeWindow::kCancelBottomButton));
+      4, yes ? CMapChargeWindow::kYesBottomButton : CMapChargeWindow::kCancelBottomButton,
+      yes ? "launcher_core_download_yes" : "launcher_core_download_no"));
   // The estimate follows the line speed the charge measured: only its form
   // is fixed ("H:MM").
   const std::string text = _answered_text;
@@ -657,5 +710,149 @@ TEST_P(LauncherRealCoreTest, TheDownloadAnswerClickedInTheDrawerSteersTheMapChar
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, LauncherRealCoreTest, ::testing::Bool());
+
+int MapStateFrame(CLauncherWindow& window) {
+  return static_cast<int>(static_cast<ui::CSkinWindowItemDigitImage*>(
+                              window.FindItem(CLauncherWindow::kMapProgressImage.id))
+                              ->Value());
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Taking the update but declining to leave the unsent probe data behind:
+// the charge skips the update, fetches nothing and leaves the card alone.
+TEST_F(LauncherRealCoreUpdateTest, AnUnsentProbeNoticeAnsweredNoSkipsTheMapUpdate) {
+  ovtest::CLogCapture log;
+  OpenLauncher();
+  ASSERT_TRUE(_core.Start(_window->Handle(), _card.Letter(), 2));
+  ASSERT_TRUE(AnswerScreen(4, CMapChargeWindow::kYesBottomButton));
+  ASSERT_TRUE(AnswerScreen(8, CMapChargeWindow::kCancelButton, "launcher_core_unsent_probe_no"));
+  EXPECT_EQ(0u, _answered_text.find("未送信のプローブデータがあります。")) << _answered_text;
+  uint32_t word = 0;
+  ASSERT_TRUE(WaitForMapResult(log, &word));
+  EXPECT_EQ(0x200FF01u, word) << std::hex << word;
+  EXPECT_TRUE(log.Contains("マップチャージ画面終了通知 TYPE:17 RESULT:CANCEL"));
+  // Skipped: its frame and line, and no box.
+  EXPECT_EQ(5, MapStateFrame(*_window));
+  EXPECT_EQ(16, _window->Chain().KindType(CHARGE_KIND_MAP));
+  EXPECT_TRUE(_boxes.Boxes().empty());
+  EXPECT_FALSE(MapDataAsked());
+  // The probe data stays for its own upload; nothing of the update came.
+  EXPECT_EQ("probe", ovtest::ReadFileOrEmpty(_card.Path(kProbeData)));
+  EXPECT_FALSE(Exists(_card.Path("NAVIDATA")));
+}
+
+// A map update of one file (20,000 bytes in pieces of 8,192) served as the
+// map charge fetches it: its configuration image, then the pieces.
+constexpr size_t kUpdateSize = 20000;
+bool ServeMapUpdate(const ovtest::CStandIn& standin) {
+  std::string content(kUpdateSize, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + (i >> 8));
+  const std::vector<std::string> pieces = ovtest::CutIntoPieces(content, 8192);
+  ovtest::ConfFileSpec file;
+  file.name = "MAP.DAT";
+  file.size = static_cast<uint32_t>(content.size());
+  file.value16 = NPCrcCalc::Of(content.data(), content.size());
+  file.pieces = ovtest::PiecesOf(pieces);
+  const std::string image =
+      ovtest::CConfImageBuilder().Title("map update").Path("NAVIDATA\\").File(file).Build();
+  const std::string folder = "/mapdata/00/00/1.000004/";
+  bool ok = standin.Set(folder + "DATA.CNF", "hex=" + Hex(image));
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    ok = standin.Set(folder + FormatString("NAVIDATA/MAP.DAT.%03d", static_cast<int>(i)),
+                     "hex=" + Hex(pieces[i])) &&
+         ok;
+  }
+  return ok;
+}
+
+// A card of 16 GB with 1,000 bytes free (the core's card space comes from
+// the environment it inherits) and a file of the user's: the update does
+// not fit, so the charge asks whether it may clear the card.
+class LauncherRealCoreCardClearTest : public LauncherRealCoreBase,
+                                      public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    LauncherRealCoreBase::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(WriteUnit(false));
+    ASSERT_TRUE(CreateDirectoryA(_card.Path("VIDEO").c_str(), nullptr));
+    ASSERT_TRUE(ovtest::WriteFileBytes(_card.Path(kUserFile), "the user's own"));
+    ASSERT_TRUE(
+        _standin.Set("/pcapp/DownloadListLiteAPI",
+                     "list_hex=" + Hex(FormatString("00,00,00,1.000004,2012,%u,1,0,0,0,,\r\n",
+                                                    static_cast<unsigned>(kUpdateSize)))));
+    ASSERT_TRUE(ServeMapUpdate(_standin));
+    SetEnvironmentVariableA("OV_TEST_CARD_SPACE", "16000000000,1000");
+  }
+  void TearDown() override {
+    SetEnvironmentVariableA("OV_TEST_CARD_SPACE", nullptr);
+    LauncherRealCoreBase::TearDown();
+  }
+
+  static constexpr const char* kUserFile = "VIDEO\\movie.bin";
+};
+
+TEST_P(LauncherRealCoreCardClearTest, TheBoxsAnswerDecidesWhetherTheCoreClearsTheCard) {
+  const bool yes = GetParam();
+  _boxes.Answer(yes ? IDYES : IDNO);
+  ovtest::CLogCapture log;
+  OpenLauncher();
+  ASSERT_TRUE(_core.Start(_window->Handle(), _card.Letter(), 2));
+  ASSERT_TRUE(AnswerScreen(4, CMapChargeWindow::kYesBottomButton));
+  uint32_t word = 0;
+  ASSERT_TRUE(WaitForMapResult(log, &word));
+  const std::vector<ovtest::CapturedBox> boxes = _boxes.Boxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"空き容量不足"));
+  EXPECT_EQ(UINT(MB_YESNO), boxes[0].style & MB_TYPEMASK);
+  EXPECT_TRUE(log.Contains("マップチャージ要求 0x000000EF"));
+  EXPECT_TRUE(log.Contains(yes ? "マップチャージ画面終了通知 TYPE:239 RESULT:OK"
+                               : "マップチャージ画面終了通知 TYPE:239 RESULT:CANCEL"));
+  // The download phase ended before the question, with its figures.
+  EXPECT_TRUE(log.Contains("CLauncherWindow::OnMapChargeEnd - マップチャージ処理種別 = 1 "));
+  EXPECT_TRUE(
+      log.Contains(FormatString("CLauncherWindow::OnMapChargeEnd - マップチャージ全体サイズ = %u ",
+                                static_cast<unsigned>(kUpdateSize))));
+  const std::string core_log = CoreLog();
+  if (yes) {
+    // The card is cleared (the unit's own files stay); the room it reports
+    // is still the environment's 1,000 bytes, so the copy then finds no room
+    // and the charge fails with its box.
+    EXPECT_FALSE(Exists(_card.Path(kUserFile)));
+    EXPECT_TRUE(Exists(_card.Path("PC\\NAVIINFO.DAT")));
+    EXPECT_EQ(0x2350109u, word) << std::hex << word;
+    EXPECT_EQ(1, MapStateFrame(*_window));
+    ASSERT_EQ(2u, boxes.size());
+    uint32_t style = 0;
+    const std::string text = GetErrorMessage(word, &style, 0);
+    EXPECT_EQ(0u, maintest::BoxTexts(_boxes)[1].find(text.substr(0, text.find("\r\n"))));
+  } else {
+    // Declined: nothing is removed, the charge ends as aborted, no box.
+    EXPECT_EQ("the user's own", ovtest::ReadFileOrEmpty(_card.Path(kUserFile)));
+    EXPECT_EQ(0x200FF00u, word) << std::hex << word;
+    EXPECT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos,
+              core_log.find("CMapCharge::_ChkSDVolume - ユーザSDクリアキャンセル"))
+        << core_log;
+  }
+  EXPECT_FALSE(Exists(_card.Path("NAVIDATA\\MAP.DAT")));
+  if (yes) {
+    // The transfer phase ends after the result, and the line comes back to
+    // the card once no phase runs.
+    ASSERT_TRUE(maintest::PumpUntil(
+        [&] {
+          return log.Contains("CLauncherWindow::OnMapChargeEnd - マップチャージ処理種別 = 2 ") &&
+                 _window->StatusText() == "SDカードを検出しました。";
+        },
+        kLimitMs))
+        << _window->StatusText();
+    maintest::Screenshot("launcher_core_card_cleared");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LauncherRealCoreCardClearTest, ::testing::Bool());
 
 }  // namespace
