@@ -78,7 +78,8 @@ void Shot(const char* name) {
 int main(int argc, char** argv) {
   if (argc != 4 || (std::strcmp(argv[1], "demo") != 0 && std::strcmp(argv[1], "bench") != 0 &&
                     std::strcmp(argv[1], "inplace") != 0)) {
-    std::fprintf(stderr, "usage: OvMusicWindowBench.exe demo|bench|inplace card_letter pc_folder\n");
+    std::fprintf(stderr,
+                 "usage: OvMusicWindowBench.exe demo|bench|inplace card_letter pc_folder\n");
     return 2;
   }
   const bool demo = std::strcmp(argv[1], "demo") == 0;
@@ -159,8 +160,8 @@ int main(int argc, char** argv) {
                   static_cast<unsigned long>(copied_ms));
       std::printf("figure %sidle_delay %ld\nfigure %sopening_delay %ld\n", prefix, idle_delay,
                   prefix, opening_delay);
-      std::printf("figure %slisting_delay %ld\nfigure %scopying_delay %ld\n", prefix,
-                  listing_delay, prefix, g_longest);
+      std::printf("figure %slisting_delay %ld\nfigure %scopying_delay %ld\n", prefix, listing_delay,
+                  prefix, g_longest);
       rc = listed && copied ? 0 : 1;
       SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
     }

@@ -630,7 +630,13 @@ TEST_F(ManualWindowTest, TheStatusWordGatesEveryOperation) {
     EXPECT_EQ(log.Contains("InitializeFileList[Target:2]"), c.lists) << "listing";
     log.Clear();
     Key(VK_F5);
-    EXPECT_EQ(log.Contains("InitializeFileList[Target:1]"), c.lists) << "F5";
+    // The PC tree is walked down again from the desktop on its lister's
+    // thread: the listing starts once the walk is back.
+    if (c.lists) {
+      EXPECT_TRUE(WaitUntil([&] { return log.Contains("InitializeFileList[Target:1]"); })) << "F5";
+    } else {
+      EXPECT_FALSE(log.Contains("InitializeFileList[Target:1]")) << "F5";
+    }
     // The listings just started may still run; a listing that ended cleared
     // its bit, so the case's word is set again.
     ASSERT_TRUE(WaitUntil([&] { return (window->Status() & ~c.status) == 0; }));
