@@ -58,7 +58,8 @@ IShellFolder* BindFolder(IShellFolder* desktop, LPCITEMIDLIST full);
 bool DescribeFolder(IShellFolder* desktop, IShellFolder* parent, LPCITEMIDLIST child,
                     LPCITEMIDLIST full, const std::wstring& parent_path, FolderChild* out);
 // Lists the shown child folders of `full`, at most `limit` (over_limit set
-// when there were more); `add` takes each and returns false to stop.
+// when there were more), in the shell's order of names; `add` takes each
+// and returns false to stop.
 // False when the folder cannot be listed.
 bool ListChildFolders(IShellFolder* desktop, LPCITEMIDLIST full, int limit,
                       const std::function<bool(FolderChild&&)>& add, bool* over_limit);

@@ -171,14 +171,6 @@ void CFolderTreeView::FreeItemData(HTREEITEM item) {
   }
 }
 
-int CALLBACK CFolderTreeView::CompareChildren(LPARAM a, LPARAM b, LPARAM folder) {
-  const auto* first = reinterpret_cast<const ItemData*>(a);
-  const auto* second = reinterpret_cast<const ItemData*>(b);
-  if (!first || !second || !first->id || !second->id) return 0;
-  const HRESULT hr = reinterpret_cast<IShellFolder*>(folder)->CompareIDs(0, first->id, second->id);
-  return static_cast<short>(HRESULT_CODE(hr));
-}
-
 IShellFolder* CFolderTreeView::FolderOf(ItemData* data) {
   if (!data) return nullptr;
   // Bound when first needed: a listing's children are only described.
@@ -230,13 +222,8 @@ void CFolderTreeView::EndChildren(HTREEITEM item, bool over_limit) {
         _limit, _limit, static_cast<unsigned>(kLimitMessageCode));
     lib::wfc::MessageBox(_parent, text.c_str(), MB_ICONEXCLAMATION | MB_OK);
   }
-  if (!_GetChildItem(item)) {
-    SetItemChildren(item, 0);
-    return;
-  }
-  ItemData* data = Data(item);
-  if (IShellFolder* folder = FolderOf(data))
-    SortChildren(item, CompareChildren, reinterpret_cast<LPARAM>(folder));
+  // The children came sorted.
+  if (!_GetChildItem(item)) SetItemChildren(item, 0);
 }
 
 void CFolderTreeView::OnListing(std::unique_ptr<FolderListing> batch) {

@@ -115,7 +115,7 @@ class CFolderTreeView : public CTreeViewBase {
   // Lists the item's children once: in place, or queued on the lister.
   bool ListChildren(HTREEITEM item);
   void InsertChildren(HTREEITEM item, const std::vector<FolderChild>& children);
-  // A folder's children are all in: the limit box, sorting, no children.
+  // A folder's children are all in: the limit box, no children.
   void EndChildren(HTREEITEM item, bool over_limit);
   void OnListing(std::unique_ptr<FolderListing> batch);
   bool ContinueWalk();
@@ -127,7 +127,6 @@ class CFolderTreeView : public CTreeViewBase {
   std::wstring ItemPath(HTREEITEM item) const;
   void FreeItemData(HTREEITEM item);
   static void FreeData(ItemData* data);
-  static int CALLBACK CompareChildren(LPARAM a, LPARAM b, LPARAM folder);
   bool SelectAndForget(HTREEITEM item);
   void ForwardToParent(UINT message, WPARAM wparam, LPARAM lparam);
   void RefreshScrollBar();

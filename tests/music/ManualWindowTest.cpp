@@ -309,6 +309,40 @@ class ManualWindowTest : public ::testing::Test, protected CoreLockFirst {
     EXPECT_TRUE(ovtest::SaveXvfbScreenshot(name, &error)) << error;
   }
 
+  // Every message, the mouse's included, goes to its window (the cases
+  // with real input).
+  static bool PumpAllUntil(const std::function<bool()>& done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+      if (GetTickCount() - start > kWaitMs) return false;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    return true;
+  }
+  // Moves the real pointer to a screen point with SendInput, pressing or
+  // releasing the buttons named, and pumps until the input has arrived.
+  static bool MouseTo(POINT at, DWORD buttons) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    if (SendInput(1, &input, sizeof input) != 1) return false;
+    // The input has arrived once the pointer is there.
+    if (!PumpAllUntil([&] {
+          POINT now = {};
+          GetCursorPos(&now);
+          return std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
+        }))
+      return false;
+    return PumpAllUntil([] { return GetQueueStatus(QS_INPUT) == 0; });
+  }
+
   ovtest::CScreenLock screen;
   ovtest::CScopedDataRoot data;
   ovtest::CTestCard card;
@@ -1128,48 +1162,84 @@ TEST_F(ManualWindowTest, ARealMouseDragCopiesAPCFileOntoTheCard) {
   POINT to = {(target.left + target.right) / 2, (target.top + target.bottom) / 2};
   ClientToScreen(hwnd, &from);
   ClientToScreen(hwnd, &to);
-  // Every message, the mouse's included, goes to its window here.
-  const auto pump_until = [](const std::function<bool()>& done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-      if (GetTickCount() - start > kWaitMs) return false;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-      MSG msg;
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-    }
-    return true;
-  };
-  const auto send = [&](POINT at, DWORD buttons) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
-    // The input has arrived once the pointer is there.
-    ASSERT_TRUE(pump_until([&] {
-      POINT now = {};
-      GetCursorPos(&now);
-      return std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
-    }));
-    pump_until([] { return GetQueueStatus(QS_INPUT) == 0; });
-  };
-  send(from, 0);
-  send(from, MOUSEEVENTF_LEFTDOWN);
+  ASSERT_TRUE(MouseTo(from, 0));
+  ASSERT_TRUE(MouseTo(from, MOUSEEVENTF_LEFTDOWN));
   for (int step = 1; step <= 8; ++step) {
-    send(POINT{from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8}, 0);
+    ASSERT_TRUE(MouseTo(
+        POINT{from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8}, 0));
   }
   EXPECT_TRUE(window->FileDragging());
-  send(to, MOUSEEVENTF_LEFTUP);
-  EXPECT_TRUE(pump_until([&] { return !window->FileDragging(); }));
-  ASSERT_TRUE(pump_until([&] { return window->Status() == 0 && !boxes.Boxes().empty(); }));
+  ASSERT_TRUE(MouseTo(to, MOUSEEVENTF_LEFTUP));
+  EXPECT_TRUE(PumpAllUntil([&] { return !window->FileDragging(); }));
+  ASSERT_TRUE(PumpAllUntil([&] { return window->Status() == 0 && !boxes.Boxes().empty(); }));
   EXPECT_TRUE(musictest::FileExistsW(music + L"\\マウス.mp3"));
   EXPECT_FALSE(musictest::FileExistsW(music + L"\\置いたまま.mp3")) << "only the dragged row";
   EXPECT_TRUE(BoxWithCode(0xFF00BB0C));
   EXPECT_NE(RowOf(ui::kManualSD, L"マウス.mp3"), -1) << "the card list shows it";
+}
+
+// A shown tooltip window of the thread (lParam: where it goes).
+BOOL CALLBACK FindShownTip(HWND candidate, LPARAM found) {
+  char name[64] = {};
+  GetClassNameA(candidate, name, sizeof name);
+  if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(candidate)) {
+    *reinterpret_cast<HWND*>(found) = candidate;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The copy button's hint: the pointer rests on the button (real input) and
+// the tooltip shows its text, painted in the system's hint colours. The
+// pixels are read through Wine's own screen: on Xvfb the X window of a
+// tooltip stays black although Wine has painted it (see the screenshot).
+TEST_F(ManualWindowTest, TheCopyButtonsHintShowsWhenThePointerRests) {
+  real_mouse = true;
+  OpenListed();
+  const HWND hwnd = window->Handle();
+  SetForegroundWindow(hwnd);
+  ASSERT_TRUE(window->IsCopyEnabled());
+  const RECT button = window->ItemRect(CManualWindow::kCopyButton.id);
+  POINT beside = {button.left - 30, (button.top + button.bottom) / 2};
+  POINT on = {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+  ClientToScreen(hwnd, &beside);
+  ClientToScreen(hwnd, &on);
+  ASSERT_TRUE(MouseTo(beside, 0));
+  ASSERT_TRUE(MouseTo(on, 0));
+  HWND tip = nullptr;
+  ASSERT_TRUE(PumpAllUntil([&] {
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownTip, reinterpret_cast<LPARAM>(&tip));
+    return tip != nullptr;
+  })) << "no hint";
+  // Every item is a tool of the window; the text is the item's under the
+  // pointer, asked for when the tip shows.
+  char text[256] = {};
+  TOOLINFOA tool = {};
+  tool.cbSize = sizeof tool;
+  ASSERT_TRUE(SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)));
+  tool.lpszText = text;
+  SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, "選択したファイルをSDカードの表示中のフォルダへコピーします");
+  PumpAllUntil([] { return GetQueueStatus(QS_PAINT) == 0; });
+  Screenshot("music_manual_hint");
+  // The hint's face on the screen: mostly the hint background, never black.
+  RECT face = {};
+  GetWindowRect(tip, &face);
+  const HDC screen_dc = GetDC(nullptr);
+  const COLORREF background = GetSysColor(COLOR_INFOBK);
+  int black = 0, plain = 0, all = 0;
+  for (int y = face.top + 2; y < face.bottom - 2; y += 2) {
+    for (int x = face.left + 2; x < face.right - 2; x += 2) {
+      const COLORREF colour = GetPixel(screen_dc, x, y);
+      ++all;
+      if (colour == RGB(0, 0, 0)) ++black;
+      if (colour == background) ++plain;
+    }
+  }
+  ReleaseDC(nullptr, screen_dc);
+  ASSERT_GT(all, 0);
+  EXPECT_GT(plain * 2, all) << "the hint background " << std::hex << background;
+  EXPECT_LT(black * 4, all) << "black pixels: " << black << " of " << all;
 }
 
 }  // namespace
