@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FolderLister.h"
 #include "ItemIdList.h"
 #include "Log.h"
 #include "MessageBox.h"
@@ -15,12 +16,13 @@ namespace ui {
 // shell's task allocator. Sized from this structure: four pointer-sized
 // words.
 struct CFolderTreeView::ItemData {
-  IShellFolder* folder;  // the item's own folder, one reference
+  IShellFolder* folder;  // the item's own folder, one reference; bound when first needed
   LPITEMIDLIST id;       // relative to the parent folder
   LPITEMIDLIST full;     // from the desktop
   // Set at insertion to 0; 1 once the item's children have been listed, so
   // a walk down the tree lists each folder once even when the control's
-  // expansion notices do not come back here.
+  // expansion notices do not come back here; 2 or 3 while the lister has
+  // them (3: the item opens when they are in).
   DWORD_PTR listed;
 };
 
@@ -29,42 +31,14 @@ namespace {
 constexpr DWORD kTreeStyle =
     WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | TVS_HASBUTTONS | TVS_LINESATROOT;
 constexpr COLORREF kBackground = 0xe0e0e0;
+// A batch of child folders from the lister (lParam: the batch).
+constexpr UINT kListingMessage = WM_APP + 0x31;
 
-// Internet, Control Panel, Printers, Recycle Bin, Network: never shown.
-const int kHiddenFolders[] = {CSIDL_INTERNET, CSIDL_CONTROLS, CSIDL_PRINTERS, CSIDL_BITBUCKET,
-                              CSIDL_NETWORK};
-
-bool SameId(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b) {
-  const HRESULT hr = folder->CompareIDs(0, a, b);
-  return SUCCEEDED(hr) && static_cast<short>(HRESULT_CODE(hr)) == 0;
-}
-
-// The hidden folders, for the whole process; built once.
-struct HiddenFolder {
-  LPITEMIDLIST last;    // the last id of its location
-  std::wstring parsed;  // its parsing name from the desktop
-};
-std::vector<HiddenFolder>& HiddenFolders() {
-  static std::vector<HiddenFolder> folders;
-  return folders;
-}
-
-// Wine's canonical comparison tells a folder's id listed by its parent from
-// the same folder's id in its special location ("::{class id}" items of
-// two forms); their parsing names agree. Folders of the file system are
-// never hidden, so only the others pay for the name.
-bool IsHidden(IShellFolder* desktop, IShellFolder* parent, LPCITEMIDLIST child, LPCITEMIDLIST full,
-              ULONG attributes) {
-  for (const HiddenFolder& hidden : HiddenFolders())
-    if (SameId(parent, child, hidden.last)) return true;
-  if ((attributes & SFGAO_FILESYSTEM) || !desktop) return false;
-  lib::CItemIdList borrowed(const_cast<LPITEMIDLIST>(full));
-  const std::wstring parsed = borrowed.GetDisplayName(desktop, SHGDN_FORPARSING);
-  borrowed.Detach();
-  for (const HiddenFolder& hidden : HiddenFolders())
-    if (!parsed.empty() && _wcsicmp(parsed.c_str(), hidden.parsed.c_str()) == 0) return true;
-  return false;
-}
+// An item's listing state (ItemData::listed).
+constexpr DWORD_PTR kNotListed = 0;
+constexpr DWORD_PTR kListed = 1;
+constexpr DWORD_PTR kListing = 2;        // on the lister's thread
+constexpr DWORD_PTR kListingExpand = 3;  // and to be expanded when it is back
 
 std::string Narrow(const std::wstring& text) { return ToMultiByte(text); }
 
@@ -81,31 +55,7 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring PathOf(LPCITEMIDLIST full) {
-  if (!full || full->mkid.cb == 0) return std::wstring();
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(full, path)) return std::wstring();
-  // Wine answers with "::{class id}" for folders outside the file system,
-  // where Windows fails; neither names a folder a listing could open.
-  if (path[0] == L':' && path[1] == L':') return std::wstring();
-  return path;
-}
-
-// A child's file-system path from its folder's path and its name there:
-// asking for the whole list's path costs about a millisecond a folder under
-// Wine. Empty for a folder outside the file system.
-std::wstring ChildPath(IShellFolder* folder, const std::wstring& parent_path, LPCITEMIDLIST child,
-                       LPCITEMIDLIST child_full) {
-  if (parent_path.empty()) return PathOf(child_full);
-  STRRET name = {};
-  wchar_t text[MAX_PATH] = {};
-  if (FAILED(folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FORPARSING, &name)) ||
-      FAILED(StrRetToBufW(&name, child, text, MAX_PATH)) || !text[0])
-    return PathOf(child_full);
-  std::wstring path = parent_path;
-  if (path.back() != L'\\') path += L'\\';
-  return path + text;
-}
+std::wstring PathOf(LPCITEMIDLIST full) { return ShellPathOf(full); }
 
 struct FolderIcons {
   int normal;
@@ -137,26 +87,7 @@ FolderIcons IconsOf(LPCITEMIDLIST full, const std::wstring& path) {
 }  // namespace
 
 CFolderTreeView::CFolderTreeView(int target) : _target(target) {
-  {
-    lib::wfc::CLock lock(&_lock);
-    static bool built = false;  // UI thread only, like every view
-    if (!built) {
-      built = true;
-      for (int id : kHiddenFolders) {
-        lib::CItemIdList location;
-        if (!location.SetSpecialFolder(nullptr, id)) continue;
-        LPITEMIDLIST last = location.GetLastItem();
-        if (!last) continue;
-        IShellFolder* desktop = nullptr;
-        std::wstring parsed;
-        if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
-          parsed = location.GetDisplayName(desktop, SHGDN_FORPARSING);
-          desktop->Release();
-        }
-        HiddenFolders().push_back({last, parsed});
-      }
-    }
-  }
+  LearnHiddenFolders();
   const HRESULT hr = SHGetDesktopFolder(&_desktop);
   if (FAILED(hr)) {
     OV_LOG(kLogError, "SHGetDesktopFolder失敗 [0x%08X]", static_cast<unsigned>(hr));
@@ -165,6 +96,8 @@ CFolderTreeView::CFolderTreeView(int target) : _target(target) {
 }
 
 CFolderTreeView::~CFolderTreeView() {
+  // The lister posts to the control: it stops first.
+  _lister.reset();
   // The control goes first, while this object can still free its items.
   if (Handle() && IsWindow(Handle())) DestroyWindow(Handle());
   _history.clear();
@@ -238,140 +171,125 @@ void CFolderTreeView::FreeItemData(HTREEITEM item) {
   }
 }
 
-int CALLBACK CFolderTreeView::CompareChildren(LPARAM a, LPARAM b, LPARAM folder) {
-  const auto* first = reinterpret_cast<const ItemData*>(a);
-  const auto* second = reinterpret_cast<const ItemData*>(b);
-  if (!first || !second || !first->id || !second->id) return 0;
-  const HRESULT hr = reinterpret_cast<IShellFolder*>(folder)->CompareIDs(0, first->id, second->id);
-  return static_cast<short>(HRESULT_CODE(hr));
+IShellFolder* CFolderTreeView::FolderOf(ItemData* data) {
+  if (!data) return nullptr;
+  // Bound when first needed: a listing's children are only described.
+  if (!data->folder) data->folder = BindFolder(_desktop, data->full);
+  return data->folder;
 }
 
 bool CFolderTreeView::ListChildren(HTREEITEM item) {
   ItemData* data = Data(item);
   if (!data) return false;
-  if (data->listed) return true;
-  data->listed = 1;
-  if (!ExpandChildren(item, data->folder, data->full)) return false;
-  SortChildren(item, CompareChildren, reinterpret_cast<LPARAM>(data->folder));
-  return true;
+  if (data->listed != kNotListed) return true;
+  if (_lister) {
+    data->listed = kListing;
+    if (_lister->Queue(Handle(), kListingMessage, _generation, item, data->full, _limit))
+      return true;
+  }
+  data->listed = kListed;
+  std::vector<FolderChild> children;
+  bool over = false;
+  const bool listed = ListChildFolders(
+      _desktop, data->full, _limit,
+      [&](FolderChild&& child) {
+        children.push_back(std::move(child));
+        return true;
+      },
+      &over);
+  InsertChildren(item, children);
+  EndChildren(item, over);
+  return listed;
 }
 
-bool CFolderTreeView::ExpandChildren(HTREEITEM item, IShellFolder* folder, LPCITEMIDLIST full) {
-  if (!folder) {
-    OV_LOG(kLogError, "引数不正");
-    return false;
-  }
-  IEnumIDList* children = nullptr;
-  const HRESULT hr = folder->EnumObjects(Handle(), SHCONTF_FOLDERS, &children);
-  if (FAILED(hr) || !children) {
-    OV_LOG(kLogError, "EnumObjects失敗");
-    return false;
-  }
+void CFolderTreeView::InsertChildren(HTREEITEM item, const std::vector<FolderChild>& children) {
+  const ItemData* data = Data(item);
+  if (!data) return;
   lib::CItemIdList parent_list;  // borrowed for Append only
-  parent_list.Attach(const_cast<LPITEMIDLIST>(full));
-  const std::wstring parent_path = PathOf(full);
-  int inserted = 0;
-  HTREEITEM after = TVI_FIRST;
-  LPITEMIDLIST child = nullptr;
-  while (children->Next(1, &child, nullptr) == S_OK && child) {
-    lib::CItemIdList owned(child);
-    if (inserted >= _limit) {
-      const std::string text = FormatString(
-          "表示フォルダ数が上限(%d件)を超えました。\r\n%d件まで表示します。\r\n\r\n"
-          "(メッセージコード：%08X)",
-          _limit, _limit, static_cast<unsigned>(kLimitMessageCode));
-      lib::wfc::MessageBox(_parent, text.c_str(), MB_ICONEXCLAMATION | MB_OK);
-      break;
-    }
-    LPITEMIDLIST child_full = parent_list.Append(child);
-    if (!child_full) continue;
-    // Archives the shell shows as folders are files on disk: not listed.
-    const std::wstring path = ChildPath(folder, parent_path, child, child_full);
-    const DWORD attributes =
-        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      CoTaskMemFree(child_full);
-      continue;
-    }
-    if (HTREEITEM added = InsertFolderItem(item, folder, child, child_full, after, false, path)) {
-      after = added;
-      ++inserted;
-    }
+  parent_list.Attach(data->full);
+  for (const FolderChild& child : children) {
+    LPITEMIDLIST full = parent_list.Append(reinterpret_cast<LPCITEMIDLIST>(child.id.data()));
+    if (full) InsertFolderItem(item, child, full, nullptr);
   }
   parent_list.Detach();
-  children->Release();
-  if (inserted == 0) SetItemChildren(item, 0);
-  return true;
 }
 
-HTREEITEM CFolderTreeView::InsertFolderItem(HTREEITEM parent, IShellFolder* parent_folder,
-                                            LPCITEMIDLIST child, LPITEMIDLIST full,
-                                            HTREEITEM insert_after, bool root_desktop,
-                                            const std::wstring& path) {
+void CFolderTreeView::EndChildren(HTREEITEM item, bool over_limit) {
+  if (over_limit) {
+    const std::string text = FormatString(
+        "表示フォルダ数が上限(%d件)を超えました。\r\n%d件まで表示します。\r\n\r\n"
+        "(メッセージコード：%08X)",
+        _limit, _limit, static_cast<unsigned>(kLimitMessageCode));
+    lib::wfc::MessageBox(_parent, text.c_str(), MB_ICONEXCLAMATION | MB_OK);
+  }
+  // The children came sorted.
+  if (!_GetChildItem(item)) SetItemChildren(item, 0);
+}
+
+void CFolderTreeView::OnListing(std::unique_ptr<FolderListing> batch) {
+  // A batch for a tree rebuilt since names items that are gone.
+  if (!batch || batch->generation != _generation) return;
+  ItemData* data = Data(batch->item);
+  if (!data || (data->listed != kListing && data->listed != kListingExpand)) return;
+  InsertChildren(batch->item, batch->children);
+  if (!batch->last) return;
+  const bool expand = data->listed == kListingExpand;
+  data->listed = kListed;
+  EndChildren(batch->item, batch->over_limit);
+  // The limit's box pumps messages: the tree may have been rebuilt under it.
+  if (batch->generation != _generation) return;
+  if (expand) Expand(batch->item, TVE_EXPAND);
+  RefreshScrollBar();
+  if (_walk && _walk->current == batch->item) ContinueWalk();
+}
+
+void CFolderTreeView::SetBackgroundListing(bool on) {
+  if (!on) {
+    _lister.reset();
+  } else if (!_lister) {
+    _lister = std::make_unique<CFolderLister>();
+  }
+}
+
+bool CFolderTreeView::IsListing() const { return _walk != nullptr; }
+
+std::wstring CFolderTreeView::GetWantedPath() const {
+  if (_walk) return _walk->path;
+  return GetSelectedPath();
+}
+
+HTREEITEM CFolderTreeView::InsertFolderItem(HTREEITEM parent, const FolderChild& child,
+                                            LPITEMIDLIST full, IShellFolder* folder) {
   lib::CItemIdList full_list(full);
-  lib::wfc::CLock lock(&_lock);
-  ULONG attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_SHARE;
-  std::wstring name;
-  if (root_desktop) {
-    // The desktop stands for itself: it is no child of a folder.
-    attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
-    name = full_list.GetDisplayName(parent_folder, SHGDN_NORMAL);
-  } else {
-    attributes |= SFGAO_FILESYSTEM;
-    LPCITEMIDLIST one = child;
-    if (FAILED(parent_folder->GetAttributesOf(1, &one, &attributes))) return nullptr;
-    if (IsHidden(_desktop, parent_folder, child, full_list.Get(), attributes)) return nullptr;
-    if (!(attributes & SFGAO_FOLDER)) return nullptr;
-    lib::CItemIdList borrowed(const_cast<LPITEMIDLIST>(child));
-    name = borrowed.GetDisplayName(parent_folder, SHGDN_NORMAL);
-    borrowed.Detach();
-  }
-  if (name.empty()) {
-    OV_LOG(kLogError, "フォルダ表示名の取得失敗");
-    return nullptr;
-  }
   auto* data = static_cast<ItemData*>(CoTaskMemAlloc(sizeof(ItemData)));
   if (!data) {
     OV_LOG(kLogError, "lpFTItemDataの領域確保失敗");
+    if (folder) folder->Release();
     return nullptr;
   }
   *data = ItemData{};
-  if (root_desktop) {
-    parent_folder->AddRef();
-    data->folder = parent_folder;
-  } else {
-    const HRESULT hr = parent_folder->BindToObject(child, nullptr, IID_IShellFolder,
-                                                   reinterpret_cast<void**>(&data->folder));
-    if (FAILED(hr) || !data->folder) {
-      OV_LOG(kLogError, "BindToObject失敗 [%08X][%s]", static_cast<unsigned>(hr),
-             Narrow(name).c_str());
-      OV_LOG(kLogDump, "%s", Dump(child).c_str());
-      CoTaskMemFree(data);
-      return nullptr;
-    }
-  }
-  const UINT id_size = lib::CItemIdList::GetSize(child, true);
-  data->id = static_cast<LPITEMIDLIST>(CoTaskMemAlloc(id_size));
-  if (data->id) std::memcpy(data->id, child, id_size);
+  data->folder = folder;
+  data->id = static_cast<LPITEMIDLIST>(CoTaskMemAlloc(child.id.size()));
+  if (data->id) std::memcpy(data->id, child.id.data(), child.id.size());
   data->full = full_list.Detach();
 
-  const FolderIcons icons = IconsOf(data->full, path);
-  std::wstring text = name.substr(0, MAX_PATH);
+  const FolderIcons icons = IconsOf(data->full, child.path);
+  std::wstring text = child.name;
   TVITEMW item = {};
   item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM;
   item.pszText = &text[0];
   item.iImage = icons.normal;
   item.iSelectedImage = icons.open;
-  item.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
+  item.cChildren = (child.attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
   item.lParam = reinterpret_cast<LPARAM>(data);
-  if (attributes & SFGAO_SHARE) {
+  if (child.attributes & SFGAO_SHARE) {
     item.mask |= TVIF_STATE;
     item.state = INDEXTOOVERLAYMASK(1);
     item.stateMask = TVIS_OVERLAYMASK;
   }
-  const HTREEITEM added = _InsertItem(item, parent, insert_after);
+  const HTREEITEM added = _InsertItem(item, parent, TVI_LAST);
   if (!added) {
-    OV_LOG(kLogError, "_InsertItem失敗 [%s]", Narrow(name).c_str());
+    OV_LOG(kLogError, "_InsertItem失敗 [%s]", Narrow(child.name).c_str());
     FreeData(data);
   }
   return added;
@@ -381,6 +299,9 @@ LRESULT CFolderTreeView::OnItemExpanding(NMTREEVIEWW* notify) {
   const HTREEITEM item = notify->itemNew.hItem;
   if (!item || (GetItemState(item, TVIS_EXPANDEDONCE) & TVIS_EXPANDEDONCE)) return 0;
   ListChildren(item);
+  // Children still on their way: the item opens once they are in.
+  ItemData* data = Data(item);
+  if (data && data->listed == kListing) data->listed = kListingExpand;
   return 0;
 }
 
@@ -406,6 +327,8 @@ LRESULT CFolderTreeView::OnSelChanging(NMTREEVIEWW* notify) {
 
 LRESULT CFolderTreeView::OnSelChanged(NMTREEVIEWW* notify) {
   if (_rebuilding) return 0;
+  // The user chose a folder while a walk waited for a listing: the walk ends.
+  _walk.reset();
   // Keeps the selection visible while the tree has no focus.
   SetDropHighlight(notify->itemNew.hItem);
   RefreshScrollBar();
@@ -436,6 +359,10 @@ bool CFolderTreeView::Refresh(const std::wstring& root_path) {
          Narrow(root_path).c_str());
   const HTREEITEM root = _GetRoot();
   const std::wstring path = root_path.empty() && root ? ItemPath(root) : root_path;
+  // Listings and a walk under way name items about to go.
+  _walk.reset();
+  ++_generation;
+  if (_lister) _lister->SetGeneration(_generation);
   if (root) {
     // The items' blocks are freed here, whether or not the owner routes the
     // deletion notices back.
@@ -472,8 +399,17 @@ bool CFolderTreeView::BuildTree(const std::wstring& root_path) {
     if (!list.SetSpecialFolder(Handle(), CSIDL_DESKTOP)) {
       OV_LOG(kLogError, "ITEMIDLIST取得失敗 [デスクトップ]");
     } else {
-      LPITEMIDLIST full = list.Detach();
-      built = InsertFolderItem(TVI_ROOT, desktop, full, full, TVI_LAST, true, L"") != nullptr;
+      // The desktop stands for itself: it is no child of a folder.
+      FolderChild self;
+      self.id.assign(2, 0);
+      self.name = list.GetDisplayName(desktop, SHGDN_NORMAL);
+      self.attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
+      if (self.name.empty()) {
+        OV_LOG(kLogError, "フォルダ表示名の取得失敗");
+      } else {
+        desktop->AddRef();
+        built = InsertFolderItem(TVI_ROOT, self, list.Detach(), desktop) != nullptr;
+      }
     }
     desktop->Release();
     return built;
@@ -501,9 +437,9 @@ bool CFolderTreeView::BuildTree(const std::wstring& root_path) {
            Narrow(root_path).c_str());
     OV_LOG(kLogDump, "%s", Dump(list.Get()).c_str());
   } else {
-    const std::wstring path = PathOf(list.Get());
-    built = InsertFolderItem(TVI_ROOT, folder, last.Get(), list.Detach(), TVI_LAST, false, path) !=
-            nullptr;
+    FolderChild self;
+    if (DescribeFolder(_desktop, folder, last.Get(), list.Get(), L"", &self))
+      built = InsertFolderItem(TVI_ROOT, self, list.Detach(), nullptr) != nullptr;
   }
   if (folder) folder->Release();
   desktop->Release();
@@ -551,7 +487,7 @@ bool CFolderTreeView::SelectFolder(const std::wstring& wanted) {
   bool matches = depth <= count;
   if (matches && depth > 0) {
     lib::CItemIdList head(list.CopyRange(0, depth));
-    matches = !head.IsEmpty() && SameId(_desktop, head.Get(), root_data->full);
+    matches = !head.IsEmpty() && SameShellId(_desktop, head.Get(), root_data->full);
   }
   if (!matches) {
     OV_LOG(kLogError, "ルートIDLが見つからない [0x%08X]",
@@ -559,26 +495,44 @@ bool CFolderTreeView::SelectFolder(const std::wstring& wanted) {
     return false;
   }
   // The path is the root itself when nothing is left to walk.
-  HTREEITEM current = root;
-  for (int i = depth; i < count; ++i) {
+  _walk = std::make_unique<Walk>();
+  _walk->path = path;
+  _walk->next = depth;
+  _walk->current = root;
+  _walk->back = _back;
+  _walk->target.Attach(list.Detach());
+  return ContinueWalk();
+}
+
+bool CFolderTreeView::ContinueWalk() {
+  const int count = lib::CItemIdList::Count(_walk->target.Get());
+  for (; _walk->next < count; ++_walk->next) {
+    const HTREEITEM current = _walk->current;
     ListChildren(current);
+    ItemData* data = Data(current);
+    // The listing runs on the lister's thread: the walk goes on when it is in.
+    if (data && data->listed != kListed) return true;
     Expand(current, TVE_EXPAND);
-    const ItemData* data = Data(current);
-    lib::CItemIdList id(list.CopyRange(i, 1));
+    IShellFolder* folder = FolderOf(data);
+    lib::CItemIdList id(_walk->target.CopyRange(_walk->next, 1));
     HTREEITEM found = nullptr;
-    for (HTREEITEM child = _GetChildItem(current); child && data && data->folder;
-         child = _GetNextItem(child)) {
+    for (HTREEITEM child = _GetChildItem(current); child && folder; child = _GetNextItem(child)) {
       const ItemData* child_data = Data(child);
-      if (child_data && child_data->id && SameId(data->folder, child_data->id, id.Get())) {
+      if (child_data && child_data->id && SameShellId(folder, child_data->id, id.Get())) {
         found = child;
         break;
       }
     }
     if (!found) break;
-    current = found;
+    _walk->current = found;
   }
-  if (!SelectAndForget(current)) return false;
-  Expand(current, TVE_EXPAND);
+  const std::unique_ptr<Walk> walk = std::move(_walk);
+  _back = walk->back;
+  const bool selected = SelectAndForget(walk->current);
+  // Selecting the item already selected sends no notice to clear the flag.
+  _back = false;
+  if (!selected) return false;
+  Expand(walk->current, TVE_EXPAND);
   return true;
 }
 
@@ -588,7 +542,6 @@ bool CFolderTreeView::Back() {
   _history.pop_back();
   _back = true;
   const bool selected = SelectFolder(path);
-  // Selecting the item already selected sends no notice to clear the flag.
   _back = false;
   if (!selected) {
     OV_LOG(kLogError, "_SelectItem失敗 [0x%08X]", 0u);
@@ -681,7 +634,15 @@ void CFolderTreeView::ForwardToParent(UINT message, WPARAM wparam, LPARAM lparam
 }
 
 LRESULT CFolderTreeView::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kListingMessage) {
+    // Only a batch the lister posted and has not handed back yet.
+    if (_lister) OnListing(_lister->Take(lparam));
+    return 0;
+  }
   if (message == WM_DESTROY) {
+    _walk.reset();
+    ++_generation;
+    if (_lister) _lister->SetGeneration(_generation);
     // The control deletes its items after this; their blocks go now, while
     // this object still knows them.
     _rebuilding = true;

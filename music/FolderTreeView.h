@@ -10,13 +10,16 @@
 // records (tree notices and the scroll bar's custom drawing) to OnNotify.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CustomScrollBar.h"
+#include "FolderLister.h"
+#include "ItemIdList.h"
 #include "OvWindows.h"
-#include "Threads.h"
 #include "TreeViewBase.h"
 
 namespace ui {
@@ -55,11 +58,22 @@ class CFolderTreeView : public CTreeViewBase {
   void SetDraggingAllowed(bool allowed) { _dragging_allowed = allowed; }
   bool DraggingAllowed() const { return _dragging_allowed; }
 
+  // From now on folders are listed on a thread of their own: an expansion
+  // and a walk down to a folder go on when the listing comes back, so the
+  // window's thread is never held by the shell; a listing for a tree
+  // rebuilt meanwhile is dropped. Off (the default): listed in place.
+  void SetBackgroundListing(bool on);
+  // Whether a walk down to a folder waits for a listing.
+  bool IsListing() const;
+  // The folder a waiting walk goes to, else the selected folder's path.
+  std::wstring GetWantedPath() const;
+
   // Rebuilds the tree on the root folder (empty: the current root, the
   // desktop when there is none). A disabled tree refuses.
   bool Refresh(const std::wstring& root_path);
   // Expands the tree down to the folder (or its deepest existing ancestor)
-  // and selects it.
+  // and selects it; with background listing possibly later, when the
+  // folders on the way are listed (true then means the walk is under way).
   bool SelectFolder(const std::wstring& path);
   bool Back();
   bool Up();
@@ -88,20 +102,31 @@ class CFolderTreeView : public CTreeViewBase {
 
  private:
   struct ItemData;
+  // A walk down to a folder, one level at a time.
+  struct Walk {
+    std::wstring path;
+    lib::CItemIdList target;  // from the desktop
+    int next = 0;             // the target's id to find below `current`
+    HTREEITEM current = nullptr;
+    bool back = false;  // the selection it ends with comes from Back
+  };
 
   bool BuildTree(const std::wstring& root_path);
+  // Lists the item's children once: in place, or queued on the lister.
   bool ListChildren(HTREEITEM item);
-  bool ExpandChildren(HTREEITEM item, IShellFolder* folder, LPCITEMIDLIST full);
-  // Takes `full`; null when the child is not shown. path: the child's
-  // file-system path, empty when it has none or it is not known.
-  HTREEITEM InsertFolderItem(HTREEITEM parent, IShellFolder* parent_folder, LPCITEMIDLIST child,
-                             LPITEMIDLIST full, HTREEITEM insert_after, bool root_desktop,
-                             const std::wstring& path);
+  void InsertChildren(HTREEITEM item, const std::vector<FolderChild>& children);
+  // A folder's children are all in: the limit box, no children.
+  void EndChildren(HTREEITEM item, bool over_limit);
+  void OnListing(std::unique_ptr<FolderListing> batch);
+  bool ContinueWalk();
+  // Takes `full` and the reference of `folder` (null: bound when needed).
+  HTREEITEM InsertFolderItem(HTREEITEM parent, const FolderChild& child, LPITEMIDLIST full,
+                             IShellFolder* folder);
+  IShellFolder* FolderOf(ItemData* data);
   ItemData* Data(HTREEITEM item) const;
   std::wstring ItemPath(HTREEITEM item) const;
   void FreeItemData(HTREEITEM item);
   static void FreeData(ItemData* data);
-  static int CALLBACK CompareChildren(LPARAM a, LPARAM b, LPARAM folder);
   bool SelectAndForget(HTREEITEM item);
   void ForwardToParent(UINT message, WPARAM wparam, LPARAM lparam);
   void RefreshScrollBar();
@@ -119,7 +144,9 @@ class CFolderTreeView : public CTreeViewBase {
   HTREEITEM _dragged = nullptr;
   HTREEITEM _right_clicked = nullptr;
   std::unique_ptr<CCustomScrollBar> _scroll;
-  lib::wfc::CCriticalSection _lock;  // the special-folder list and each insert
+  uint32_t _generation = 0;  // counts rebuilds: older listings are stale
+  std::unique_ptr<Walk> _walk;
+  std::unique_ptr<CFolderLister> _lister;  // null: folders are listed in place
 };
 
 }  // namespace ui

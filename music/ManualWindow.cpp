@@ -122,6 +122,18 @@ int VolumePercent(uint32_t total_mb, uint32_t used_mb) {
   return static_cast<int>(std::clamp<uint64_t>(percent, 3, 100));
 }
 
+VolumeTexts MakeVolumeTexts(uint32_t free_mb, uint32_t used_mb) {
+  // Mind the units: the used figure is written with "M", the others with
+  // "MB".
+  return {FormatString("%d MB", 0), FormatString("%u M", used_mb),
+          FormatString("空き容量： %u MB", free_mb)};
+}
+
+SIZE ClampToMonitor(SIZE size, const RECT& monitor) {
+  return SIZE{std::min<LONG>(size.cx, std::max<LONG>(monitor.right - monitor.left, 0)),
+              std::min<LONG>(size.cy, std::max<LONG>(monitor.bottom - monitor.top, 0))};
+}
+
 int BarWidth(int full, int percent) {
   if (percent <= 0) return 0;
   if (percent >= 100) return full;
@@ -165,6 +177,10 @@ CManualWindow::CManualWindow(ManualWindowHooks hooks)
   _sd_tree->SetLimit(CFolderTreeView::kDefaultLimit);
   _pc_tree->SetDraggingAllowed(true);
   _sd_tree->SetDraggingAllowed(false);
+  // The walk from the desktop and a folder of many files take the shell a
+  // second or more: the window answers meanwhile.
+  _pc_tree->SetBackgroundListing(true);
+  _sd_tree->SetBackgroundListing(true);
 }
 
 CManualWindow::~CManualWindow() {
@@ -481,7 +497,7 @@ bool CManualWindow::OpenFolder(int target, const std::wstring& root, const std::
   CheckSDDrive();
   SetItemEnabled(kCopyButton.id, false);
   _pc_tree->SetDraggingAllowed(false);
-  const std::wstring folder = path.empty() ? tree->GetSelectedPath() : path;
+  const std::wstring folder = path.empty() ? tree->GetWantedPath() : path;
   const bool selected = tree->Refresh(root) && tree->SelectFolder(folder);
   if (!selected) {
     _operations.End(bit);
@@ -517,16 +533,13 @@ void CManualWindow::UpdateSDVolume(bool reread) {
   }
   const int percent = VolumePercent(_total_mb, _used_mb);
   SetBar(kSDVolumeImage.id, _volume_full, percent);
-  char text[64];
-  std::snprintf(text, sizeof text, "%d MB", 0);
-  SetItemText(kSDVolumeMinTextStatic.id, text);
-  std::snprintf(text, sizeof text, "空き容量： %u MB", _free_mb);
-  SetItemText(kSDVolumeVacantTextStatic.id, text);
-  std::snprintf(text, sizeof text, "%u M", _used_mb);
+  const VolumeTexts texts = MakeVolumeTexts(_free_mb, _used_mb);
+  SetItemText(kSDVolumeMinTextStatic.id, texts.zero);
+  SetItemText(kSDVolumeVacantTextStatic.id, texts.free);
   auto* used = dynamic_cast<CSkinWindowItemStatic*>(FindItem(kSDVolumeOccupiedTextStatic.id));
   CSkinWindowItem* bar = FindItem(kSDVolumeImage.id);
   if (!used || !bar) return;
-  used->SetText(text);
+  used->SetText(texts.used);
   // A little room: the antialiased text runs wider than the plain measure.
   const int width = used->MeasureText().cx + 8;
   const int centre = bar->X() + BarWidth(_volume_full, percent);
@@ -757,6 +770,17 @@ bool CManualWindow::ResizeBuffers(UINT type, int cx, int cy) {
   if (type == SIZE_MAXIMIZED) {
     SetItemVisible(kRestoreButton.id, true);
     SetItemVisible(kMaximizeButton.id, false);
+    // The whole monitor, as a popup window maximises over it: the layout
+    // never runs past the screen the window is on.
+    lib::wfc::CMonitorList monitors;
+    monitors.Fill();
+    RECT window = {0, 0, 0, 0};
+    ::GetWindowRect(Handle(), &window);
+    if (const MONITORINFO* monitor = monitors.Nearest(window)) {
+      const SIZE clamped = ClampToMonitor(SIZE{cx, cy}, monitor->rcMonitor);
+      cx = clamped.cx;
+      cy = clamped.cy;
+    }
   } else if (type == SIZE_RESTORED) {
     SetItemVisible(kMaximizeButton.id, true);
     SetItemVisible(kRestoreButton.id, false);

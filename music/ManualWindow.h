@@ -71,6 +71,14 @@ constexpr uint32_t kCoreMusicCharge = 0x10;
 
 // The free-space bar's share of its full width: at least 3 %.
 int VolumePercent(uint32_t total_mb, uint32_t used_mb);
+// The free-space display's three texts from the card's figures in MB: the
+// zero mark, the used space (on the end of the used bar) and the free space.
+struct VolumeTexts {
+  std::string zero, used, free;
+};
+VolumeTexts MakeVolumeTexts(uint32_t free_mb, uint32_t used_mb);
+// A maximised window's client size, no larger than its monitor.
+SIZE ClampToMonitor(SIZE size, const RECT& monitor);
 // A bar of `percent` of `full` pixels (0 or less: 0; 100 or more: full).
 int BarWidth(int full, int percent);
 // Whether `path` lies strictly below the card's music folder of `drive`,

@@ -351,6 +351,91 @@ const SelectCase kSelectCases[] = {
 INSTANTIATE_TEST_SUITE_P(Paths, FolderTreeSelectTest, ::testing::ValuesIn(kSelectCases),
                          ovtest::CaseName());
 
+// The same walks with the folders listed on the lister's thread: the walk
+// waits for each level's listing and ends on the same folder.
+class FolderTreeBackgroundSelectTest : public FolderTreeViewTest,
+                                       public ::testing::WithParamInterface<SelectCase> {};
+
+TEST_P(FolderTreeBackgroundSelectTest, WalksDownWhenEachListingIsBack) {
+  const SelectCase& c = GetParam();
+  std::wstring path;
+  for (const wchar_t* level : {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8"}) {
+    path += path.empty() ? level : std::wstring(L"\\") + level;
+    MakeFolder(Sub(path));
+  }
+  MakeFolder(Sub(L"1\\side"));
+  MakeTree();
+  _tree->SetBackgroundListing(true);
+  ASSERT_TRUE(_tree->Refresh(_root));
+  const std::wstring wanted = c.wanted ? Sub(c.wanted) : _root;
+  const bool ok = _tree->SelectFolder(wanted);
+  if (c.selected && !*c.selected) {
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(_tree->IsListing());
+    EXPECT_TRUE(_owner.folders.empty());
+    return;
+  }
+  ASSERT_TRUE(ok);
+  if (c.wanted) {
+    // Nothing is listed in place: the walk waits for the lister.
+    EXPECT_TRUE(_tree->IsListing());
+    EXPECT_TRUE(_owner.folders.empty());
+    EXPECT_EQ(_tree->GetWantedPath(), wanted.find(L"gone") == std::wstring::npos &&
+                                              wanted.find(L".mp3") == std::wstring::npos
+                                          ? wanted
+                                          : Sub(c.selected));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !_tree->IsListing(); }, 10000));
+  const std::wstring expected = c.selected ? Sub(c.selected) : _root;
+  EXPECT_EQ(_tree->GetSelectedPath(), expected);
+  ASSERT_EQ(_owner.folders.size(), 1u);
+  EXPECT_EQ(_owner.folders.back(), expected);
+  // The selected folder opens once its own children are in.
+  ASSERT_TRUE(PumpUntil([&] { return Expanded(Selected()) || ChildrenField(Selected()) == 0; }));
+  EXPECT_TRUE(_tree->IsDropHighlighted(Selected()));
+  if (c.wanted && std::wstring(c.wanted) == L"1\\side") {
+    EXPECT_EQ(Children(TreeView_GetParent(Tree(), Selected())),
+              (std::vector<std::wstring>{L"2", L"side"}))
+        << "sorted once the listing is in";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FolderTreeBackgroundSelectTest, ::testing::ValuesIn(kSelectCases),
+                         ovtest::CaseName());
+
+// A rebuild while a walk waits: the old walk's listings are dropped, the
+// new walk ends where it was sent, and a user's choice ends a waiting walk.
+TEST_F(FolderTreeViewTest, ARebuildOrAChoiceDropsTheWaitingWalk) {
+  MakeFolder(Sub(L"a"));
+  MakeFolder(Sub(L"a\\deep"));
+  MakeFolder(Sub(L"b"));
+  MakeFolder(Sub(L"b\\deeper"));
+  MakeTree();
+  _tree->SetBackgroundListing(true);
+  ASSERT_TRUE(_tree->Refresh(_root));
+  ASSERT_TRUE(_tree->SelectFolder(Sub(L"a\\deep")));
+  ASSERT_TRUE(_tree->IsListing());
+  ASSERT_TRUE(_tree->Refresh(_root));
+  EXPECT_FALSE(_tree->IsListing());
+  ASSERT_TRUE(_tree->SelectFolder(Sub(L"b\\deeper")));
+  ASSERT_TRUE(PumpUntil([&] { return !_tree->IsListing(); }, 10000));
+  EXPECT_EQ(_tree->GetSelectedPath(), Sub(L"b\\deeper"));
+  // Whatever the first walk's lister still sent is dropped.
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(_owner.folders, (std::vector<std::wstring>{Sub(L"b\\deeper")}));
+  EXPECT_EQ(_tree->GetSelectedPath(), Sub(L"b\\deeper"));
+
+  // The user picks a folder while a walk waits: the walk ends there.
+  ASSERT_TRUE(_tree->Refresh(_root));
+  ASSERT_TRUE(_tree->SelectFolder(Sub(L"a\\deep")));
+  ASSERT_TRUE(_tree->IsListing());
+  TreeView_SelectItem(Tree(), Root());
+  Pump();
+  EXPECT_FALSE(_tree->IsListing());
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(_tree->GetSelectedPath(), _root);
+}
+
 TEST_F(FolderTreeViewTest, RefusesPathsOutsideTheRootAndNowhere) {
   MakeFolder(Sub(L"inside"));
   MakeFolder(Sub(L"root"));

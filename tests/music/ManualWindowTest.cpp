@@ -5,6 +5,7 @@
 // what closing keeps of the settings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "MusicTestSupport.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "ScreenLock.h"
+#include "SmallCardFolder.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "XvfbScreenshot.h"
@@ -231,6 +233,10 @@ class ManualWindowTest : public ::testing::Test, protected CoreLockFirst {
       return key == VK_LBUTTON && left_down ? SHORT(-32768) : 0;
     };
     hooks.cursor_pos = [] { return POINT{300, 300}; };
+    if (real_mouse) {
+      hooks.async_key_state = nullptr;
+      hooks.cursor_pos = nullptr;
+    }
     hooks.core_timeout_ms = 500;
     return hooks;
   }
@@ -303,6 +309,40 @@ class ManualWindowTest : public ::testing::Test, protected CoreLockFirst {
     EXPECT_TRUE(ovtest::SaveXvfbScreenshot(name, &error)) << error;
   }
 
+  // Every message, the mouse's included, goes to its window (the cases
+  // with real input).
+  static bool PumpAllUntil(const std::function<bool()>& done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+      if (GetTickCount() - start > kWaitMs) return false;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    return true;
+  }
+  // Moves the real pointer to a screen point with SendInput, pressing or
+  // releasing the buttons named, and pumps until the input has arrived.
+  static bool MouseTo(POINT at, DWORD buttons) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    if (SendInput(1, &input, sizeof input) != 1) return false;
+    // The input has arrived once the pointer is there.
+    if (!PumpAllUntil([&] {
+          POINT now = {};
+          GetCursorPos(&now);
+          return std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
+        }))
+      return false;
+    return PumpAllUntil([] { return GetQueueStatus(QS_INPUT) == 0; });
+  }
+
   ovtest::CScreenLock screen;
   ovtest::CScopedDataRoot data;
   ovtest::CTestCard card;
@@ -314,6 +354,7 @@ class ManualWindowTest : public ::testing::Test, protected CoreLockFirst {
   std::vector<MenuSeen> menus;
   std::vector<UINT> choices;
   bool shift = false, ctrl = false, left_down = false;
+  bool real_mouse = false;  // the button state and pointer are the system's
 };
 
 struct RefusalCase {
@@ -392,6 +433,43 @@ TEST(ManualWindowMathTest, FreeSpaceBarAndItsShare) {
   EXPECT_EQ(ui::BarWidth(352, 50), 176);
   EXPECT_EQ(ui::BarWidth(352, 100), 352);
   EXPECT_EQ(ui::BarWidth(352, 140), 352);
+}
+
+TEST(ManualWindowMathTest, FreeSpaceTexts) {
+  const struct {
+    const char* name;
+    uint32_t free_mb, used_mb;
+    const char *zero, *used, *free;
+  } cases[] = {
+      {"empty card", 0, 0, "0 MB", "0 M", "空き容量： 0 MB"},
+      {"a 4 GB card", 3815, 0, "0 MB", "0 M", "空き容量： 3815 MB"},
+      {"a large disk", 12000, 187373, "0 MB", "187373 M", "空き容量： 12000 MB"},
+      {"beyond 31 bits", 0, 0x80000000u, "0 MB", "2147483648 M", "空き容量： 0 MB"},
+  };
+  for (const auto& c : cases) {
+    const ui::VolumeTexts texts = ui::MakeVolumeTexts(c.free_mb, c.used_mb);
+    EXPECT_EQ(texts.zero, c.zero) << c.name;
+    EXPECT_EQ(texts.used, c.used) << c.name;
+    EXPECT_EQ(texts.free, c.free) << c.name;
+  }
+}
+
+TEST(ManualWindowMathTest, AMaximisedWindowStaysWithinItsMonitor) {
+  const RECT monitor = {1280, 0, 2560, 1024};  // a second monitor on the right
+  const struct {
+    const char* name;
+    SIZE size, clamped;
+  } cases[] = {
+      {"fits", {1280, 1024}, {1280, 1024}},
+      {"smaller", {955, 600}, {955, 600}},
+      {"wider and taller", {1296, 1040}, {1280, 1024}},
+      {"taller only", {1000, 2048}, {1000, 1024}},
+  };
+  for (const auto& c : cases) {
+    const SIZE got = ui::ClampToMonitor(c.size, monitor);
+    EXPECT_EQ(got.cx, c.clamped.cx) << c.name;
+    EXPECT_EQ(got.cy, c.clamped.cy) << c.name;
+  }
 }
 
 TEST(ManualWindowMathTest, OnlyWhatLiesBelowTheMusicFolderCanBeDeleted) {
@@ -586,7 +664,13 @@ TEST_F(ManualWindowTest, TheStatusWordGatesEveryOperation) {
     EXPECT_EQ(log.Contains("InitializeFileList[Target:2]"), c.lists) << "listing";
     log.Clear();
     Key(VK_F5);
-    EXPECT_EQ(log.Contains("InitializeFileList[Target:1]"), c.lists) << "F5";
+    // The PC tree is walked down again from the desktop on its lister's
+    // thread: the listing starts once the walk is back.
+    if (c.lists) {
+      EXPECT_TRUE(WaitUntil([&] { return log.Contains("InitializeFileList[Target:1]"); })) << "F5";
+    } else {
+      EXPECT_FALSE(log.Contains("InitializeFileList[Target:1]")) << "F5";
+    }
     // The listings just started may still run; a listing that ended cleared
     // its bit, so the case's word is set again.
     ASSERT_TRUE(WaitUntil([&] { return (window->Status() & ~c.status) == 0; }));
@@ -954,6 +1038,208 @@ TEST_F(ManualWindowTest, DraggingAPCFileOntoTheCardListCopiesIt) {
   mouse(WM_LBUTTONUP, POINT{sd_from.x + 40, sd_from.y - 200}, 0);
   Pump();
   EXPECT_EQ(window->Status(), 0u);
+}
+
+// The caption's right-click menu offers what the window's state allows and
+// its choice arrives as a system command; maximised, the window fills its
+// monitor and no more, with the restore button in place of maximise.
+TEST_F(ManualWindowTest, TheCaptionMenuMaximisesAndRestoresWithinTheMonitor) {
+  OpenListed();
+  const HWND hwnd = window->Handle();
+  RECT before = {};
+  GetWindowRect(hwnd, &before);
+  const auto caption_menu = [&](UINT choice) {
+    choices = {choice};
+    SendMessageA(hwnd, WM_NCRBUTTONUP, HTCAPTION, MAKELPARAM(before.left + 40, before.top + 10));
+    Pump();
+    EXPECT_TRUE(WaitUntil([&] { return choices.empty(); }));
+  };
+  const auto grayed = [&](UINT command) {
+    const MenuSeen& seen = menus.back();
+    for (size_t i = 0; i < seen.commands.size(); ++i)
+      if (seen.commands[i] == command) return static_cast<int>(seen.grayed[i]);
+    return -1;  // not in the menu
+  };
+  caption_menu(SC_MAXIMIZE);
+  ASSERT_EQ(menus.size(), 1u);
+  EXPECT_EQ(grayed(SC_RESTORE), 1);
+  EXPECT_EQ(grayed(SC_MAXIMIZE), 0);
+  EXPECT_EQ(grayed(SC_MOVE), 0);
+  EXPECT_EQ(grayed(SC_SIZE), 1);
+  EXPECT_EQ(grayed(SC_MINIMIZE), 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsZoomed(hwnd) != FALSE; }));
+  Pump();
+  EXPECT_TRUE(window->IsItemVisible(CManualWindow::kRestoreButton.id));
+  EXPECT_FALSE(window->IsItemVisible(CManualWindow::kMaximizeButton.id));
+  const HMONITOR monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetMonitorInfoA(monitor, &info));
+  // The layout follows the clamped size: the card plate's right edge lies
+  // on the monitor.
+  const RECT plate = window->ItemRect(CManualWindow::kBackGroundSDFrame.id);
+  EXPECT_LE(plate.right, info.rcMonitor.right - info.rcMonitor.left);
+  EXPECT_GT(plate.right, (before.right - before.left)) << "laid out wider than before";
+  Screenshot("music_manual_maximised");
+
+  caption_menu(SC_RESTORE);
+  ASSERT_EQ(menus.size(), 2u);
+  EXPECT_EQ(grayed(SC_RESTORE), 0);
+  EXPECT_EQ(grayed(SC_MAXIMIZE), 1);
+  EXPECT_EQ(grayed(SC_MOVE), 1);
+  EXPECT_EQ(grayed(SC_SIZE), 1);
+  EXPECT_EQ(grayed(SC_MINIMIZE), 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsZoomed(hwnd) == FALSE; }));
+  Pump();
+  EXPECT_FALSE(window->IsItemVisible(CManualWindow::kRestoreButton.id));
+  EXPECT_TRUE(window->IsItemVisible(CManualWindow::kMaximizeButton.id));
+  RECT after = {};
+  GetWindowRect(hwnd, &after);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+
+  // Dismissed: nothing happens.
+  caption_menu(0);
+  EXPECT_FALSE(IsZoomed(hwnd));
+}
+
+// A copy that runs out of card space for real (the card on a small tmpfs):
+// the card-full message, the file that fitted complete, nothing of the one
+// that did not and no temporary file.
+TEST_F(ManualWindowTest, ACopyThatFillsTheCardStopsCleanly) {
+  const std::string song = MakeMp3(L"", -1, 40);
+  std::string big;
+  while (big.size() < 700u * 1024) big += song;
+  PutPc(L"一曲目.mp3", big);
+  PutPc(L"二曲目.mp3", big);
+  // Room for one file and the spare megabyte the copy keeps free, not two.
+  musictest::CSmallCardFolder small(Widen(card.Root()), 2048);
+  if (!small.Mounted()) GTEST_SKIP() << "no small card: " << small.Why();
+  card.Empty();
+  ASSERT_TRUE(ovtest::CCardMaker().WriteCard(letter, true));
+  ASSERT_TRUE(musictest::CreateFoldersW(music));
+  OpenListed();
+  window->WithTable(ui::kManualPC, [](ui::CFileListViewTableList& t) { t.SelectAll(); });
+  window->CopyFiles(window->GetCurrentFolder(ui::kManualPC),
+                    window->GetCurrentFolder(ui::kManualSD));
+  ASSERT_TRUE(window->Status() & ui::kOpCopy);
+  ASSERT_TRUE(WaitUntil([&] { return window->Status() == 0; }));
+  EXPECT_TRUE(BoxWithCode(0xFF00BB10)) << "the card-full message";
+  std::vector<std::wstring> on_card;
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileW((music + L"\\*").c_str(), &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    on_card.push_back(name);
+    EXPECT_EQ(found.nFileSizeLow, big.size()) << "a cut file: " << ToMultiByte(name);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  EXPECT_EQ(on_card, (std::vector<std::wstring>{L"一曲目.mp3"}))
+      << "the first file fits, the second does not, no temporary file";
+  // The card side is listed again and shows what arrived.
+  EXPECT_EQ(Names(ui::kManualSD), (std::vector<std::wstring>{L"一曲目.mp3"}));
+  Screenshot("music_manual_card_full");
+}
+
+// The same drag with real input: SendInput moves the pointer and presses
+// the button, and the window sees only what the system delivers.
+TEST_F(ManualWindowTest, ARealMouseDragCopiesAPCFileOntoTheCard) {
+  PutPc(L"マウス.mp3");
+  PutPc(L"置いたまま.mp3");
+  real_mouse = true;
+  OpenListed();
+  const HWND hwnd = window->Handle();
+  SetForegroundWindow(hwnd);
+  ui::CButtonListView* pc_view = window->GetListView(ui::kManualPC);
+  const int row = RowOf(ui::kManualPC, L"マウス.mp3");
+  ASSERT_GE(row, 0);
+  const RECT cell = pc_view->CellRect(row, 0);
+  POINT from = {pc_view->X() + (cell.left + cell.right) / 2,
+                pc_view->Y() + (cell.top + cell.bottom) / 2};
+  const RECT target = window->ItemRect(CManualWindow::kSDFileListView.id);
+  POINT to = {(target.left + target.right) / 2, (target.top + target.bottom) / 2};
+  ClientToScreen(hwnd, &from);
+  ClientToScreen(hwnd, &to);
+  ASSERT_TRUE(MouseTo(from, 0));
+  ASSERT_TRUE(MouseTo(from, MOUSEEVENTF_LEFTDOWN));
+  for (int step = 1; step <= 8; ++step) {
+    ASSERT_TRUE(MouseTo(
+        POINT{from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8}, 0));
+  }
+  EXPECT_TRUE(window->FileDragging());
+  ASSERT_TRUE(MouseTo(to, MOUSEEVENTF_LEFTUP));
+  EXPECT_TRUE(PumpAllUntil([&] { return !window->FileDragging(); }));
+  ASSERT_TRUE(PumpAllUntil([&] { return window->Status() == 0 && !boxes.Boxes().empty(); }));
+  EXPECT_TRUE(musictest::FileExistsW(music + L"\\マウス.mp3"));
+  EXPECT_FALSE(musictest::FileExistsW(music + L"\\置いたまま.mp3")) << "only the dragged row";
+  EXPECT_TRUE(BoxWithCode(0xFF00BB0C));
+  EXPECT_NE(RowOf(ui::kManualSD, L"マウス.mp3"), -1) << "the card list shows it";
+}
+
+// A shown tooltip window of the thread (lParam: where it goes).
+BOOL CALLBACK FindShownTip(HWND candidate, LPARAM found) {
+  char name[64] = {};
+  GetClassNameA(candidate, name, sizeof name);
+  if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(candidate)) {
+    *reinterpret_cast<HWND*>(found) = candidate;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The copy button's hint: the pointer rests on the button (real input) and
+// the tooltip shows its text, painted in the system's hint colours. The
+// pixels are read through Wine's own screen: on Xvfb the X window of a
+// tooltip stays black although Wine has painted it (see the screenshot).
+TEST_F(ManualWindowTest, TheCopyButtonsHintShowsWhenThePointerRests) {
+  real_mouse = true;
+  OpenListed();
+  const HWND hwnd = window->Handle();
+  SetForegroundWindow(hwnd);
+  ASSERT_TRUE(window->IsCopyEnabled());
+  const RECT button = window->ItemRect(CManualWindow::kCopyButton.id);
+  POINT beside = {button.left - 30, (button.top + button.bottom) / 2};
+  POINT on = {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+  ClientToScreen(hwnd, &beside);
+  ClientToScreen(hwnd, &on);
+  ASSERT_TRUE(MouseTo(beside, 0));
+  ASSERT_TRUE(MouseTo(on, 0));
+  HWND tip = nullptr;
+  ASSERT_TRUE(PumpAllUntil([&] {
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownTip, reinterpret_cast<LPARAM>(&tip));
+    return tip != nullptr;
+  })) << "no hint";
+  // Every item is a tool of the window; the text is the item's under the
+  // pointer, asked for when the tip shows.
+  char text[256] = {};
+  TOOLINFOA tool = {};
+  tool.cbSize = sizeof tool;
+  ASSERT_TRUE(SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)));
+  tool.lpszText = text;
+  SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, "選択したファイルをSDカードの表示中のフォルダへコピーします");
+  PumpAllUntil([] { return GetQueueStatus(QS_PAINT) == 0; });
+  Screenshot("music_manual_hint");
+  // The hint's face on the screen: mostly the hint background, never black.
+  RECT face = {};
+  GetWindowRect(tip, &face);
+  const HDC screen_dc = GetDC(nullptr);
+  const COLORREF background = GetSysColor(COLOR_INFOBK);
+  int black = 0, plain = 0, all = 0;
+  for (int y = face.top + 2; y < face.bottom - 2; y += 2) {
+    for (int x = face.left + 2; x < face.right - 2; x += 2) {
+      const COLORREF colour = GetPixel(screen_dc, x, y);
+      ++all;
+      if (colour == RGB(0, 0, 0)) ++black;
+      if (colour == background) ++plain;
+    }
+  }
+  ReleaseDC(nullptr, screen_dc);
+  ASSERT_GT(all, 0);
+  EXPECT_GT(plain * 2, all) << "the hint background " << std::hex << background;
+  EXPECT_LT(black * 4, all) << "black pixels: " << black << " of " << all;
 }
 
 }  // namespace
