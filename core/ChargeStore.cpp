@@ -26,18 +26,6 @@ int TransmitIndex(uint32_t kind) {
   }
 }
 
-// The user's folder inside the "Data" folder, as the probe log names it.
-std::string ProbeLogFolderOf(const std::string& data_folder) {
-  const std::string data = GetDataFolder();
-  if (data_folder.size() > data.size() &&
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, data_folder.c_str(),
-                     static_cast<int>(data.size()), data.c_str(),
-                     static_cast<int>(data.size())) == CSTR_EQUAL) {
-    return data_folder.substr(data.size());
-  }
-  return PathFindFileName(data_folder);
-}
-
 class CFileChargeStore final : public IChargeStore {
  public:
   bool LoadRunSwitch(uint32_t kind, int* value) override {

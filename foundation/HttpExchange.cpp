@@ -1,25 +1,39 @@
 // Waiting for a transfer or the abort; see HttpExchange.h.
 #include "HttpExchange.h"
 
-TransferEnd WaitOrStop(CWinHttpWrapper& client, HANDLE transfer, HANDLE abort, DWORD stop_ms,
-                       DWORD* error) {
+TransferEnd WaitOrStop(CWinHttpWrapper& client, HANDLE transfer,
+                       std::initializer_list<HANDLE> aborts, DWORD stop_ms, DWORD* error) {
   *error = 0;
   if (!transfer) {
     *error = GetLastError();
     client.Stop(stop_ms);
     return TransferEnd::kFailed;
   }
-  const HANDLE handles[2] = {transfer, abort};
-  const DWORD count = abort ? 2 : 1;
+  HANDLE handles[MAXIMUM_WAIT_OBJECTS] = {transfer};
+  DWORD count = 1;
+  for (const HANDLE abort : aborts) {
+    if (!abort) continue;
+    if (count == MAXIMUM_WAIT_OBJECTS) {
+      *error = ERROR_INVALID_PARAMETER;
+      client.Stop(stop_ms);
+      return TransferEnd::kFailed;
+    }
+    handles[count++] = abort;
+  }
   const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
   if (waited == WAIT_OBJECT_0) return TransferEnd::kDone;
-  if (count == 2 && waited == WAIT_OBJECT_0 + 1) {
+  if (waited > WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
     client.Stop(stop_ms);
     return TransferEnd::kAborted;
   }
   *error = GetLastError();
   client.Stop(stop_ms);
   return TransferEnd::kFailed;
+}
+
+TransferEnd WaitOrStop(CWinHttpWrapper& client, HANDLE transfer, HANDLE abort, DWORD stop_ms,
+                       DWORD* error) {
+  return WaitOrStop(client, transfer, {abort}, stop_ms, error);
 }
 
 void WaitForExchange(CWinHttpWrapper& client, HANDLE transfer, HANDLE abort, DWORD stop_ms,

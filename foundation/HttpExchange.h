@@ -3,9 +3,11 @@
 // transfer unless it ended by itself. Callers keep their own log texts and
 // codes; this only says how the wait ended.
 //
-// Threads: runs on the thread that started the transfer; the abort event
-// (not owned) is set by another thread.
+// Threads: runs on the thread that started the transfer; the abort events
+// (not owned) are set by other threads.
 #pragma once
+
+#include <initializer_list>
 
 #include "OvWindows.h"
 #include "WinHttpWrapper.h"
@@ -17,8 +19,13 @@ enum class TransferEnd {
 };
 
 // transfer: the worker handle Upload, UploadMultiPart or Download returned
-// (null counts as a failed wait with the error the start left). abort: null
-// waits for the transfer alone. stop_ms: the stop's wait for the worker.
+// (null counts as a failed wait with the error the start left). aborts: the
+// events any of which ends the wait as an abort (a window's cancel and its
+// owner's stop, say); null ones are passed over, so none waits for the
+// transfer alone. stop_ms: the stop's wait for the worker.
+TransferEnd WaitOrStop(CWinHttpWrapper& client, HANDLE transfer,
+                       std::initializer_list<HANDLE> aborts, DWORD stop_ms, DWORD* error);
+// The same with one abort event (null: the transfer alone).
 TransferEnd WaitOrStop(CWinHttpWrapper& client, HANDLE transfer, HANDLE abort, DWORD stop_ms,
                        DWORD* error);
 

@@ -17,6 +17,7 @@
 #include "ConnectionFile.h"
 #include "ConnectionParameterData.h"
 #include "Folders.h"
+#include "HttpExchange.h"
 #include "Log.h"
 #include "StringUtil.h"
 #include "Version.h"
@@ -237,11 +238,11 @@ class CAplLogUpload::CJob final {
                                          "multipart/form-data")
                   : http.Upload(body.data(), length, "application/x-www-form-urlencoded", nullptr,
                                 nullptr);
-    const HANDLE waits[] = {transfer, _in.cancel_event, _in.stop_event};
-    const DWORD wait = transfer ? WaitForMultipleObjects(3, waits, FALSE, INFINITE) : WAIT_FAILED;
-    const DWORD wait_error = GetLastError();
+    DWORD wait_error = 0;
+    const TransferEnd end = WaitOrStop(http, transfer, {_in.cancel_event, _in.stop_event},
+                                       kHttpStopWaitMs, &wait_error);
     OV_LOG(kLogInfo, "AplLogUpload::%s - %s通信完了", names.function, names.what);
-    if (wait == WAIT_OBJECT_0) {
+    if (end == TransferEnd::kDone) {
       const DWORD transferred = http.GetResult();
       if (transferred != 0) {
         OV_LOG(kLogError, "AplLogUpload::%s - %s時の通信異常失敗[nResponse:0x%08X]", names.function,
@@ -253,15 +254,13 @@ class CAplLogUpload::CJob final {
       reply->assign(http.GetReply().begin(), http.GetReply().end());
       return true;
     }
-    if (wait == WAIT_OBJECT_0 + 1 || wait == WAIT_OBJECT_0 + 2) {
+    if (end == TransferEnd::kAborted) {
       _cancelled = true;
-      http.Stop(kHttpStopWaitMs);
       OV_LOG(kLogInfo, "AplLogUpload::%s - %s時のユーザキャンセル", names.function, names.what);
       return Fail(kCancelled, 0);
     }
     OV_LOG(kLogError, "AplLogUpload::%s - %s時の失敗[ERR:0x%08X]", names.function, names.what,
            U(wait_error));
-    http.Stop(kHttpStopWaitMs);
     return Fail(kThreadFailed, wait_error);
   }
 

@@ -9,6 +9,7 @@
 #include "AnalyzeRegistData.h"
 #include "ConnectionFile.h"
 #include "ConnectionParameterData.h"
+#include "HttpExchange.h"
 #include "Log.h"
 #include "OstrovelleLite/UserAgent.h"
 #include "OstrovelleLite/UserListFile.h"
@@ -108,13 +109,11 @@ class CDownloadUrlThread::CJob final {
                                         "application/x-www-form-urlencoded", nullptr, nullptr);
     // No time limit of our own: the HTTP client has its own, and the window
     // stops the question when it closes.
-    const HANDLE waits[] = {transfer, _stop_event};
-    const DWORD wait = transfer ? WaitForMultipleObjects(2, waits, FALSE, INFINITE) : WAIT_FAILED;
-    const DWORD wait_error = transfer ? GetLastError() : ERROR_INVALID_HANDLE;
-    if (wait != WAIT_OBJECT_0) {
+    DWORD wait_error = 0;
+    const TransferEnd end = WaitOrStop(http, transfer, _stop_event, kHttpStopWaitMs, &wait_error);
+    if (end != TransferEnd::kDone) {
       OV_LOG(kLogError, "PCアプリダウンロードURLダウンロード時の失敗[ERR:0x%08X]",
-             U(wait == WAIT_OBJECT_0 + 1 ? ERROR_CANCELLED : wait_error));
-      http.Stop(kHttpStopWaitMs);
+             U(end == TransferEnd::kAborted ? ERROR_CANCELLED : wait_error));
       return kUrlWaitFailed;
     }
     const DWORD transferred = http.GetResult();

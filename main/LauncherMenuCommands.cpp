@@ -1,8 +1,11 @@
 // The launcher's menu commands; see LauncherMenuCommands.h.
 #include "LauncherMenuCommands.h"
 
+#include <utility>
+
 #include "ConnectionFile.h"
 #include "ConnectionParameterData.h"
+#include "KeptCardWindow.h"
 #include "Log.h"
 #include "OstrovelleLite/UserAgent.h"
 #include "OstrovelleLite/UserListFile.h"
@@ -29,6 +32,19 @@ void ShowVersionWindow(HWND owner) {
     version.DoModal(owner);
   } catch (const CSkinWindowException& e) {
     OV_LOG(kLogError, "バージョン画面失敗 %s", e.what());
+  }
+}
+
+// Shows a kept window, made on first use from `args`; one that cannot be
+// made is logged and dropped, to be made again on the next use.
+template <class Window, class... Args>
+void OpenKeptWindow(std::unique_ptr<Window>& slot, const char* failure, HWND owner, char drive,
+                    Args&&... args) {
+  try {
+    ShowKeptWindow(slot, owner, drive, std::forward<Args>(args)...);
+  } catch (const CSkinWindowException& e) {
+    OV_LOG(kLogError, "%s %s", failure, e.what());
+    slot.reset();
   }
 }
 
@@ -60,12 +76,7 @@ void CLauncherMenuCommands::Stop() {
 }
 
 void CLauncherMenuCommands::_OpenSettings(HWND owner, char drive) {
-  try {
-    ShowSettingWindow(_setting_window, owner, drive);
-  } catch (const CSkinWindowException& e) {
-    OV_LOG(kLogError, "設定画面失敗 %s", e.what());
-    _setting_window.reset();
-  }
+  OpenKeptWindow(_setting_window, "設定画面失敗", owner, drive);
 }
 
 void CLauncherMenuCommands::_OpenCardInformation(HWND owner, char drive) {
@@ -77,12 +88,7 @@ void CLauncherMenuCommands::_OpenCardInformation(HWND owner, char drive) {
   hooks.open_probe_log = [drive](HWND log_owner, const std::string& device_no) {
     ShowProbeLogWindow(log_owner, device_no, drive);
   };
-  try {
-    ShowSDInfoWindow(_sdinfo_window, owner, drive, zudov, std::move(hooks));
-  } catch (const CSkinWindowException& e) {
-    OV_LOG(kLogError, "SDカード情報画面失敗 %s", e.what());
-    _sdinfo_window.reset();
-  }
+  OpenKeptWindow(_sdinfo_window, "SDカード情報画面失敗", owner, drive, zudov, std::move(hooks));
 }
 
 void CLauncherMenuCommands::SetOpeners(const LauncherMenuOpeners& openers) {

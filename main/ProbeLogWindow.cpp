@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "CoreMessages.h"
-#include "Folders.h"
 #include "Log.h"
 #include "MainWindowKeys.h"
 #include "OstrovelleLite/PcLinkFile.h"
@@ -55,17 +54,6 @@ std::unique_ptr<CProbeLogFile> OpenProbeLog(const std::string& device_no) {
 }
 
 }  // namespace
-
-std::string ProbeLogFolderOf(const std::string& data_folder) {
-  const std::string data = GetDataFolder();
-  if (data_folder.size() > data.size() &&
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, data_folder.c_str(),
-                     static_cast<int>(data.size()), data.c_str(),
-                     static_cast<int>(data.size())) == CSTR_EQUAL) {
-    return data_folder.substr(data.size());
-  }
-  return PathFindFileName(data_folder);
-}
 
 bool ShowProbeLogWindow(HWND owner, const std::string& device_no, char drive) {
   try {

@@ -23,10 +23,6 @@ class CSkinWindowItemScrollBar;
 // false when the window could not be made.
 bool ShowProbeLogWindow(HWND owner, const std::string& device_no, char drive = 0);
 
-// The folder name of a user's data folder inside the "Data" folder, as the
-// probe log names it; empty for an empty path.
-std::string ProbeLogFolderOf(const std::string& data_folder);
-
 class CProbeLogWindow final : public mainwin::CMainFrame,
                               public CWindowBase,
                               public CButtonListViewListener,

@@ -8,6 +8,7 @@
 #include "AnalyzeRegistData.h"
 #include "ConnectionFile.h"
 #include "ConnectionParameterData.h"
+#include "HttpExchange.h"
 #include "Log.h"
 #include "OstrovelleLite/PcLinkFile.h"
 #include "OstrovelleLite/UserAgent.h"
@@ -132,23 +133,19 @@ uint32_t CUserCheck::Ask(const UnitCard& card, const std::string& user_agent) {
   OV_LOG(kLogTrace, "INITNO 接続完了");
   const HANDLE transfer = http.Upload(body.data(), static_cast<DWORD>(body.size()),
                                       "application/x-www-form-urlencoded", nullptr, nullptr);
-  const HANDLE waits[] = {transfer, _cancel_event, _stop_event};
-  const DWORD wait = transfer ? WaitForMultipleObjects(3, waits, FALSE, INFINITE) : WAIT_FAILED;
-  const DWORD wait_error = GetLastError();
+  DWORD wait_error = 0;
+  const TransferEnd end =
+      WaitOrStop(http, transfer, {_cancel_event, _stop_event}, kHttpStopWaitMs, &wait_error);
+  Wipe(body);
   OV_LOG(kLogInfo, "ユーザー認証通信完了");
-  if (wait == WAIT_OBJECT_0 + 1 || wait == WAIT_OBJECT_0 + 2) {
-    http.Stop(kHttpStopWaitMs);
-    Wipe(body);
+  if (end == TransferEnd::kAborted) {
     OV_LOG(kLogInfo, "ユーザー認証ダウンロード時のユーザキャンセル");
     return kCancelled;
   }
-  if (wait != WAIT_OBJECT_0) {
+  if (end == TransferEnd::kFailed) {
     OV_LOG(kLogError, "ユーザー認証ダウンロード時の失敗[ERR:0x%08X]", U(wait_error));
-    http.Stop(kHttpStopWaitMs);
-    Wipe(body);
     return kWaitFailed;
   }
-  Wipe(body);
   const DWORD transferred = http.GetResult();
   if (transferred != 0) {
     OV_LOG(kLogError, "ユーザー認証ダウンロード時の失敗[nResponse:0x%08X]", U(transferred));

@@ -2,15 +2,12 @@
 
 #include <algorithm>
 
-#include "CoreMessages.h"
 #include "Folders.h"
 #include "Log.h"
-#include "MainWindowKeys.h"
 #include "MessageBox.h"
 #include "OstrovelleLite/PcLinkFile.h"
 #include "OstrovelleLite/ProbeLogFile.h"
 #include "OstrovelleLite/SDInfoFile.h"
-#include "Placement.h"
 #include "SkinWindowItemStatic.h"
 #include "StringUtil.h"
 
@@ -205,8 +202,9 @@ const SkinItemDescriptor CSDInfoWindow::kTotalSizeTextStatic = {"TotalSizeTextSt
 const SkinItemDescriptor CSDInfoWindow::kFrameOverlay = {"FrameOverlay", 5557};
 
 CSDInfoWindow::CSDInfoWindow(bool zudov_row, SDInfoWindowHooks hooks)
-    : CFrameOverlayWindowBase(&kFrameOverlay), _zudov_row(zudov_row), _hooks(std::move(hooks)) {
-  SetResizingEnabled(false);
+    : CKeptCardWindow(&kFrameOverlay, kApplicationIcon.id),
+      _zudov_row(zudov_row),
+      _hooks(std::move(hooks)) {
   if (!_hooks.card_capacity) _hooks.card_capacity = &SystemCapacity;
   if (!_hooks.folder_size) _hooks.folder_size = &GetFolderTreeSize;
 }
@@ -259,15 +257,7 @@ void CSDInfoWindow::CreateItems(const SkinDefinition& definition) {
 }
 
 void CSDInfoWindow::Create(HWND owner) {
-  _owner = owner;
-  _sd_change = RegisterOvMessage(kMsgSDChange);
-  SkinDefinition definition;
-  LoadDefinition(definition, "SDInfoWindow.txt", kBase, false);
-  CreateItems(definition);
-  const SIZE size = GetLayoutSize();
-  CWindow::Create(0, nullptr, "Ostrovelle SDInfo", mainwin::kWindowStyle, 0, 0, size.cx, size.cy,
-                  owner);
-  lib::wfc::CenterWindow(Handle(), owner);
+  CreateFromSkin(owner, "SDInfoWindow.txt", kBase, "Ostrovelle SDInfo");
   // Items drawn while the window was being made missed the back buffer.
   PostMessageA(SkinWindowInternalMessage(), 0, 0);
 }
@@ -275,11 +265,12 @@ void CSDInfoWindow::Create(HWND owner) {
 void CSDInfoWindow::Show(char drive) {
   _drive = drive;
   Refresh();
-  lib::wfc::CenterWindow(Handle(), _owner);
-  ShowWindow(SW_SHOW);
-  UpdateWindow();
-  SetActiveWindow(Handle());
-  lib::wfc::ForceForegroundWindow(Handle());
+  ShowInFront();
+}
+
+void CSDInfoWindow::OnCardChange(char drive) {
+  _drive = drive;
+  Refresh();
 }
 
 void CSDInfoWindow::Refresh() {
@@ -417,19 +408,6 @@ void CSDInfoWindow::OpenProbeLog() {
   }
 }
 
-void CSDInfoWindow::Hide() { ShowWindow(SW_HIDE); }
-
-LRESULT CSDInfoWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (_sd_change != 0 && message == _sd_change) {
-    if (IsSDChangeDrive(wparam)) {
-      _drive = static_cast<char>(wparam);
-      Refresh();
-    }
-    return 0;
-  }
-  return mainwin::CMainFrame::WindowProc(message, wparam, lparam);
-}
-
 void CSDInfoWindow::OnCommand(UINT id, UINT code, HWND control) {
   struct Command {
     const SkinItemDescriptor* item;
@@ -450,37 +428,8 @@ void CSDInfoWindow::OnCommand(UINT id, UINT code, HWND control) {
   mainwin::CMainFrame::OnCommand(id, code, control);
 }
 
-bool CSDInfoWindow::Notify(int id, int code, int value) {
-  if (id == kApplicationIcon.id && code == kReportDoubleClick) {
-    Hide();
-    return true;
-  }
-  return mainwin::CMainFrame::Notify(id, code, value);
-}
-
 void CSDInfoWindow::OnAcceptOrCancel(int, bool accept) {
   if (accept) Hide();
-}
-
-bool CSDInfoWindow::IsForwardedKey(UINT key, UINT) {
-  return mainwin::IsForwardedKeyCombination(mainwin::CurrentModifiers(), key);
-}
-
-void CSDInfoWindow::OnKeyDown(UINT key, UINT flags) {
-  if (mainwin::PassKeyToOwner(_owner, key, flags)) mainwin::CMainFrame::OnKeyDown(key, flags);
-}
-
-// The window lives as long as the launcher: closing only hides it.
-void CSDInfoWindow::OnClose() { Hide(); }
-
-CSDInfoWindow& ShowSDInfoWindow(std::unique_ptr<CSDInfoWindow>& slot, HWND owner, char drive,
-                                bool zudov_row, SDInfoWindowHooks hooks) {
-  if (!slot || !slot->Handle()) {
-    slot = std::make_unique<CSDInfoWindow>(zudov_row, std::move(hooks));
-    slot->Create(owner);
-  }
-  slot->Show(drive);
-  return *slot;
 }
 
 }  // namespace ui

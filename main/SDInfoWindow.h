@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "MainFrame.h"
+#include "KeptCardWindow.h"
 #include "SkinDefinition.h"
 
 namespace ui {
@@ -61,7 +61,7 @@ const std::vector<std::string>& RowFolders(Row row);
 
 }  // namespace sdinfo
 
-class CSDInfoWindow final : public mainwin::CMainFrame, public CWindowBase {
+class CSDInfoWindow final : public CKeptCardWindow {
  public:
   static const SkinItemDescriptor kBase, kApplicationIcon, kTitleStatic, kCloseButton, kOKButton,
       kLastChargeTextStatic, kChargeStatusTextStatic, kSDChargeStatusTextStatic,
@@ -90,8 +90,6 @@ class CSDInfoWindow final : public mainwin::CMainFrame, public CWindowBase {
   // The refresh of Show, without showing.
   void Refresh();
 
-  UINT GetWindowMessage() const override { return mainwin::kFrameMessage; }
-  char Drive() const { return _drive; }
   const std::string& DeviceNo() const { return _device_no; }
   bool HasZudovRow() const { return _zudov_row; }
 
@@ -102,36 +100,22 @@ class CSDInfoWindow final : public mainwin::CMainFrame, public CWindowBase {
   std::string VersionText() const;
 
  protected:
-  LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
-  void OnKeyDown(UINT key, UINT flags) override;
   void OnCommand(UINT id, UINT code, HWND control) override;
   void OnAcceptOrCancel(int id, bool accept) override;
-  bool IsForwardedKey(UINT key, UINT flags) override;
-  bool Notify(int id, int code, int value) override;
-  void OnClose() override;
+  void CreateItems(const SkinDefinition& definition) override;
+  void OnCardChange(char drive) override;
 
  private:
-  void CreateItems(const SkinDefinition& definition);
   void SetItemText(const SkinItemDescriptor& item, const std::string& text);
   void RefreshRows();
   void RefreshSizeBar();
   void RefreshProbe();
   void OpenProbeLog();
   void ShowVersions();
-  void Hide();
 
   bool _zudov_row;
   SDInfoWindowHooks _hooks;
-  HWND _owner = nullptr;  // not owned
-  UINT _sd_change = 0;
-  char _drive = 0;
   std::string _device_no;
 };
-
-// The launcher's way in: creates the window in `slot` on first use (owned by
-// `owner`) and shows it for the card of `drive` (0: none). The slot keeps the
-// window for the launcher's life. Throws as Create does.
-CSDInfoWindow& ShowSDInfoWindow(std::unique_ptr<CSDInfoWindow>& slot, HWND owner, char drive,
-                                bool zudov_row, SDInfoWindowHooks hooks = {});
 
 }  // namespace ui

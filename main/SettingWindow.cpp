@@ -7,12 +7,10 @@
 #include "ErrorMessage.h"
 #include "Folders.h"
 #include "Log.h"
-#include "MainWindowKeys.h"
 #include "MessageBox.h"
 #include "OstrovelleLite/DownloadManageFile.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OstrovelleLite/PcLinkFile.h"
-#include "Placement.h"
 #include "ShellHelpers.h"
 #include "SkinWindowItemEditBox.h"
 #include "SkinWindowItemStatic.h"
@@ -181,8 +179,7 @@ const SkinItemDescriptor CSettingWindow::kReInitializeButton = {"ReInitializeBut
 const SkinItemDescriptor CSettingWindow::kFrameOverlay = {"FrameOverlay", 5529};
 
 CSettingWindow::CSettingWindow(SettingWindowHooks hooks)
-    : CFrameOverlayWindowBase(&kFrameOverlay), _hooks(std::move(hooks)) {
-  SetResizingEnabled(false);
+    : CKeptCardWindow(&kFrameOverlay, kApplicationIcon.id), _hooks(std::move(hooks)) {
   if (!_hooks.pick_folder) _hooks.pick_folder = &PickWithShell;
   if (!_hooks.free_space) _hooks.free_space = &FreeSpace;
   if (!_hooks.system_folders) _hooks.system_folders = &SystemFolders;
@@ -239,15 +236,7 @@ void CSettingWindow::CreateItems(const SkinDefinition& definition) {
 }
 
 void CSettingWindow::Create(HWND owner) {
-  _owner = owner;
-  _sd_change = RegisterOvMessage(kMsgSDChange);
-  SkinDefinition definition;
-  LoadDefinition(definition, "SettingWindow.txt", kBase, false);
-  CreateItems(definition);
-  const SIZE size = GetLayoutSize();
-  CWindow::Create(0, nullptr, "Ostrovelle Setting", mainwin::kWindowStyle, 0, 0, size.cx, size.cy,
-                  owner);
-  lib::wfc::CenterWindow(Handle(), owner);
+  CreateFromSkin(owner, "SettingWindow.txt", kBase, "Ostrovelle Setting");
   DragAcceptFiles(Edit()->Handle(), TRUE);
   COstrovelleConfig config;
   config.LoadSetting();
@@ -263,11 +252,7 @@ void CSettingWindow::Show(char drive) {
   const bool map = config.LoadMap();
   if (setting && map) Fill(config);
   SetDrive(drive);
-  lib::wfc::CenterWindow(Handle(), _owner);
-  ShowWindow(SW_SHOW);
-  UpdateWindow();
-  SetActiveWindow(Handle());
-  lib::wfc::ForceForegroundWindow(Handle());
+  ShowInFront();
 }
 
 CSkinWindowItemEditBox* CSettingWindow::Edit() {
@@ -457,16 +442,6 @@ void CSettingWindow::Reset() {
   Fill(config);
 }
 
-void CSettingWindow::Hide() { ShowWindow(SW_HIDE); }
-
-LRESULT CSettingWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (_sd_change != 0 && message == _sd_change) {
-    if (IsSDChangeDrive(wparam)) SetDrive(static_cast<char>(wparam));
-    return 0;
-  }
-  return mainwin::CMainFrame::WindowProc(message, wparam, lparam);
-}
-
 void CSettingWindow::OnCommand(UINT id, UINT code, HWND control) {
   struct Command {
     const SkinItemDescriptor* item;
@@ -490,37 +465,8 @@ void CSettingWindow::OnCommand(UINT id, UINT code, HWND control) {
   mainwin::CMainFrame::OnCommand(id, code, control);
 }
 
-bool CSettingWindow::Notify(int id, int code, int value) {
-  if (id == kApplicationIcon.id && code == kReportDoubleClick) {
-    Hide();
-    return true;
-  }
-  return mainwin::CMainFrame::Notify(id, code, value);
-}
-
 void CSettingWindow::OnAcceptOrCancel(int, bool accept) {
   if (accept && IsWindowVisible(Handle())) Apply();
-}
-
-bool CSettingWindow::IsForwardedKey(UINT key, UINT) {
-  return mainwin::IsForwardedKeyCombination(mainwin::CurrentModifiers(), key);
-}
-
-void CSettingWindow::OnKeyDown(UINT key, UINT flags) {
-  if (mainwin::PassKeyToOwner(_owner, key, flags)) mainwin::CMainFrame::OnKeyDown(key, flags);
-}
-
-// The window lives as long as the launcher: closing only hides it.
-void CSettingWindow::OnClose() { Hide(); }
-
-CSettingWindow& ShowSettingWindow(std::unique_ptr<CSettingWindow>& slot, HWND owner, char drive,
-                                  SettingWindowHooks hooks) {
-  if (!slot || !slot->Handle()) {
-    slot = std::make_unique<CSettingWindow>(std::move(hooks));
-    slot->Create(owner);
-  }
-  slot->Show(drive);
-  return *slot;
 }
 
 }  // namespace ui

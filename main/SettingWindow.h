@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "MainFrame.h"
+#include "KeptCardWindow.h"
 #include "SkinDefinition.h"
 
 class COstrovelleConfig;
@@ -74,7 +74,7 @@ uint32_t CheckFolder(const std::string& folder, const std::vector<std::string>& 
 
 }  // namespace setting
 
-class CSettingWindow final : public mainwin::CMainFrame, public CWindowBase {
+class CSettingWindow final : public CKeptCardWindow {
  public:
   static const SkinItemDescriptor kBase, kApplicationIcon, kTitleStatic, kCloseButton,
       kChargeSelectFrame, kChargeSelectFrameText, kMapChargeExeCheckBox, kMapChargeExeTextStatic,
@@ -95,9 +95,6 @@ class CSettingWindow final : public mainwin::CMainFrame, public CWindowBase {
   // none) and shows the window.
   void Show(char drive);
 
-  UINT GetWindowMessage() const override { return mainwin::kFrameMessage; }
-  char Drive() const { return _drive; }
-
   // The state of the controls, for the tests.
   bool IsChecked(const SkinItemDescriptor& item);
   void SetChecked(const SkinItemDescriptor& item, bool on);
@@ -106,16 +103,12 @@ class CSettingWindow final : public mainwin::CMainFrame, public CWindowBase {
   void SetFolderText(const std::string& text);
 
  protected:
-  LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
-  void OnKeyDown(UINT key, UINT flags) override;
   void OnCommand(UINT id, UINT code, HWND control) override;
   void OnAcceptOrCancel(int id, bool accept) override;
-  bool IsForwardedKey(UINT key, UINT flags) override;
-  bool Notify(int id, int code, int value) override;
-  void OnClose() override;
+  void CreateItems(const SkinDefinition& definition) override;
+  void OnCardChange(char drive) override { SetDrive(drive); }
 
  private:
-  void CreateItems(const SkinDefinition& definition);
   CSkinWindowItemEditBox* Edit();
   void Fill(const COstrovelleConfig& config);
   void SetDrive(char drive);
@@ -130,18 +123,8 @@ class CSettingWindow final : public mainwin::CMainFrame, public CWindowBase {
   void DeleteDownloads();
   void ClearCard();
   void Reset();
-  void Hide();
 
   SettingWindowHooks _hooks;
-  HWND _owner = nullptr;  // not owned
-  UINT _sd_change = 0;
-  char _drive = 0;
 };
-
-// The launcher's way in: creates the window in `slot` on first use (owned by
-// `owner`) and shows it for the card of `drive` (0: none). The slot keeps the
-// window for the launcher's life. Throws as Create does.
-CSettingWindow& ShowSettingWindow(std::unique_ptr<CSettingWindow>& slot, HWND owner, char drive,
-                                  SettingWindowHooks hooks = {});
 
 }  // namespace ui

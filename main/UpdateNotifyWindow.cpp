@@ -7,6 +7,7 @@
 #include "AnalyzeRegistData.h"
 #include "ConnectionFile.h"
 #include "ConnectionParameterData.h"
+#include "HttpExchange.h"
 #include "Log.h"
 #include "MainWindowKeys.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
@@ -170,18 +171,16 @@ class CUpdateNotifyWindow::CInquiry final {
     OV_LOG(kLogTrace, "サーバー問い合わせ 接続完了");
     const HANDLE transfer = http.Upload(body.data(), static_cast<DWORD>(body.size()),
                                         "application/x-www-form-urlencoded", nullptr, nullptr);
-    const HANDLE waits[] = {transfer, _cancel_event, _stop_event};
-    const DWORD wait = transfer ? WaitForMultipleObjects(3, waits, FALSE, INFINITE) : WAIT_FAILED;
-    const DWORD wait_error = GetLastError();
+    DWORD wait_error = 0;
+    const TransferEnd end =
+        WaitOrStop(http, transfer, {_cancel_event, _stop_event}, kHttpStopWaitMs, &wait_error);
     OV_LOG(kLogInfo, "サーバー問い合わせ通信完了");
-    if (wait == WAIT_OBJECT_0 + 1 || wait == WAIT_OBJECT_0 + 2) {
-      http.Stop(kHttpStopWaitMs);
+    if (end == TransferEnd::kAborted) {
       OV_LOG(kLogInfo, "サーバー問い合わせダウンロード時のユーザキャンセル");
       return update::kCancelled;
     }
-    if (wait != WAIT_OBJECT_0) {
+    if (end == TransferEnd::kFailed) {
       OV_LOG(kLogError, "サーバー問い合わせダウンロード時の失敗[ERR:0x%08X]", U(wait_error));
-      http.Stop(kHttpStopWaitMs);
       return update::kWaitFailed;
     }
     const DWORD transferred = http.GetResult();

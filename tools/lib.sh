@@ -10,7 +10,10 @@ WINE64="env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 $WINE64_BIN"
 WINESERVER=/usr/lib/wine/wineserver64
 
 export WINEPREFIX="$OV_BUILD/wineprefix"
-export WINEDEBUG=-all
+# Wine's own error lines only: a program that Wine ends while it starts
+# (a failed mapping of its shared page, say) exits with status 1 and, with
+# every channel off, says nothing at all.
+export WINEDEBUG=-all,err+all
 # No debugger on a crash: a crashing test ends at once instead of hanging.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY

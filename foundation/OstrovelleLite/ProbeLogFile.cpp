@@ -14,6 +14,17 @@ void ProbeLogRecord::SetDate(const SYSTEMTIME& date) { StoreSystemTime(bytes, da
 void ProbeLogRecord::SetCode(int32_t v) { StoreLeI32(bytes + 16, v); }
 void ProbeLogRecord::SetResult(int32_t v) { StoreLeI32(bytes + 20, v); }
 
+std::string ProbeLogFolderOf(const std::string& data_folder) {
+  const std::string data = GetDataFolder();
+  if (data_folder.size() > data.size() &&
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, data_folder.c_str(),
+                     static_cast<int>(data.size()), data.c_str(),
+                     static_cast<int>(data.size())) == CSTR_EQUAL) {
+    return data_folder.substr(data.size());
+  }
+  return PathFindFileName(data_folder);
+}
+
 CProbeLogFile::CProbeLogFile(const std::string& folder_name) {
   SetPath(folder_name);
   Read();

@@ -23,6 +23,12 @@ struct ProbeLogRecord {
   void SetResult(int32_t v);
 };
 
+// The folder name of a user's data folder (as the user list holds it) inside
+// the "Data" folder, as the probe log names it: the path below the "Data"
+// folder, compared without regard to case, else its last name; empty for an
+// empty path.
+std::string ProbeLogFolderOf(const std::string& data_folder);
+
 class CProbeLogFile {
  public:
   // Sets the path (creating the folder) and reads the file.

@@ -158,4 +158,25 @@ TEST_F(ProbeLogFileTest, PartialRecordFailsButKeepsTheWholeOnes) {
   EXPECT_EQ(1u, probe.Records().size());
 }
 
+// The folder the probe log names for a user's data folder, as the user list
+// holds it: the main program reads that log, the core writes it.
+TEST_F(ProbeLogFileTest, FolderOfAUsersDataFolder) {
+  const std::string data = GetDataFolder();
+  std::string upper = data;
+  CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+  const struct {
+    const char* name;
+    std::string data_folder;
+    std::string expected;
+  } kCases[] = {
+      {"below the data folder", data + "太郎", "太郎"},
+      {"below it, another case", upper + "user1", "user1"},
+      {"elsewhere: the last name", "C:\\Elsewhere\\user2", "user2"},
+      {"empty", "", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(c.expected, ProbeLogFolderOf(c.data_folder)) << c.name;
+  }
+}
+
 }  // namespace

@@ -327,6 +327,35 @@ TEST_F(WinHttpWrapperTest, WaitOrStopTellsHowTheWaitEnded) {
   }
 }
 
+// A window's cancel and its owner's stop: either one aborts, a null one is
+// passed over, and with both unset the transfer runs to its end.
+TEST_F(WinHttpWrapperTest, WaitOrStopEndsOnAnyOfItsAborts) {
+  const CHandle cancel(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  const CHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  DWORD error = 1;
+  {
+    CWinHttpWrapper http;
+    ASSERT_TRUE(Open(http, _standin.Url("/text?body=x"), kHttpGet));
+    const HANDLE thread = http.Download(nullptr, nullptr);
+    EXPECT_EQ(TransferEnd::kDone,
+              WaitOrStop(http, thread, {cancel.Get(), nullptr, stop.Get()}, 25000, &error));
+    EXPECT_EQ(0u, error);
+    EXPECT_EQ(0u, http.GetResult());
+  }
+  ASSERT_TRUE(_standin.Set("/bytes", "pace_bytes=65536&pace_ms=20"));
+  for (const HANDLE fired : {stop.Get(), cancel.Get()}) {
+    CWinHttpWrapper http;
+    ASSERT_TRUE(Open(http, _standin.Url("/bytes?size=4000000"), kHttpGet));
+    const HANDLE thread = http.Download(nullptr, nullptr);
+    ASSERT_NE(nullptr, thread);
+    SetEvent(fired);
+    EXPECT_EQ(TransferEnd::kAborted,
+              WaitOrStop(http, thread, {cancel.Get(), nullptr, stop.Get()}, 25000, &error));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), http.GetResult());
+    ResetEvent(fired);
+  }
+}
+
 TEST_F(WinHttpWrapperTest, WorkerThatCannotSeeTheAbortIsEndedByForce) {
   ASSERT_TRUE(_standin.Set("/text", "stall=headers&stall_ms=20000"));
   CWinHttpWrapper http;

@@ -576,8 +576,8 @@ TEST_F(MainSettingWindowTest, ClearOfARealCardKeepsTheUnitsFiles) {
 
 TEST_F(MainSettingWindowTest, OpenerKeepsOneWindow) {
   std::unique_ptr<CSettingWindow> slot;
-  CSettingWindow& first = ui::ShowSettingWindow(slot, _parent.Get(), 0);
-  CSettingWindow& again = ui::ShowSettingWindow(slot, _parent.Get(), _card.Letter());
+  CSettingWindow& first = ui::ShowKeptWindow(slot, _parent.Get(), 0);
+  CSettingWindow& again = ui::ShowKeptWindow(slot, _parent.Get(), _card.Letter());
   EXPECT_EQ(&first, &again);
   EXPECT_TRUE(again.IsItemEnabled(CSettingWindow::kSDClearButton));
   EXPECT_EQ(_parent.Get(), GetWindow(again.Handle(), GW_OWNER));

@@ -52,7 +52,7 @@ void WriteLog(const char* device, const char* nickname, const std::vector<Entry>
   std::string name;
   std::string text;
   ASSERT_TRUE(users.GetUser(device, &name, &data_folder, &text));
-  const CProbeLogFile file(ui::ProbeLogFolderOf(data_folder));
+  const CProbeLogFile file(ProbeLogFolderOf(data_folder));
   std::string bytes;
   int day = 1;
   for (const Entry& entry : entries) {

@@ -461,8 +461,8 @@ TEST_F(SDInfoWindowTest, CloseOkAndEnterHide) {
 
 TEST_F(SDInfoWindowTest, OpenerKeepsOneWindow) {
   std::unique_ptr<CSDInfoWindow> slot;
-  CSDInfoWindow& first = ui::ShowSDInfoWindow(slot, _parent.Get(), 0, true);
-  CSDInfoWindow& again = ui::ShowSDInfoWindow(slot, _parent.Get(), _card.Letter(), true);
+  CSDInfoWindow& first = ui::ShowKeptWindow(slot, _parent.Get(), 0, true);
+  CSDInfoWindow& again = ui::ShowKeptWindow(slot, _parent.Get(), _card.Letter(), true);
   EXPECT_EQ(&first, &again);
   EXPECT_EQ(_card.Letter(), again.Drive());
   EXPECT_TRUE(IsWindowVisible(again.Handle()));
