@@ -101,9 +101,18 @@ copy_plain() {
   clear_card
 }
 
+load_before=$(bench_load)
 bench_rounds "$rounds" charge copy_cp copy_plain
+load_after=$(bench_load)
+
+# The steps of one file's copy, each on its own over the last round's files.
+clear_card
+$bench steps "$(winepath_of "$pc")" "$(winepath_of "$work/chosen.txt")" "${letter^^}:\\STEPS" \
+  </dev/null | tr -d '\r' >"$work/steps.txt" || { cat "$work/steps.txt"; echo "the steps failed"; exit 1; }
+clear_card
 
 n=$(sort -n "$work/counts.txt" | head -1)
+echo "machine load: $load_before before the rounds, $load_after after"
 echo "files: $(awk '$1 == "listed" { print $2 }' "$work/tags.txt") on the PC, $n copied to the card a round"
 awk '{ v[$1] = $2 } END {
   printf "tag reading alone: %.2f s (%.3f ms per file; first reading %.2f s)\n",
@@ -118,3 +127,7 @@ awk -v n="$n" '$1 == "charge_copying" || $1 == "copyfilew" || $1 == "cp" { s[$1]
   END { printf "per file (mean): copying %.3f ms, CopyFileW %.3f ms, cp %.3f ms\n",
         s["charge_copying"] / c["charge_copying"] / n, s["copyfilew"] / c["copyfilew"] / n,
         s["cp"] / c["cp"] / n }' "$times"
+chosen=$(wc -l <"$work/chosen.txt")
+echo "one file's copy step by step ($chosen files, once; per file):"
+awk -v n="$chosen" '{ sub(/^step_/, "", $1); printf "  %-20s %8.1f us\n", $1, 1000 * $2 / n }' \
+  "$work/steps.txt"

@@ -84,3 +84,7 @@ bench_ratio() {
 # bench_warm FOLDER: reads every file below FOLDER once, so that the first
 # timed side does not pay for the disk and the others profit from its reads.
 bench_warm() { find "$1" -type f -print0 | xargs -0 -r cat >/dev/null; }
+
+# bench_load: the machine's load (one-minute average of the run queue) and
+# its cores, for the figures printed beside it.
+bench_load() { echo "$(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores"; }
