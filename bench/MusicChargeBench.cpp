@@ -124,11 +124,15 @@ DWORD CALLBACK AskAbort(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEG
                                                                             : PROGRESS_CONTINUE;
 }
 
-// What one file's copy onto the card is made of, each step timed on its own
-// over all the listed files (the platform's plain copy first, for scale):
-// prints "step_<name> <milliseconds>" lines. Every step writes into a
-// folder of its own below target.
-int Steps(const std::wstring& pc, const std::string& list_path, const std::wstring& target) {
+// What one file's copy onto the card is made of: the step named (the
+// platform's plain copy for scale, the charge's whole list copy, the chunked
+// copy without and with a progress routine, the move of the chunked copies
+// into place, or "small": the flush and the questions asked per file), timed
+// over all the listed files; prints "step_<name> <milliseconds>" lines.
+// Every step writes into a folder of its own below target; "rename" moves
+// what "chunked" wrote, so the script runs it after that one.
+int Steps(const std::wstring& pc, const std::string& list_path, const std::wstring& target,
+          const std::string& only) {
   std::vector<std::wstring> chosen;
   if (!ReadList(list_path, &chosen)) return 1;
   const wchar_t* folders[] = {L"\\COPYFILEW", L"\\CHUNKED", L"\\PROGRESS"};
@@ -136,6 +140,9 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
     if (!MakeFolders(chosen, target + folder)) return 1;
   }
   const auto time = [&](const char* name, const auto& one) {
+    const bool small = std::string(name) != "copyfilew" && std::string(name) != "chunked" &&
+                       std::string(name) != "chunked_progress" && std::string(name) != "rename";
+    if (only != name && !(small && only == "small")) return true;
     const LARGE_INTEGER start = Now();
     for (const std::wstring& relative : chosen) {
       if (!one(relative)) {
@@ -155,15 +162,18 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                      nullptr));
   const std::wstring root = target.substr(0, 3);
-  // The charge's own list copy (library and hook, without a charge: no
-  // abort event, no progress posts), timed as a whole.
-  CMusicFileLibImpl library(pc, target + L"\\LIBRARY", nullptr);
-  const LARGE_INTEGER library_start = Now();
-  if (!library.TransferFile(chosen)) {
-    std::fprintf(stderr, "the library's copy failed: %lu\n", library.GetErrorCode());
-    return 1;
+  if (only == "library") {
+    // The charge's own list copy (library and hook, without a charge: no
+    // abort event, no progress posts), timed as a whole.
+    CMusicFileLibImpl library(pc, target + L"\\LIBRARY", nullptr);
+    const LARGE_INTEGER library_start = Now();
+    if (!library.TransferFile(chosen)) {
+      std::fprintf(stderr, "the library's copy failed: %lu\n", library.GetErrorCode());
+      return 1;
+    }
+    std::printf("step_library %.0f\n", 1000 * Seconds(library_start, Now()));
+    return 0;
   }
-  std::printf("step_library %.0f\n", 1000 * Seconds(library_start, Now()));
   const bool all =
       time("copyfilew",
            [&](const std::wstring& r) {
@@ -202,9 +212,11 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
              return GetFileAttributesExW((pc + L"\\" + r).c_str(), GetFileExInfoStandard, &data) !=
                     FALSE;
            }) &&
-      time("target_exists",
+      time("target_lookup",
            [&](const std::wstring& r) {
-             return GetFileAttributesW((chunked + r).c_str()) != INVALID_FILE_ATTRIBUTES;
+             // A name not on the card yet, as before each copy.
+             GetFileAttributesW((chunked + r).c_str());
+             return true;
            }) &&
       time("card_root_exists",
            [&](const std::wstring&) {
@@ -237,7 +249,7 @@ int Usage(const char* program) {
                "       %s tags pc_folder\n"
                "       %s charge work_folder pc_folder card_letter\n"
                "       %s plain pc_folder list_file target_folder\n"
-               "       %s steps pc_folder list_file target_folder\n",
+               "       %s steps pc_folder list_file target_folder step\n",
                program, program, program, program, program);
   return 2;
 }
@@ -284,7 +296,7 @@ int main(int argc, char** argv) {
     std::printf("copyfilew %.0f\n", ms);
     return 0;
   }
-  if (mode == "steps" && argc == 5) return Steps(pc, argv[3], ToWide(argv[4]));
+  if (mode == "steps" && argc == 6) return Steps(pc, argv[3], ToWide(argv[4]), argv[5]);
   if (mode != "charge" || argc != 5) return Usage(argv[0]);
 
   const std::string work = argv[2];
