@@ -137,6 +137,7 @@ echo "times ($n files a round):"
 bench_summary "$times"
 echo "ratios:"
 bench_ratio "$times" "charge's copying / CopyFileW" charge_copying copyfilew 1.3
+bench_round_ratio "$times" "charge's copying / CopyFileW" charge_copying copyfilew 1.3
 bench_ratio "$times" "charge's copying / cp" charge_copying cp
 bench_ratio "$times" "CopyFileW / cp" copyfilew cp
 awk -v n="$n" '$1 == "charge_copying" || $1 == "copyfilew" || $1 == "cp" { s[$1] += $2; c[$1]++ }
