@@ -5,6 +5,7 @@
 // charge and the copies take turns, takes the copying phase's time from the
 // charge's log and copies the same files with cp as well.
 #include "ChargeKind.h"
+#include "ChunkedCopy.h"
 #include "Folders.h"
 #include "Handle.h"
 #include "Log.h"
@@ -13,6 +14,7 @@
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "StringUtil.h"
 #include "music/MusicCharge.h"
+#include "music/MusicFileLibImpl.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,15 +66,11 @@ bool MakePcFolder(const std::wstring& pc, int files, int bytes) {
   return musictest::WriteFileW(marker, "");
 }
 
-// The platform's plain copy of the listed files (paths relative to pc, one a
-// line, '/' or '\\' between the parts) from pc into plain: what any Win32
-// copy costs here. The folders are made before the clock starts. Answers
-// the milliseconds, or -1.
-double PlainCopyMs(const std::wstring& pc, const std::string& list_path,
-                   const std::wstring& plain) {
+// The listed files (paths relative to a folder, one a line, '/' or '\\'
+// between the parts), as Windows paths without a leading ".\\".
+bool ReadList(const std::string& list_path, std::vector<std::wstring>* chosen) {
   std::FILE* list = std::fopen(list_path.c_str(), "r");
-  if (!list) return -1;
-  std::vector<std::wstring> chosen;
+  if (!list) return false;
   char line[1024];
   while (std::fgets(line, sizeof(line), list)) {
     std::string relative = line;
@@ -84,14 +82,33 @@ double PlainCopyMs(const std::wstring& pc, const std::string& list_path,
     for (char& c : relative) {
       if (c == '/') c = '\\';
     }
-    chosen.push_back(ToWide(relative));
+    chosen->push_back(ToWide(relative));
   }
   std::fclose(list);
+  return true;
+}
+
+// Makes the folders of the listed files below target.
+bool MakeFolders(const std::vector<std::wstring>& chosen, const std::wstring& target) {
   for (const std::wstring& relative : chosen) {
     const size_t slash = relative.rfind(L'\\');
-    const std::wstring folder = plain + L"\\" + relative.substr(0, slash);
-    if (slash != std::wstring::npos && !PathCreateDirectory(folder)) return -1;
+    if (slash != std::wstring::npos &&
+        !PathCreateDirectory(target + L"\\" + relative.substr(0, slash))) {
+      return false;
+    }
   }
+  return true;
+}
+
+// The platform's plain copy of the listed files (paths relative to pc, one a
+// line, '/' or '\\' between the parts) from pc into plain: what any Win32
+// copy costs here. The folders are made before the clock starts. Answers
+// the milliseconds, or -1.
+double PlainCopyMs(const std::wstring& pc, const std::string& list_path,
+                   const std::wstring& plain) {
+  std::vector<std::wstring> chosen;
+  if (!ReadList(list_path, &chosen)) return -1;
+  if (!MakeFolders(chosen, plain)) return -1;
   const LARGE_INTEGER start = Now();
   for (const std::wstring& relative : chosen) {
     if (!CopyFileW((pc + L"\\" + relative).c_str(), (plain + L"\\" + relative).c_str(), FALSE)) {
@@ -99,6 +116,117 @@ double PlainCopyMs(const std::wstring& pc, const std::string& list_path,
     }
   }
   return 1000 * Seconds(start, Now());
+}
+
+DWORD CALLBACK AskAbort(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                        HANDLE, HANDLE, void* data) {
+  return WaitForSingleObject(static_cast<HANDLE>(data), 0) == WAIT_OBJECT_0 ? PROGRESS_CANCEL
+                                                                            : PROGRESS_CONTINUE;
+}
+
+// What one file's copy onto the card is made of: the step named (the
+// platform's plain copy for scale, the charge's whole list copy, the chunked
+// copy without and with a progress routine, the move of the chunked copies
+// into place, or "small": the flush and the questions asked per file), timed
+// over all the listed files; prints "step_<name> <milliseconds>" lines.
+// Every step writes into a folder of its own below target; "rename" moves
+// what "chunked" wrote, so the script runs it after that one.
+int Steps(const std::wstring& pc, const std::string& list_path, const std::wstring& target,
+          const std::string& only) {
+  std::vector<std::wstring> chosen;
+  if (!ReadList(list_path, &chosen)) return 1;
+  const wchar_t* folders[] = {L"\\COPYFILEW", L"\\CHUNKED", L"\\PROGRESS"};
+  for (const wchar_t* folder : folders) {
+    if (!MakeFolders(chosen, target + folder)) return 1;
+  }
+  const auto time = [&](const char* name, const auto& one) {
+    const bool small = std::string(name) != "copyfilew" && std::string(name) != "chunked" &&
+                       std::string(name) != "chunked_progress" && std::string(name) != "rename";
+    if (only != name && !(small && only == "small")) return true;
+    const LARGE_INTEGER start = Now();
+    for (const std::wstring& relative : chosen) {
+      if (!one(relative)) {
+        std::fprintf(stderr, "step %s failed: %lu\n", name, GetLastError());
+        return false;
+      }
+    }
+    std::printf("step_%s %.0f\n", name, 1000 * Seconds(start, Now()));
+    return true;
+  };
+  const std::wstring copyfilew = target + folders[0] + L"\\";
+  const std::wstring chunked = target + folders[1] + L"\\";
+  const std::wstring progress = target + folders[2] + L"\\";
+  const CHandle abort(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const std::wstring volume = std::wstring(L"\\\\.\\") + target[0] + L":";
+  const CFileHandle card(CreateFileW(volume.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+  const std::wstring root = target.substr(0, 3);
+  if (only == "library") {
+    // The charge's own list copy (library and hook, without a charge: no
+    // abort event, no progress posts), timed as a whole.
+    CMusicFileLibImpl library(pc, target + L"\\LIBRARY", nullptr);
+    const LARGE_INTEGER library_start = Now();
+    if (!library.TransferFile(chosen)) {
+      std::fprintf(stderr, "the library's copy failed: %lu\n", library.GetErrorCode());
+      return 1;
+    }
+    std::printf("step_library %.0f\n", 1000 * Seconds(library_start, Now()));
+    return 0;
+  }
+  const bool all =
+      time("copyfilew",
+           [&](const std::wstring& r) {
+             return CopyFileW((pc + L"\\" + r).c_str(), (copyfilew + r).c_str(), FALSE) != FALSE;
+           }) &&
+      time("chunked",
+           [&](const std::wstring& r) {
+             return CopyFileChunked((pc + L"\\" + r).c_str(), (chunked + r + L".TMP").c_str(),
+                                    nullptr, nullptr, nullptr, 0) != FALSE;
+           }) &&
+      time("chunked_progress",
+           [&](const std::wstring& r) {
+             return CopyFileChunked((pc + L"\\" + r).c_str(), (progress + r).c_str(), &AskAbort,
+                                    abort.Get(), nullptr, 0) != FALSE;
+           }) &&
+      time("rename",
+           [&](const std::wstring& r) {
+             return MoveFileExW((chunked + r + L".TMP").c_str(), (chunked + r).c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+           }) &&
+      time("flush_card",
+           [&](const std::wstring&) {
+             DWORD bytes = 0;
+             DeviceIoControl(card.Get(), FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes,
+                             nullptr);
+             if (DeviceIoControl(card.Get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes,
+                                 nullptr)) {
+               DeviceIoControl(card.Get(), FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &bytes,
+                               nullptr);
+             }
+             return true;
+           }) &&
+      time("source_attributes",
+           [&](const std::wstring& r) {
+             WIN32_FILE_ATTRIBUTE_DATA data;
+             return GetFileAttributesExW((pc + L"\\" + r).c_str(), GetFileExInfoStandard, &data) !=
+                    FALSE;
+           }) &&
+      time("target_lookup",
+           [&](const std::wstring& r) {
+             // A name not on the card yet, as before each copy.
+             GetFileAttributesW((chunked + r).c_str());
+             return true;
+           }) &&
+      time("card_root_exists",
+           [&](const std::wstring&) {
+             return GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES;
+           }) &&
+      time("free_space", [&](const std::wstring&) {
+        ULARGE_INTEGER available;
+        return GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr) != FALSE;
+      });
+  return all ? 0 : 1;
 }
 
 bool WriteSettings(const std::wstring& pc) {
@@ -120,8 +248,9 @@ int Usage(const char* program) {
                "usage: %s make pc_folder files bytes\n"
                "       %s tags pc_folder\n"
                "       %s charge work_folder pc_folder card_letter\n"
-               "       %s plain pc_folder list_file target_folder\n",
-               program, program, program, program);
+               "       %s plain pc_folder list_file target_folder\n"
+               "       %s steps pc_folder list_file target_folder step\n",
+               program, program, program, program, program);
   return 2;
 }
 
@@ -167,6 +296,7 @@ int main(int argc, char** argv) {
     std::printf("copyfilew %.0f\n", ms);
     return 0;
   }
+  if (mode == "steps" && argc == 6) return Steps(pc, argv[3], ToWide(argv[4]), argv[5]);
   if (mode != "charge" || argc != 5) return Usage(argv[0]);
 
   const std::string work = argv[2];

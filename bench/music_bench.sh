@@ -4,9 +4,12 @@
 # with cp and with the platform's plain copy (CopyFileW under Wine), round
 # after round in turn; prints the best and the median of each, their ratios
 # and the time per file. The charge's copying phase is timed by its own log
-# lines; tag reading is timed on its own, once. Everything the copies wrote
-# (about 2 GB a copy at the defaults) is removed again at the end;
-# OV_BENCH_KEEP=1 keeps it.
+# lines; tag reading is timed on its own, once. Then one file's copy is
+# taken apart: the plain copy, the charge's list copy, the chunked copy, the
+# move into place and the questions asked per file, each timed on its own,
+# round after round. Every side starts on an empty card; everything the
+# copies wrote (about 2 GB a copy at the defaults) is removed again at the
+# end; OV_BENCH_KEEP=1 keeps it.
 # Usage: bench/music_bench.sh [files=20000] [bytes per file=400000] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -22,12 +25,12 @@ card="$(ov_card_folder $letter)"
 pc="$work/pc-${files}x${bytes}"
 bench="$WINE64 $OV_BUILD/x86_64/bench/OvMusicChargeBench.exe"
 
+bench_prepare "$@"
 echo "music_bench: unlike a real run, the charge runs inside OvMusicChargeBench (no core"
 echo "  process, no launcher), on a card that is a folder of this disk (L:, ${card#"$OV_ROOT"/}),"
 echo "  from generated MP3 files whose songs are mostly holes (kept in ${pc#"$OV_ROOT"/}"
 echo "  for the next run of this size), with settings of its own (random charge, all of the card)."
 
-bench_prepare "$@"
 clear_card() { find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +; }
 # What the copies wrote: the card's music and the platform's plain copy on
 # the card, and cp's copy. The generated PC folder stays for the next run.
@@ -101,9 +104,31 @@ copy_plain() {
   clear_card
 }
 
+load_before=$(bench_load)
 bench_rounds "$rounds" charge copy_cp copy_plain
+load_after=$(bench_load)
 
+# The steps of one file's copy, each on its own over the last round's files,
+# taking turns as the sides did, each on an empty card as the sides are (a
+# side that follows others on the card without its clearing takes up to
+# three times as long here, even after sync); the move into place moves
+# what the chunked copy wrote.
+steps="$work/steps.txt"
+: >"$steps"
+one_step() {
+  [ "$1" = rename ] || clear_card
+  sync
+  $bench steps "$(winepath_of "$pc")" "$(winepath_of "$work/chosen.txt")" "${letter^^}:\\STEPS" "$1" \
+    </dev/null | tr -d '\r' >>"$steps" || { echo "the step $1 failed"; exit 1; }
+}
+step_round() {
+  for step in copyfilew library chunked rename chunked_progress small; do one_step $step; done
+  clear_card
+}
+echo "one file's copy step by step:"
+bench_rounds "$rounds" step_round
 n=$(sort -n "$work/counts.txt" | head -1)
+echo "machine load: $load_before before the rounds, $load_after after"
 echo "files: $(awk '$1 == "listed" { print $2 }' "$work/tags.txt") on the PC, $n copied to the card a round"
 awk '{ v[$1] = $2 } END {
   printf "tag reading alone: %.2f s (%.3f ms per file; first reading %.2f s)\n",
@@ -112,9 +137,23 @@ echo "times ($n files a round):"
 bench_summary "$times"
 echo "ratios:"
 bench_ratio "$times" "charge's copying / CopyFileW" charge_copying copyfilew 1.3
+bench_round_ratio "$times" "charge's copying / CopyFileW" charge_copying copyfilew 1.3
 bench_ratio "$times" "charge's copying / cp" charge_copying cp
 bench_ratio "$times" "CopyFileW / cp" copyfilew cp
 awk -v n="$n" '$1 == "charge_copying" || $1 == "copyfilew" || $1 == "cp" { s[$1] += $2; c[$1]++ }
   END { printf "per file (mean): copying %.3f ms, CopyFileW %.3f ms, cp %.3f ms\n",
         s["charge_copying"] / c["charge_copying"] / n, s["copyfilew"] / c["copyfilew"] / n,
         s["cp"] / c["cp"] / n }' "$times"
+chosen=$(wc -l <"$work/chosen.txt")
+echo "one file's copy step by step ($chosen files; the median per file):"
+sed 's/^step_//' "$steps" | awk -v n="$chosen" '
+    { if (!($1 in c)) order[++names] = $1; v[$1, ++c[$1]] = $2 }
+    END {
+      for (i = 1; i <= names; i++) {
+        k = order[i]; m = c[k]
+        for (a = 1; a <= m; a++) s[a] = v[k, a]
+        for (a = 2; a <= m; a++) { t = s[a]; for (b = a - 1; b >= 1 && s[b] > t; b--) s[b + 1] = s[b]; s[b + 1] = t }
+        med = m % 2 ? s[(m + 1) / 2] : (s[m / 2] + s[m / 2 + 1]) / 2
+        printf "  %-20s %8.1f us\n", k, 1000 * med / n
+      }
+    }'

@@ -81,6 +81,27 @@ bench_ratio() {
 '"$_bench_stats" "$1"
 }
 
+# bench_round_ratio TIMES LABEL NUMERATOR DENOMINATOR [AIM]: the ratio of
+# the two names round by round (the n-th figure of one over the n-th of the
+# other: the two sides of a round saw the same machine), and the median and
+# the best of those ratios.
+bench_round_ratio() {
+  awk -v label="$2" -v top="$3" -v bottom="$4" -v aim="${5:-}" '
+    $1 == top { t[++nt] = $2 } $1 == bottom { b[++nb] = $2 }
+    END {
+      m = nt < nb ? nt : nb
+      for (k = 1; k <= m; k++) if (b[k] > 0) { v["r", ++n["r"]] = t[k] / b[k]; s = s sprintf(" %.2f", t[k] / b[k]) }
+      if (!n["r"]) { printf "  %s, round by round: no figures\n", label; exit }
+      printf "  %s, round by round:%s; median %.3f, best %.3f%s\n", label, s,
+             median_of("r"), best_of("r"), aim == "" ? "" : " (aim: at most " aim ")"
+    }
+'"$_bench_stats" "$1"
+}
+
 # bench_warm FOLDER: reads every file below FOLDER once, so that the first
 # timed side does not pay for the disk and the others profit from its reads.
 bench_warm() { find "$1" -type f -print0 | xargs -0 -r cat >/dev/null; }
+
+# bench_load: the machine's load (one-minute average of the run queue) and
+# its cores, for the figures printed beside it.
+bench_load() { echo "$(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores"; }

@@ -408,14 +408,19 @@ CMusicFileLib::Step CMusicFileLib::TransferOne(const std::wstring& relative, Car
   }
   const Step room = CheckCardRoom(destination, static_cast<std::uint64_t>(size.QuadPart), counts);
   if (room != Step::kDone) return room;
-  const bool existed = Exists(destination);
   if (!TransferFile(source, destination)) {
     if (_error_code == kMusicErrorAborted) return Step::kStop;
     OV_LOG(kLogError, "TransferFile error [%08X] [%s]", static_cast<unsigned>(_system_error),
            ForLog(destination).c_str());
     return Step::kSkipped;
   }
-  if (!existed && GetMusicFileType(destination) != kMusicTypeNone) ++counts->files;
+  // Counted whether or not it replaced a file of the same name: asking the
+  // card first costs a failed lookup per file, and the count is made exact
+  // again where it decides anything (CheckCardRoom).
+  if (GetMusicFileType(destination) != kMusicTypeNone) {
+    ++counts->files;
+    counts->files_at_most = true;
+  }
   // More than the copy can have taken: its clusters, a new folder's and a
   // longer directory, on any card's cluster size.
   const std::uint64_t taken =
@@ -451,6 +456,12 @@ CMusicFileLib::Step CMusicFileLib::CheckCardRoom(const std::wstring& destination
       SetErrorCode(kMusicErrorTooManyFolders);
       return Step::kStop;
     }
+  }
+  if (counts->files >= kMaxCardMusicFiles && counts->files_at_most) {
+    // The kept count may include files that a copy replaced: count again.
+    counts->files = FindMusicFilesEx(music_root.c_str(), nullptr);
+    counts->files_at_most = false;
+    if (CheckAbort()) return Step::kStop;
   }
   if (counts->files >= kMaxCardMusicFiles) {
     SetErrorCode(kMusicErrorTooManyFiles);

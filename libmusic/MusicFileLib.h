@@ -110,13 +110,16 @@ class CMusicFileLib {
 
  private:
   // The card's music files and folders, counted once per list transfer and
-  // then kept up to date as files are copied.
+  // then kept up to date as files are copied. A copy that replaced a file of
+  // the same name is counted too (files_at_most): the files are counted
+  // again before that count can stop the list.
   // So is the card's free space: asked once, then lowered by more than each
   // copy can take, and asked again only when that no longer leaves room.
   struct CardCounts {
     bool known = false;
     int folders = 0;
     int files = 0;
+    bool files_at_most = false;
     bool free_known = false;
     std::uint64_t free_at_least = 0;
   };

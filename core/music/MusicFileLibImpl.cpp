@@ -18,11 +18,16 @@ bool CMusicFileLibImpl::IsAbort() {
 
 HANDLE CMusicFileLibImpl::GetAbortEvent() { return _charge ? _charge->_GetAbortEvent() : nullptr; }
 
-DWORD CALLBACK CMusicFileLibImpl::CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
-                                               LARGE_INTEGER, DWORD, DWORD reason, HANDLE, HANDLE,
-                                               void* data) {
-  // The list asked just before the copy began; each chunk asks again.
-  if (reason == CALLBACK_STREAM_SWITCH) return PROGRESS_CONTINUE;
+DWORD CALLBACK CMusicFileLibImpl::CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done,
+                                               LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD reason,
+                                               HANDLE, HANDLE, void* data) {
+  // The list asked just before the copy began; each chunk that leaves more
+  // to copy asks again. Once all of the file is in, cancelling would only
+  // throw the copy away: the list asks again before the next file. (Asking
+  // is a round trip to the system's server under Wine, for every file.)
+  if (reason == CALLBACK_STREAM_SWITCH || done.QuadPart >= total.QuadPart) {
+    return PROGRESS_CONTINUE;
+  }
   return static_cast<CMusicFileLibImpl*>(data)->IsAbort() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
 

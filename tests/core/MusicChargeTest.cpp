@@ -13,6 +13,7 @@
 #include "RetryTestSupport.h"
 #include "StringUtil.h"
 #include "music/MusicCharge.h"
+#include "music/MusicFileLibImpl.h"
 
 #include <gtest/gtest.h>
 
@@ -407,6 +408,48 @@ TEST_F(MusicChargeTest, AFileThatCannotBeCopiedIsReportedAfterTheOthers) {
   EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{1, 0}, {4, 0x10}}), History());
   EXPECT_EQ("", LastAutoCharge());
 }
+
+// A copy onto a card file of the same name that fails, in the copy or in
+// the move into place: the card keeps the old file under its name and no
+// temporary.
+struct FailedCopyCase {
+  std::string name;
+  bool hold_source;  // else the card's file is held open
+  const char* line;
+};
+
+void PrintTo(const FailedCopyCase& c, std::ostream* out) { *out << c.name; }
+
+class MusicChargeFailedCopyTest : public MusicChargeTest,
+                                  public ::testing::WithParamInterface<FailedCopyCase> {};
+
+TEST_P(MusicChargeFailedCopyTest, LeavesTheOldFileAndNoTemporary) {
+  ovtest::CPauseRecorder pauses;
+  ovtest::CLogCapture log;
+  PutPc(L"A\\1.mp3", MakeMp3(L"new"));
+  PutSd(L"A\\1.mp3", "old");
+  {
+    // Another program has the file open and shares no deletion.
+    const std::wstring held_path = GetParam().hold_source ? Pc(L"A\\1.mp3") : Sd(L"A\\1.mp3");
+    const CFileHandle held(
+        CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    CMusicFileLibImpl lib(pc, sd, nullptr);
+    EXPECT_FALSE(lib.TransferFile(Pc(L"A\\1.mp3"), Sd(L"A\\1.mp3")));
+    EXPECT_NE(0u, lib.GetSystemError());
+  }
+  EXPECT_EQ("old", ovtest::ReadFileOrEmpty(ToMultiByte(Sd(L"A\\1.mp3"))));
+  EXPECT_EQ(std::set<std::wstring>{L"A\\1.mp3"}, CardFiles());
+  EXPECT_TRUE(log.Contains(GetParam().line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MusicChargeFailedCopyTest,
+    ::testing::Values(FailedCopyCase{"SourceCannotBeRead", true,
+                                     "CMusicFileLibImpl::TransferFile - 一時ファイル作成失敗"},
+                      FailedCopyCase{"CardFileCannotBeReplaced", false,
+                                     "CMusicFileLibImpl::TransferFile - ファイル転送失敗"}),
+    [](const ::testing::TestParamInfo<FailedCopyCase>& p) { return p.param.name; });
 
 struct LimitCase {
   std::string name;

@@ -36,6 +36,14 @@ class CProbeLib final : public CMusicFileLib {
     transfer_progress.emplace_back(done, total);
   }
   void OnDeleteProgress(int done, int total) override { delete_progress.emplace_back(done, total); }
+  // With replace set, a copy overwrites a file of the same name on the card.
+  bool TransferFile(const std::wstring& source, const std::wstring& destination) override {
+    if (!replace) return CMusicFileLib::TransferFile(source, destination);
+    if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return true;
+    SetSystemError(GetLastError());
+    return false;
+  }
+  bool replace = false;
 
   int abort_calls = 0;
   int abort_after_calls = -1;
@@ -366,6 +374,22 @@ TEST_F(MusicCardTest, TransferStopsAtTheFileLimitCountingItsOwnCopies) {
   EXPECT_TRUE(FileExistsW(Sd(L"b.mp3")));
   EXPECT_FALSE(FileExistsW(Sd(L"c.mp3")));
   EXPECT_FALSE(_lib.CheckFileCount(_sd.c_str()));
+
+  // Copies that replace a card file of the same name add nothing: two of
+  // them, then two new files reach the limit again.
+  ASSERT_TRUE(DeleteFileW(Sd(L"a.mp3").c_str()) && DeleteFileW(Sd(L"b.mp3").c_str()));
+  const std::vector<std::wstring> list = {L"x\\D00\\0000.mp3", L"x\\D00\\0001.mp3", L"a.mp3",
+                                          L"b.mp3", L"c.mp3"};
+  for (const std::wstring& path : list) PutPc(path, MakeMp3(L"new"));
+  _lib.replace = true;
+  _lib.transfer_progress.clear();
+  _lib.SetErrorCode(kMusicErrorNone);
+  EXPECT_FALSE(_lib.TransferFile(list));
+  EXPECT_EQ(kMusicErrorTooManyFiles, _lib.GetErrorCode());
+  EXPECT_EQ(MakeMp3(L"new"), ReadWide(Sd(L"D00\\0001.mp3")));
+  EXPECT_EQ(MakeMp3(L"new"), ReadWide(Sd(L"b.mp3")));
+  EXPECT_FALSE(FileExistsW(Sd(L"c.mp3")));
+  EXPECT_EQ(4u, _lib.transfer_progress.size());
 }
 
 namespace {
