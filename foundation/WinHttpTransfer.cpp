@@ -353,6 +353,7 @@ DWORD CWinHttpWrapper::WriteToSink(const char* data, DWORD size) {
     OV_LOG(kLogError, "ダウンロードデータ書込み失敗[ERR:0x%08lX]", error);
     return error;
   }
+  if (_file_tap) _file_tap(data, size);
   return 0;
 }
 
