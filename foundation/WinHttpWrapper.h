@@ -109,6 +109,8 @@ class CWinHttpWrapper final {
   bool HandlesOpen() const;
   void CloseHandles();
   bool IsAborted() const;
+  // IsAborted, asked only when the last asking lies a while back.
+  bool AbortSeen(DWORD* last_asked) const;
   std::string UrlForLog() const;
   void TakeBody(const void* body, DWORD length);
   HANDLE StartWorker(WorkerKind kind);
