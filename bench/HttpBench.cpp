@@ -2,14 +2,17 @@
 // folder through CWinHttpWrapper and through a bare WinHTTP read loop, taking
 // turns, and prints "ours <ms> <bytes>" and "bare <ms> <bytes>" per round
 // for http_bench.sh, which adds curl and prints the ratios.
-// OvHttpBench pieces <base url> <manifest> <folder>: the bare loop fetching
-// every piece of a transfer_bench manifest ("<mode> <name> <piece> ...",
-// piece paths below the base URL) one after another into the same paths
-// below the folder, through one session and connection; prints
-// "bare <ms> <bytes>" for mapcharge_bench.sh.
+// OvHttpBench pieces|pieces-one <base url> <manifest> <folder>: the bare
+// loop fetching every piece of a transfer_bench manifest ("<mode> <name>
+// <piece> ...", piece paths below the base URL) one after another into the
+// same paths below the folder, for mapcharge_bench.sh: "pieces" with a
+// session and connection of its own for each piece, as the charge and
+// http_bench's bare loop do (prints "bare <ms> <bytes>"); "pieces-one"
+// through one session and connection kept for all ("bare-one ...").
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,7 +110,8 @@ uint64_t Bare(const std::string& url, const std::string& file) {
 }
 
 // Every piece of the manifest, one after another, as the charge fetches them.
-int Pieces(const std::string& base, const std::string& manifest, const std::string& folder) {
+int Pieces(const std::string& base, const std::string& manifest, const std::string& folder,
+           bool one_connection) {
   std::ifstream lines(manifest);
   if (!lines) {
     fprintf(stderr, "pieces: cannot read %s\n", manifest.c_str());
@@ -122,32 +126,43 @@ int Pieces(const std::string& base, const std::string& manifest, const std::stri
     while (words >> piece) pieces.push_back(piece);
   }
   const double start = NowMs();
-  const BareConnection bare(base);
-  if (!bare.connection) return 1;
+  std::unique_ptr<BareConnection> kept;
   uint64_t total = 0;
   for (const std::string& piece : pieces) {
     std::string local = PathAddBackslash(folder) + piece;
     for (char& c : local) c = c == '/' ? '\\' : c;
     if (!CreateDirectories(local.substr(0, local.rfind('\\') + 1))) return 1;
-    const uint64_t got =
-        BareGet(bare.connection.Get(), bare.path + ToWide(piece), bare.secure, local);
+    std::unique_ptr<BareConnection> own;
+    if (!one_connection || !kept) own = std::make_unique<BareConnection>(base);
+    if (one_connection && !kept) kept = std::move(own);
+    const BareConnection& bare = one_connection ? *kept : *own;
+    const uint64_t got = bare.connection ? BareGet(bare.connection.Get(), bare.path + ToWide(piece),
+                                                   bare.secure, local)
+                                         : 0;
     if (got == 0) {
       fprintf(stderr, "pieces: %s failed\n", piece.c_str());
       return 1;
     }
     total += got;
   }
-  printf("bare %.1f %llu\n", NowMs() - start, static_cast<unsigned long long>(total));
+  printf("%s %.1f %llu\n", one_connection ? "bare-one" : "bare", NowMs() - start,
+         static_cast<unsigned long long>(total));
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "pieces") return Pieces(argv[2], argv[3], argv[4]);
+  if (argc == 5 && std::string(argv[1]) == "pieces") {
+    return Pieces(argv[2], argv[3], argv[4], false);
+  }
+  if (argc == 5 && std::string(argv[1]) == "pieces-one") {
+    return Pieces(argv[2], argv[3], argv[4], true);
+  }
   if (argc != 4) {
     fprintf(stderr,
-            "usage: OvHttpBench <url> <folder> <rounds> | pieces <base url> <manifest> <folder>\n");
+            "usage: OvHttpBench <url> <folder> <rounds> |\n"
+            "       pieces|pieces-one <base url> <manifest> <folder>\n");
     return 2;
   }
   const std::string url = argv[1];
