@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # A whole map charge (list, download from the stand-in, completion notice,
-# rebuild and transfer onto a card folder) under Wine, beside a reference on
-# the same data in the same run: curl fetching every piece, then the shell
-# pipeline of transfer_bench.sh (cat, gzip -d, cp, cmp) into the same card
-# folder, the two taking turns round after round. Prints the best and the
-# median of each and their ratios. What it downloads and writes is removed
-# at the end; OV_BENCH_KEEP=1 keeps it.
+# rebuild and transfer onto a card folder) under Wine, beside the platform's
+# floor for the same work in the same run: a bare WinHTTP loop (under Wine,
+# as http_bench.sh has it for one file, a session per piece as the charge
+# has it) fetching every piece to disk, then
+# the shell pipeline of transfer_bench.sh (cat, gzip -d, cp, cmp) into the
+# same card folder; the two take turns round after round. curl fetching the
+# same pieces is timed beside them for scale only (under Wine WinHTTP is
+# about ten times slower than curl, so curl is no floor here). Prints the
+# best and the median of each and their ratios. What it downloads and
+# writes is removed at the end; OV_BENCH_KEEP=1 keeps it.
 # Usage: bench/mapcharge_bench.sh [megabytes=300] [rounds=3]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -25,14 +29,14 @@ echo "  (L:, ${card#"$OV_ROOT"/}), with settings and downloads of its own under 
 
 bench_prepare "$@"
 ov_install_checker
-# The data set, the downloads, curl's pieces and the card's data; the
-# figures stay.
+# The data set, the downloads, the bare loop's and curl's pieces and the
+# card's data; the figures stay.
 bench_cleanup() {
   [ "${OV_BENCH_KEEP:-0}" != 1 ] || { echo "kept (OV_BENCH_KEEP=1): $work, $card"; return 0; }
   local used
-  used=$(du -smc "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root "$card" \
-    2>/dev/null | tail -1 | cut -f1 || true)
-  rm -rf "$work"/data "$work"/download "$work"/fetched "$work"/temp "$work"/root
+  used=$(du -smc "$work"/data "$work"/download "$work"/fetched "$work"/curl "$work"/temp \
+    "$work"/root "$card" 2>/dev/null | tail -1 | cut -f1 || true)
+  rm -rf "$work"/data "$work"/download "$work"/fetched "$work"/curl "$work"/temp "$work"/root
   find "$card" -mindepth 1 -maxdepth 1 ! -name '.windows-*' -exec rm -rf {} +
   echo "cleaned up: $used MB (the data set, downloads and settings in ${work#"$OV_ROOT"/}, card L:)"
 }
@@ -62,16 +66,33 @@ fresh_card_and_pc() {
   export OV_DOWNLOAD_FOLDER="$(winepath_of "$work/download")"
 }
 
-# curl: every piece, one after another, as the charge fetches them.
-fetch_reference() {
+# The floor's download: the bare WinHTTP loop, every piece one after another
+# into the folder the pipeline reads, a session of its own for each piece
+# as the charge has it; then, for scale, the same through one connection
+# kept for all (what reusing the connection would save, the stand-in's
+# cost of a new connection included).
+fetch_bare() {
+  rm -rf "$work/fetched" "$work/curl"
+  mkdir -p "$work/fetched" "$work/curl"
+  $WINE64 "$OV_BUILD/x86_64/bench/OvHttpBench.exe" pieces "$base" \
+    "$(winepath_of "$work/manifest.txt")" "$(winepath_of "$work/fetched")" </dev/null |
+    tr -d '\r' >>"$times"
+  $WINE64 "$OV_BUILD/x86_64/bench/OvHttpBench.exe" pieces-one "$base" \
+    "$(winepath_of "$work/manifest.txt")" "$(winepath_of "$work/curl")" </dev/null |
+    tr -d '\r' >>"$times"
+  rm -rf "$work/curl"
+}
+# curl, for scale: the same pieces, one after another.
+fetch_curl() {
   local mode name pieces piece
-  rm -rf "$work/fetched"
+  rm -rf "$work/curl"
   while read -r mode name pieces; do
     for piece in $pieces; do
-      mkdir -p "$work/fetched/$(dirname "$piece")"
-      curl -sf -o "$work/fetched/$piece" "$base$piece"
+      mkdir -p "$work/curl/$(dirname "$piece")"
+      curl -sf -o "$work/curl/$piece" "$base$piece"
     done
   done <"$work/manifest.txt"
+  rm -rf "$work/curl"
 }
 
 source "$here/reference.sh"
@@ -80,6 +101,7 @@ source "$here/rounds.sh"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 times="$work/times.txt"
 : >"$times"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 # The stand-in and the reference read the data set from the page cache.
 bench_warm "$data"
 
@@ -92,13 +114,17 @@ charge() {
 }
 reference() {
   fresh_card_and_pc
-  bench_time "$times" curl fetch_reference
+  fetch_bare
   bench_time "$times" pipeline reference_transfer "$work/fetched" "$work/manifest.txt" "$card" "$work/temp"
+  bench_time "$times" curl fetch_curl
 }
 bench_rounds "$rounds" charge reference
 
-echo "a whole map charge of a $megabytes MB data set from the stand-in onto a card folder:"
+echo "a whole map charge of a $megabytes MB data set from the stand-in onto a card folder"
+echo "  (machine load before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)):"
 bench_summary "$times"
-bench_ratio "$times" "charge / (curl + pipeline)" charge curl+pipeline 1.15
-bench_ratio "$times" "download / curl" download curl
+bench_ratio "$times" "charge / (bare WinHTTP loop + pipeline)" charge bare+pipeline 1.15
+bench_ratio "$times" "download / bare WinHTTP loop" download bare
 bench_ratio "$times" "transfer / pipeline" transfer pipeline 1.2
+bench_ratio "$times" "download / bare loop on one connection (scale only)" download bare-one
+bench_ratio "$times" "bare WinHTTP loop / curl (scale only)" bare curl

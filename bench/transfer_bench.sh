@@ -43,6 +43,7 @@ source "$here/reference.sh"
 source "$here/rounds.sh"
 times="$work/times.txt"
 : >"$times"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 # Both sides read the pieces from the page cache.
 bench_warm "$data"
 
@@ -62,7 +63,8 @@ $bench phases "$(winepath_of "$data")" "$letter" </dev/null | tr -d '\r' >"$work
 rm -rf "$card/BENCH"
 $bench crc 64 </dev/null | tr -d '\r' >"$work/crc.txt"
 
-echo "rebuild and transfer of a $megabytes MB data set onto a card folder:"
+echo "rebuild and transfer of a $megabytes MB data set onto a card folder"
+echo "  (machine load before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)):"
 bench_summary "$times"
 bench_ratio "$times" "transfer / reference pipeline" ours reference 1.2
 awk '{ total += $NF; step[NR] = $0 }
@@ -70,7 +72,7 @@ awk '{ total += $NF; step[NR] = $0 }
     printf "where the transfer goes (steps one by one, %.0f ms):\n", total
     for (i = 1; i <= NR; i++) {
       n = split(step[i], f, " "); name = f[2]; for (j = 3; j < n; j++) name = name " " f[j]
-      printf "  %-26s %8.0f ms  %5.1f%%\n", name, f[n], 100 * f[n] / total
+      printf "  %-30s %8.0f ms  %5.1f%%\n", name, f[n], 100 * f[n] / total
     }
   }' "$work/phases.txt"
 awk '{ speed[$1] = $2 }

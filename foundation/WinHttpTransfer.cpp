@@ -15,6 +15,9 @@ namespace {
 // one read bounds how late an abort is seen and how often progress is posted.
 constexpr DWORD kChunkSize = 0x40000;
 constexpr int kMaxEmptyReads = 10;
+// Asking the run event is a trip to the Wine server, as dear as reading a
+// few kilobytes: while the body streams in, it is asked this often.
+constexpr DWORD kAbortAskMs = 20;
 
 // Wine reports a time-out as the socket's error.
 DWORD NormalizeError(DWORD error) { return error == WSAETIMEDOUT ? ERROR_WINHTTP_TIMEOUT : error; }
@@ -240,9 +243,32 @@ DWORD CWinHttpWrapper::_GetResponse() {
   return result;
 }
 
+bool CWinHttpWrapper::AbortSeen(DWORD* last_asked) const {
+  const DWORD now = GetTickCount();
+  if (now - *last_asked < kAbortAskMs) return false;
+  *last_asked = now;
+  return IsAborted();
+}
+
 DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
   const bool known = content_length >= 0;
   std::vector<char> chunk;
+  // Bytes read into the chunk and not yet handed to the sink: the sink
+  // takes whole chunks, not each of the platform's small reads.
+  size_t filled = 0;
+  const auto flush = [&]() -> DWORD {
+    if (filled == 0) return 0;
+    const DWORD error = WriteToSink(chunk.data(), static_cast<DWORD>(filled));
+    filled = 0;
+    if (error) OV_LOG(kLogError, "WinHttpReadData失敗[ERR:0x%08lX]", error);
+    return error;
+  };
+  // Whatever ends the reading, every byte received is in the sink: an
+  // aborted download is resumed behind the bytes of its file.
+  const auto end = [&flush](DWORD result) {
+    const DWORD error = flush();
+    return result ? result : error;
+  };
   for (;;) {
     uint64_t round = 0;
     if (known) {
@@ -252,60 +278,62 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
       if (!WinHttpQueryDataAvailable(_request.Get(), &available)) {
         const DWORD error = LastError();
         OV_LOG(kLogError, "WinHttpQueryDataAvailable失敗[ERR:0x%08lX]", error);
-        return error;
+        return end(error);
       }
       round = available;
     }
-    if (IsAborted()) return ERROR_REQUEST_ABORTED;
-    if (round == 0) return 0;
+    if (IsAborted()) return end(ERROR_REQUEST_ABORTED);
+    if (round == 0) return flush();
+    DWORD last_asked = GetTickCount();
     int empty_reads = 0;
     while (round > 0) {
-      if (IsAborted()) return ERROR_REQUEST_ABORTED;
-      DWORD want = static_cast<DWORD>(round < kChunkSize ? round : kChunkSize);
+      if (AbortSeen(&last_asked)) return end(ERROR_REQUEST_ABORTED);
+      const DWORD room = static_cast<DWORD>(kChunkSize - filled);
+      DWORD want = static_cast<DWORD>(round < room ? round : room);
       if (known) {
         // A read waits for all it asks for: from a server that trickles the
         // body it would last until the receive time-out, deaf to an abort.
         // Only what has come is read; the wait for more sees the abort at
-        // each piece that arrives.
+        // each piece that arrives after a wait.
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(_request.Get(), &available)) {
           const DWORD error = LastError();
           OV_LOG(kLogError, "WinHttpQueryDataAvailable失敗[ERR:0x%08lX]", error);
-          return error;
+          return end(error);
         }
-        if (IsAborted()) return ERROR_REQUEST_ABORTED;
+        if (AbortSeen(&last_asked)) return end(ERROR_REQUEST_ABORTED);
         if (available > 0 && available < want) want = available;
       }
       // One buffer for the transfer: a fresh 4 MiB per read would cost more
       // than the reading itself.
-      if (chunk.size() < want) {
+      if (chunk.size() < filled + want) {
         try {
-          chunk.resize(want);
+          chunk.resize(filled + want);
         } catch (const std::bad_alloc&) {
           OV_LOG(kLogError, "領域確保失敗[ERR:0x%08lX]",
                  static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-          return ERROR_NOT_ENOUGH_MEMORY;
+          return end(ERROR_NOT_ENOUGH_MEMORY);
         }
       }
       DWORD read = 0;
-      if (!WinHttpReadData(_request.Get(), chunk.data(), want, &read)) {
+      if (!WinHttpReadData(_request.Get(), chunk.data() + filled, want, &read)) {
         const DWORD error = LastError();
         OV_LOG(kLogError, "WinHttpReadData失敗[ERR:0x%08lX]", error);
-        return error;
+        return end(error);
       }
       if (read == 0) {
         if (++empty_reads > kMaxEmptyReads) {
           OV_LOG(kLogError, "WinHttpReadData 取得サイズリトライオーバー [ERR:0x%08lX]",
                  GetLastError());
-          return ERROR_WINHTTP_TIMEOUT;
+          return end(ERROR_WINHTTP_TIMEOUT);
         }
         OV_LOG(kLogInfo, "WinHttpReadData 取得サイズ０ 継続 [ERR:0x%08lX]", GetLastError());
         Sleep(_empty_read_pause_ms);
         continue;
       }
-      if (const DWORD error = WriteToSink(chunk.data(), read)) {
-        OV_LOG(kLogError, "WinHttpReadData失敗[ERR:0x%08lX]", error);
-        return error;
+      filled += read;
+      if (filled == kChunkSize) {
+        if (const DWORD error = flush()) return error;
       }
       _received += read;
       round -= read;
@@ -313,7 +341,7 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
         PostMessageA(_progress_window, _progress_message, 0, static_cast<LPARAM>(read));
       }
     }
-    if (known) return 0;
+    if (known) return flush();
   }
 }
 
@@ -353,6 +381,7 @@ DWORD CWinHttpWrapper::WriteToSink(const char* data, DWORD size) {
     OV_LOG(kLogError, "ダウンロードデータ書込み失敗[ERR:0x%08lX]", error);
     return error;
   }
+  if (_file_tap) _file_tap(data, size);
   return 0;
 }
 

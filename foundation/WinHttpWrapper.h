@@ -17,7 +17,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Handle.h"
@@ -82,6 +84,12 @@ class CWinHttpWrapper final {
     _progress_window = window;
     _progress_message = message;
   }
+  // Sees every run of bytes appended to the reply's file, after it was
+  // written, in order (a file sink without collect_in_memory): a caller can
+  // sum what it stores without reading the file again. Called on the
+  // worker; set it before the transfer starts. Kept until set again.
+  using FileTap = std::function<void(const char* data, DWORD size)>;
+  void SetFileTap(FileTap tap) { _file_tap = std::move(tap); }
   // For callers that cannot wait as long as the platform would, and tests.
   void SetTimeouts(const HttpTimeouts& timeouts) { _timeouts = timeouts; }
   // The pause after an empty read (100 ms); tests shorten it.
@@ -101,6 +109,8 @@ class CWinHttpWrapper final {
   bool HandlesOpen() const;
   void CloseHandles();
   bool IsAborted() const;
+  // IsAborted, asked only when the last asking lies a while back.
+  bool AbortSeen(DWORD* last_asked) const;
   std::string UrlForLog() const;
   void TakeBody(const void* body, DWORD length);
   HANDLE StartWorker(WorkerKind kind);
@@ -152,4 +162,5 @@ class CWinHttpWrapper final {
   uint64_t _received = 0;
   HWND _progress_window = nullptr;  // not owned
   UINT _progress_message = 0;
+  FileTap _file_tap;
 };

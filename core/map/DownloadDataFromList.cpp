@@ -291,6 +291,14 @@ CDownloadDataFromList::Outcome CDownloadDataFromList::_Transfer(
   }
   http.SetTimeouts(_timeouts);
   http.SetEmptyReadPause(_empty_read_pause_ms);
+  if (file && !in_memory) {
+    http.SetFileTap([this](const char* data, DWORD size) {
+      _written.crc.Update(data, size);
+      _written.size += size;
+    });
+  } else {
+    http.SetFileTap(nullptr);
+  }
   // The first request looks the proxy up; the later ones take what it found.
   if (!http.OpenRequest(kHttpPost, _user_agent, _proxy_known ? _proxy.c_str() : nullptr)) {
     outcome.stage = Outcome::kOpenFailed;
@@ -329,6 +337,7 @@ bool CDownloadDataFromList::_Exchange(CMapCharge& charge, CWinHttpWrapper& http,
     // A retry starts from an empty file, never behind the bytes of the
     // failed try.
     if (file) DeleteFileA(file->c_str());
+    _written = WrittenSum();
     const Outcome outcome = _Transfer(charge, http, url, body, file, in_memory);
     switch (outcome.stage) {
       case Outcome::kPrepareFailed:

@@ -20,6 +20,7 @@
 
 #include "CoreConnectionParameterData.h"
 #include "HttpExchange.h"
+#include "OstrovelleLite/NPCrcCalc.h"
 #include "OvWindows.h"
 #include "WinHttpWrapper.h"
 #include "map/ConfImageChain.h"
@@ -113,6 +114,10 @@ class CDownloadDataFromList final {
   int _DataDownload(CMapCharge& charge, PendingDownload* set);
   // 0 match, 253 mismatch, -1 unreadable or empty.
   static int _CheckCrc(const std::string& path, uint32_t crc);
+  // The same answer and log line for the piece just fetched, from the sum
+  // taken while it was written; the file is read (_CheckCrc) only when it
+  // is not all of what was written.
+  int _CheckWrittenCrc(const std::string& path, uint32_t crc) const;
   void _SendProgress(CMapCharge& charge, uint32_t bytes, uint32_t spare);
   static bool IsRetryable(DWORD code);
 
@@ -185,4 +190,11 @@ class CDownloadDataFromList final {
   std::vector<PendingDownload> _downloaded;
   HttpTimeouts _timeouts = CWinHttpWrapper::kDefaultTimeouts;
   DWORD _empty_read_pause_ms = 100;
+  // What the last try of a piece wrote to its file, summed by the client's
+  // worker as it wrote; read after the worker ended.
+  struct WrittenSum {
+    NPCrcCalc crc;
+    uint64_t size = 0;
+  };
+  WrittenSum _written;
 };

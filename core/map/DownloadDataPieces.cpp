@@ -1,6 +1,7 @@
 // The pieces of the data download: the resume check of a piece already on
-// the PC, the fetch of the missing ones with their CRC-16 check and retries,
-// the speed samples and the progress. See DownloadDataFromList.h.
+// the PC (the file read for its CRC-16), the fetch of the missing ones with
+// their CRC-16 check (summed as they are written) and retries, the speed
+// samples and the progress. See DownloadDataFromList.h.
 #include <numeric>
 
 #include "CoreMessages.h"
@@ -60,6 +61,22 @@ int CDownloadDataFromList::_CheckCrc(const std::string& path, uint32_t crc) {
   return 253;
 }
 
+int CDownloadDataFromList::_CheckWrittenCrc(const std::string& path, uint32_t crc) const {
+  // A file that could not be removed before the request holds its old bytes
+  // in front of what was written: its size tells, and it is read whole.
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (_written.size == 0 || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (data.nFileSizeLow | (static_cast<uint64_t>(data.nFileSizeHigh) << 32)) != _written.size) {
+    return _CheckCrc(path, crc);
+  }
+  const uint16_t sum = _written.crc.GetCrc();
+  if (sum == (crc & 0xFFFF)) return 0;
+  OV_LOG(kLogError, "ダウンロードデータCRCエラー！ CRC:%08X, DATACRC:%08X FileSize:%dbyte",
+         static_cast<unsigned>(crc), static_cast<unsigned>(sum), static_cast<int>(_written.size));
+  return 253;
+}
+
 int CDownloadDataFromList::_DataDownload(CMapCharge& charge, PendingDownload* set) {
   OV_LOG(kLogTrace, "CDownloadDataFromList::_DataDownload - Start");
   int result = 1;
@@ -101,7 +118,7 @@ int CDownloadDataFromList::_FetchPiece(CMapCharge& charge, PendingDownload* set,
       files.DeleteFile_Recover(piece.local_path.c_str());
       return 0;
     }
-    const int check = _CheckCrc(piece.local_path, piece.crc);
+    const int check = _CheckWrittenCrc(piece.local_path, piece.crc);
     if (check == 0) {
       _PieceDone(charge, set, piece, started);
       return 1;

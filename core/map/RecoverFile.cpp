@@ -328,7 +328,7 @@ uint32_t CRecoverFile::_Rebuild(const RNW_ConfFileInfo& file, const EntryPaths& 
 uint32_t CRecoverFile::_CopyRebuilt(const RNW_ConfFileInfo& file, const EntryPaths& paths,
                                     DWORD started) {
   CWinFileSystemLib files(_abort_event);
-  if (!_CrcCheck(paths.temp, file.GetValue16())) {
+  if (!_RebuiltCrcCheck(paths.temp, file.GetValue16())) {
     OV_LOG(kLogError, "CRecoverFile::_SendFile - ファイル結合時 妥当性NG[ERR:0x%08X]",
            static_cast<unsigned>(_last_error));
     _SetChargeError(kVerifyFailed);

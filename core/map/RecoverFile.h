@@ -1,7 +1,9 @@
 // The rebuild and transfer of downloaded data sets: from a data set's
 // configuration image and the pieces the download left in the card's data
-// folder on the PC, the card's files. Pieces are joined, gzip files
-// unpacked, every rebuilt file checked against the image's CRC-16, packed
+// folder on the PC, the card's files. Pieces are read one after another into
+// the rebuilt file, gzip data unpacked on the way (no joined file is written
+// first), every rebuilt file checked against the image's CRC-16 as summed
+// while it was written (a file on the card is read for its check), packed
 // multi-file images expanded on the PC, files copied to their place on the
 // card and entries marked for removal removed from it. It also sums what a
 // data set needs on the card, verifies a data set's files on the card and
@@ -24,6 +26,8 @@
 #include "map/ConfImageChain.h"
 #include "map/MapChargeProgress.h"
 
+class CGunzipStream;
+class CWinFileSystemLib;
 class RNW_ConfFileInfo;
 class RNW_ConfInfo;
 struct DLManageRecord;
@@ -82,13 +86,30 @@ class CRecoverFile final {
   // piece goes once it was appended.
   uint32_t _MakeFile(const std::string& base, const std::string& target, uint32_t count,
                      bool delete_pieces);
-  // Joins, then unpacks the joined file into target.
+  // Unpacks the pieces, read one after another, as one gzip file into
+  // target; a missing piece fails before anything is unpacked, a failed
+  // unpacking is tried once more after a pause.
   uint32_t _MakeUnZipFile(const std::string& base, const std::string& target, uint32_t count);
-  // Unpacks every piece, then joins the results into target.
+  // Unpacks every piece as a gzip file of its own onto the end of target,
+  // each tried once more after a pause when it fails.
   uint32_t _UnZipMakeFile(const std::string& base, const std::string& target, uint32_t count);
+  // The three above leave the CRC-16 and size of what they wrote in
+  // GetRebuiltSum() (summed false after a failure).
+  struct RebuiltSum {
+    std::string path;
+    uint64_t size = 0;
+    uint16_t crc = 0;
+    bool summed = false;
+  };
+  const RebuiltSum& GetRebuiltSum() const { return _rebuilt; }
   // A missing source counts as copied; any other failure is false.
   bool _CopyFileLite(const std::string& source, const std::string& target);
+  // Reads the file for its CRC-16.
   bool _CrcCheck(const std::string& path, uint32_t crc);
+  // The rebuilt file's check: the sum taken while it was written when the
+  // file at path is still all of what was written, else _CrcCheck. The
+  // same log lines either way.
+  bool _RebuiltCrcCheck(const std::string& path, uint32_t crc);
   // Removes the folder with everything in it; a missing folder is removed.
   bool _RemoveDirectoryAll(const std::string& folder);
 
@@ -116,6 +137,11 @@ class CRecoverFile final {
 
  private:
   enum ImageRead { kImageRead, kImageOpenFailed, kImageNoMemory, kImageReadFailed };
+  enum JoinMode { kJoinAsTheyAre, kJoinUnpackWhole, kJoinUnpackEach };
+  enum PieceRead { kPieceRead, kPieceMissing, kPieceUnreadable, kPieceRefused };
+  // Takes a run of a piece's bytes; false stops the reading (kPieceRefused).
+  using PieceTaker = std::function<bool(const char* data, DWORD size)>;
+  class RebuiltWriter;
   // Where one file entry comes from and goes to.
   struct EntryPaths {
     std::string name;    // the entry's file name
@@ -143,8 +169,27 @@ class CRecoverFile final {
   uint32_t _RemoveEntry(const RNW_ConfFileInfo& file, const EntryPaths& paths, char drive);
   uint32_t _Rebuild(const RNW_ConfFileInfo& file, const EntryPaths& paths);
   uint32_t _CopyRebuilt(const RNW_ConfFileInfo& file, const EntryPaths& paths, DWORD started);
-  // Unpacks source into target, once more after a pause when it fails.
-  uint32_t _Unpack(const std::string& source, const std::string& target, const char* who);
+  // The rebuild of an entry's file from its pieces, written once.
+  uint32_t _JoinPieces(const std::string& base, const std::string& target, uint32_t count,
+                       JoinMode mode, bool delete_pieces);
+  uint32_t _JoinAsTheyAre(CWinFileSystemLib& files, const std::string& base, uint32_t count,
+                          char* buffer, RebuiltWriter& writer, bool delete_pieces);
+  uint32_t _JoinUnpackWhole(CWinFileSystemLib& files, const std::string& base,
+                            const std::string& target, uint32_t count, char* buffer,
+                            RebuiltWriter& writer);
+  uint32_t _JoinUnpackEach(CWinFileSystemLib& files, const std::string& base,
+                           const std::string& target, uint32_t count, char* buffer,
+                           RebuiltWriter& writer);
+  // Hands the piece's bytes to take in reads of the join's size.
+  PieceRead _ReadPiece(CWinFileSystemLib& files, const std::string& path, char* buffer,
+                       const PieceTaker& take);
+  // The join's code and log line of a piece that did not pass whole.
+  uint32_t _JoinFailure(PieceRead read, const RebuiltWriter& writer);
+  void _KeepUnpackError(const CGunzipStream& gunzip, const RebuiltWriter& writer, const char* who);
+  // After a failed unpacking: 0 after the pause before the second try,
+  // kUnpackFailed after the second.
+  uint32_t _UnpackFailed(int attempt, const char* who, const std::string& source,
+                         const std::string& target);
   uint32_t _CheckImage(uint64_t* size, uint8_t kind, const std::string& image_path, char drive,
                        int mode);
 
@@ -167,4 +212,5 @@ class CRecoverFile final {
   std::string _set_folder;  // the folder of the data set's image
   std::unique_ptr<CConfImageChain> _chain;
   TickSource _tick;
+  RebuiltSum _rebuilt;
 };

@@ -13,6 +13,8 @@
 
 #include "CompleteNotifyFile.h"
 #include "CoreMessages.h"
+#include "Folders.h"
+#include "Handle.h"
 #include "MapDataTestSupport.h"
 #include "OstrovelleLite/DownloadManageFile.h"
 #include "OstrovelleLite/NPCrcCalc.h"
@@ -223,6 +225,28 @@ TEST_F(DownloadDataTest, ACrcFailureThatStaysExhaustsItsRetries) {
   EXPECT_TRUE(Notices().empty());
   EXPECT_EQ(CountRequests(kConfUrl), 1u);
   EXPECT_EQ(ManageRecord(record).Progress(), 0);
+}
+
+// The check of a fetched piece uses the sum taken while it was written. A
+// piece file that another program holds (so that it cannot be removed before
+// the request) gets the new bytes behind its old ones; the sum of what was
+// written would match, so the file is read whole, and fails.
+TEST_F(DownloadDataTest, APieceWrittenBehindOldBytesIsReadWholeAndRefused) {
+  const CDownloadListData record = Record(2, 1, "1.000010", 40000);
+  ServeDefault(record);
+  const std::string path = SetFolder(record) + "SUB\\poi.dat.001";
+  ASSERT_TRUE(CreateDirectories(SetFolder(record) + "SUB\\"));
+  ASSERT_TRUE(ovtest::WriteFileBytes(path, "old"));
+  const CFileHandle held(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  CDownloadDataFromList download(5, 1);
+  EXPECT_EQ(Run(download, {record}), 0);
+  EXPECT_EQ(charge.GetErrorCode(), 0x40107u);
+  EXPECT_EQ(CountRequests("/mapdata/02/01/1.000010/MAP/SUB/poi.dat.001"), 2u);
+  EXPECT_TRUE(log.Contains("ダウンロードデータCRCエラー！"));
+  EXPECT_TRUE(log.Contains("CRCチェック時リトライ1回目"));
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(path).compare(0, 3, "old"), 0);
 }
 
 TEST_F(DownloadDataTest, ACrcFailureOnceIsFetchedAgain) {

@@ -14,6 +14,7 @@
 #include "Handle.h"
 #include "MapDataTestSupport.h"
 #include "OstrovelleLite/DownloadManageFile.h"
+#include "OstrovelleLite/NPCrcCalc.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "map/MapCharge.h"
@@ -247,6 +248,28 @@ const FailureCase kFailures[] = {
     {"MissingPiece", [](CDataImage& image) { image.File("map.dat", "0123456789", 4); },
      [](const std::string& folder) { DeleteFileA((folder + "MAP\\map.dat.001").c_str()); }, 0x210,
      0x210, 0},
+    {"UnpackedWholeWithAnotherCrc",
+     [](CDataImage& image) {
+       mapdata::DataFile file{"map.dat", mapdata::Pattern(5000), 300, 0x2000, 0x0101};
+       image.File(file);
+     },
+     nullptr, 0x210, 0x107, 0},
+    {"UnpackedPiecesWithAnotherCrc",
+     [](CDataImage& image) {
+       mapdata::DataFile file{"map.dat", mapdata::Pattern(5000), 2000, 0x4000, 0x8000};
+       image.File(file);
+     },
+     nullptr, 0x210, 0x107, 0},
+    // Before anything is unpacked, as when the pieces were joined first.
+    {"MissingPieceOfAWholeGzip",
+     [](CDataImage& image) { image.File("map.dat", mapdata::Pattern(5000), 300, 0x2000); },
+     [](const std::string& folder) { DeleteFileA((folder + "MAP\\map.dat.001").c_str()); }, 0x210,
+     0x210, 0},
+    // A gzip piece of its own that is not there fails its unpacking.
+    {"MissingGzipPiece",
+     [](CDataImage& image) { image.File("map.dat", mapdata::Pattern(5000), 2000, 0x4000); },
+     [](const std::string& folder) { DeleteFileA((folder + "MAP\\map.dat.001").c_str()); }, 0x230,
+     0x230, 1},
     {"BrokenGzipIsTriedTwice",
      [](CDataImage& image) { image.File("map.dat", mapdata::Pattern(5000), 100000, 0x2000); },
      [](const std::string& folder) { FlipByte(folder + "MAP\\map.dat.000", 40); }, 0x230, 0x230, 1},
@@ -263,6 +286,88 @@ const FailureCase kFailures[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Failures, RecoverFailureTest, ::testing::ValuesIn(kFailures),
                          ovtest::CaseName());
+
+struct UnpackCase {
+  const char* name;
+  uint16_t flags;
+  size_t piece_size;
+};
+
+std::ostream& operator<<(std::ostream& out, const UnpackCase& c) { return out << c.name; }
+
+class RecoverUnpackTest : public RecoverFileTest,
+                          public ::testing::WithParamInterface<UnpackCase> {};
+
+// The second try starts where the failed one started: nothing it wrote stays
+// in the file, nor in the sum that checks it.
+TEST_P(RecoverUnpackTest, ASecondTryThatPassesLeavesNothingOfTheFirst) {
+  const UnpackCase& c = GetParam();
+  const std::string content = mapdata::Pattern(6000) + "end";
+  CDataImage image("MAP\\");
+  image.File("map.dat", content, c.piece_size, c.flags);
+  LayOut(image);
+  Register();
+  const std::string piece = set_folder + "MAP\\map.dat.001";
+  const std::string intact = ovtest::ReadFileOrEmpty(piece);
+  FlipByte(piece, 30);
+  ovtest::CPauseRecorder mend([&](int) { ASSERT_TRUE(ovtest::WriteFileBytes(piece, intact)); });
+  ASSERT_EQ(Transfer(), 0u);
+  EXPECT_EQ(mend.Pauses(), (std::vector<DWORD>{CRecoverFile::kUnpackRetryPauseMs}));
+  EXPECT_TRUE(log.Contains("ファイル解凍失敗"));
+  ExpectOnCard(image.CardFiles());
+}
+
+const UnpackCase kUnpackCases[] = {
+    {"WholeGzipInPieces", 0x2000, 300},
+    {"GzipPieces", 0x4000, 2000},
+};
+INSTANTIATE_TEST_SUITE_P(Modes, RecoverUnpackTest, ::testing::ValuesIn(kUnpackCases),
+                         ovtest::CaseName());
+
+// The rebuilt file's CRC-16 is summed as it is written, in each way of
+// rebuilding; the check reads the file only when it is no longer what was
+// written.
+TEST_F(RecoverFileTest, TheRebuiltFilesSumIsTakenWhileItIsWritten) {
+  const std::string content = mapdata::Pattern(10000);
+  const uint16_t crc = NPCrcCalc::Of(content.data(), content.size());
+  CDataImage image("MAP\\");
+  image.File("plain.dat", content, 3000)
+      .File("whole.dat", content, 500, 0x2000)
+      .File("pieces.dat", content, 3000, 0x4000);
+  LayOut(image);
+  const std::string base = set_folder + "MAP\\";
+  const std::string target = set_folder + "rebuilt.dat";
+  const auto pieces = [&](const char* name) {
+    uint32_t count = 0;
+    for (const auto& piece : image.Pieces()) count += piece.first.find(name) != std::string::npos;
+    return count;
+  };
+  const std::function<uint32_t()> rebuilds[] = {
+      [&] { return recover._MakeFile(base + "plain.dat", target, pieces("plain.dat"), false); },
+      [&] { return recover._MakeUnZipFile(base + "whole.dat", target, pieces("whole.dat")); },
+      [&] { return recover._UnZipMakeFile(base + "pieces.dat", target, pieces("pieces.dat")); },
+  };
+  for (const auto& rebuild : rebuilds) {
+    ASSERT_EQ(rebuild(), 0u);
+    EXPECT_EQ(ovtest::ReadFileOrEmpty(target), content);
+    const CRecoverFile::RebuiltSum& sum = recover.GetRebuiltSum();
+    EXPECT_TRUE(sum.summed);
+    EXPECT_EQ(sum.path, target);
+    EXPECT_EQ(sum.size, content.size());
+    EXPECT_EQ(sum.crc, crc);
+  }
+  EXPECT_TRUE(recover._RebuiltCrcCheck(target, crc));
+  log.Clear();
+  EXPECT_FALSE(recover._RebuiltCrcCheck(target, crc ^ 1));
+  EXPECT_TRUE(log.Contains("CRecoverFile::_CrcCheck - ファイル妥当性チェック 不一致"));
+  // Changed since it was written: read again, and the change is seen.
+  ASSERT_TRUE(ovtest::WriteFileBytes(target, content + "x"));
+  EXPECT_FALSE(recover._RebuiltCrcCheck(target, crc));
+  EXPECT_TRUE(recover._RebuiltCrcCheck(target, NPCrcCalc::Of((content + "x").data(), 10001)));
+  // A failed rebuild leaves no sum behind.
+  EXPECT_EQ(recover._MakeFile(base + "none.dat", target, 2, false), 0x210u);
+  EXPECT_FALSE(recover.GetRebuiltSum().summed);
+}
 
 TEST_F(RecoverFileTest, AnImageThatCannotBeFoundOrNamedIsNoTransfer) {
   // No record at all.
