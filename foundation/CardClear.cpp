@@ -87,7 +87,51 @@ DWORD ClearFolder(char drive, const ClearRules& rules, bool remove_this_folder,
   return 0;
 }
 
+// The path as the file system resolves it, upper-cased and without a
+// trailing backslash ("E:" for the root): dot parts, "/", trailing dots and
+// blanks as GetFullPathNameW takes them, short names made long where the
+// path exists.
+std::wstring ResolvedUpper(const std::wstring& path) {
+  constexpr DWORD kSize = 32768;
+  std::wstring full(kSize, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), kSize, &full[0], nullptr);
+  if (length == 0 || length >= kSize) {
+    full = path;
+  } else {
+    full.resize(length);
+  }
+  std::wstring longer(kSize, L'\0');
+  length = GetLongPathNameW(full.c_str(), &longer[0], kSize);
+  if (length > 0 && length < kSize) full.assign(longer.data(), length);
+  if (!full.empty()) CharUpperBuffW(&full[0], static_cast<DWORD>(full.size()));
+  while (!full.empty() && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
+// Whether `inner` lies below `outer` (both resolved).
+bool IsBelow(const std::wstring& inner, const std::wstring& outer) {
+  return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+         inner[outer.size()] == L'\\';
+}
+
 }  // namespace
+
+bool IsProtectedCardPath(char drive, const std::string& path) {
+  const std::wstring resolved = ResolvedUpper(ToWide(path));
+  const std::wstring root = ResolvedUpper(ToWide(FormatString("%c:\\", drive)));
+  // Nothing off the card is the card's to remove either.
+  if (resolved.size() <= root.size() || !IsBelow(resolved, root)) return true;
+  // The unit's folder itself; what lies below it is the charges' to replace.
+  if (resolved == ResolvedUpper(ToWide(FormatString("%c:\\PC\\", drive)))) return true;
+  std::vector<std::wstring> kept = {ResolvedUpper(ToWide(CPcLinkFile::LinkPath(drive)))};
+  for (const std::string& row : GetCardKeepList()) {
+    kept.push_back(ResolvedUpper(ToWide(FormatString("%c%s", drive, row.c_str()))));
+  }
+  for (const std::wstring& entry : kept) {
+    if (resolved == entry || IsBelow(entry, resolved) || IsBelow(resolved, entry)) return true;
+  }
+  return false;
+}
 
 DWORD ClearSDCard(char drive, bool clear_map_folders, bool remove_this_folder,
                   const wchar_t* folder) {

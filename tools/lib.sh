@@ -126,6 +126,32 @@ ov_prepare_prefix() {
   echo "$OV_PREFIX_VERSION" >"$WINEPREFIX/.ov-ready"
 }
 
+# A small card for the cases of a card that fills up: a 4 MB tmpfs, mounted
+# only where this runs as root and may mount, named to the tests (which link
+# a card folder to it) as OV_TEST_SMALL_CARD, a Windows path. Elsewhere those
+# cases skip with a message. ov_stop_all unmounts it.
+OV_SMALL_CARD=""
+ov_mount_small_card() {
+  local dir="$OV_BUILD/smallcard"
+  [ "$(id -u)" = 0 ] || return 0
+  mkdir -p "$dir"
+  # One left behind by a run that was killed.
+  mountpoint -q "$dir" && { umount "$dir" 2>/dev/null || umount -l "$dir" 2>/dev/null || true; }
+  if mount -t tmpfs -o size=4m,mode=0777 ovsmallcard "$dir" 2>/dev/null; then
+    OV_SMALL_CARD="$dir"
+    OV_TEST_SMALL_CARD="$(winepath_of "$dir")"
+    export OV_TEST_SMALL_CARD
+  else
+    echo "no small tmpfs card (mount refused): its cases skip" >&2
+  fi
+}
+
+ov_unmount_small_card() {
+  [ -n "$OV_SMALL_CARD" ] || return 0
+  umount "$OV_SMALL_CARD" 2>/dev/null || umount -l "$OV_SMALL_CARD" 2>/dev/null || true
+  OV_SMALL_CARD=""
+}
+
 # The prefix has no disk checker: ours stands in (tools/chkdsk). Copied at
 # every start, so the prefix always holds the one just built.
 ov_install_checker() {
@@ -240,6 +266,7 @@ ov_stop_standin() {
 ov_stop_all() {
   ov_stop_standin
   "$WINESERVER" -k 2>/dev/null || true
+  ov_unmount_small_card
   if [ -n "$OV_XVFB_PID" ]; then
     kill "$OV_XVFB_PID" 2>/dev/null || true
     wait "$OV_XVFB_PID" 2>/dev/null || true

@@ -1,7 +1,7 @@
 // The map charge's upkeep of the card; see MapCardUpkeep.h.
 #include "map/MapCardUpkeep.h"
 
-#include <cctype>
+#include <vector>
 
 #include "CardClear.h"
 #include "ChargeKind.h"
@@ -37,6 +37,8 @@ constexpr uint32_t kCodeCardTooSmall = 0x35EEEE;
 constexpr uint32_t kCodeNoSize = 0x35010A;
 constexpr uint32_t kCodeNoRoom = 0x350109;
 constexpr uint32_t kCodeClearFailed = 0x350103;
+// The code of a link file that cannot take a copied data set's record.
+constexpr uint32_t kCodeLinkFileUnusable = 0x30FF03;
 
 bool IsMapSetKind(uint8_t kind) { return kind == 0 || kind == 1; }
 
@@ -74,29 +76,34 @@ std::string SearchPath(const ::CPcLinkFile& unit, int number) {
   return FormatString("%s%d", unit.GetFileKind() == 2 ? "SEARCH" : "SD\\PC\\SEARCH", number);
 }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Whether the folder (with its trailing backslash) holds one of the files
-// and folders every clear of the card keeps.
-bool HoldsKeptEntry(char drive, const std::string& folder) {
-  const std::string upper = UpperAscii(folder);
-  for (const std::string& row : GetCardKeepList()) {
-    const std::string kept = UpperAscii(FormatString("%c%s", drive, row.c_str()));
-    if (kept.compare(0, upper.size(), upper) == 0) return true;
-  }
-  return false;
-}
-
 // The folder a taken-over data set's SRCPATH names, strictly below `base`
 // and holding nothing the card must keep; false when the path is unfit.
 bool TakenOverFolder(char drive, const std::string& base, const std::string& path,
                      std::string* folder) {
   if (!JoinServerPath(base, path, folder)) return false;
   AppendBackslash(*folder);
-  return !HoldsKeptEntry(drive, *folder);
+  return !IsProtectedCardPath(drive, *folder);
+}
+
+// The bytes a clear of the card leaves on it: the entries it keeps and the
+// link file it makes anew.
+uint64_t KeptBytesOnCard(char drive) {
+  std::vector<std::string> paths = {::CPcLinkFile::LinkPath(drive)};
+  for (const std::string& row : GetCardKeepList()) {
+    paths.push_back(FormatString("%c%s", drive, row.c_str()));
+  }
+  uint64_t kept = 0;
+  for (const std::string& path : paths) {
+    if (path.back() == '\\') {
+      kept += GetFolderTreeSize(path);
+      continue;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+      kept += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+  }
+  return kept;
 }
 
 bool RemoveCardFolder(CWinFileSystemLib& files, const std::string& folder) {
@@ -193,6 +200,15 @@ bool CMapCardUpkeep::WaitForChecker(HANDLE checker) {
     }
     OV_LOG(kLogError, "CHKDSKタイムアウト1回目");
   }
+}
+
+bool CMapCardUpkeep::CheckLinkFile() {
+  const core::CPcLinkFile link(CPcLinkFile::kLinkFile, _context.drive_letter());
+  if (link.IsLoaded()) return true;
+  ErrorCode() = kCodeLinkFileUnusable;
+  OV_LOG(kLogError, "CMapCharge::_Proc - PCLINK.DAT読み込み失敗のためダウンロード前に中断 %s",
+         ::CPcLinkFile::LinkPath(_context.drive_letter()).c_str());
+  return false;
 }
 
 bool CMapCardUpkeep::DeleteReflectedData(int auto_delete) {
@@ -321,7 +337,7 @@ bool CMapCardUpkeep::CheckVolume(int mode, const CDownloadListData& record) {
     ErrorCode() = kCodeNoRoom;
     return false;
   }
-  return MakeRoomForTransfer(record, needed, free_now);
+  return MakeRoomForTransfer(record, needed, free_now, total_bytes.QuadPart);
 }
 
 bool CMapCardUpkeep::RecordSizeOrFail(const CDownloadListData& record, uint64_t* size) {
@@ -338,7 +354,7 @@ bool CMapCardUpkeep::RecordSizeOrFail(const CDownloadListData& record, uint64_t*
 }
 
 bool CMapCardUpkeep::MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed,
-                                         uint64_t free_bytes) {
+                                         uint64_t free_bytes, uint64_t capacity) {
   if (!_context.card_present()) {
     ErrorCode() = kCodeNoCard;
     OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカード未接続");
@@ -365,6 +381,18 @@ bool CMapCardUpkeep::MakeRoomForTransfer(const CDownloadListData& first, uint64_
            "転送済みデータ削除");
     ClearMapChargedData();
     return true;
+  }
+  // A clear that could not make room would take the user's files for
+  // nothing: the card itself is too small then, and nobody is asked.
+  const uint64_t kept = KeptBytesOnCard(_context.drive_letter());
+  const uint64_t emptied = capacity > kept ? capacity - kept : 0;
+  if (one >= emptied) {
+    ErrorCode() = kCodeCardTooSmall;
+    OV_LOG(kLogError, "CMapCharge::_ChkSDVolume - SDカードサイズ過小 %dKB",
+           static_cast<int>(capacity / 1024));
+    OV_LOG(kLogInfo, "CMapCharge::_ChkSDVolume - クリア後も容量不足 CHARGE:%lld SD:%lld",
+           static_cast<long long>(one), static_cast<long long>(emptied));
+    return false;
   }
   return AskCardClear();
 }

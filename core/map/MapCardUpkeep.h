@@ -61,13 +61,18 @@ class CMapCardUpkeep final {
   // Runs the system's disk checker on the card; true when it ended with 0
   // (no errors) or 1 (errors repaired).
   bool ScanCard();
+  // Whether the card's link file reads whole. Every copied data set must
+  // get its record there, so a run stops before its download when it does
+  // not (0x30FF03, with a log line); a card clear makes the file anew.
+  bool CheckLinkFile();
   // Removes from the card the data sets the unit has taken over and brings
   // their link-file records in line with the unit's; with auto_delete the
   // older copies on the PC go too. Always true.
   bool DeleteReflectedData(int auto_delete);
   // Whether the card has room: mode kVolumeWhole for the whole transfer
   // (record: the first one), kVolumeSingle for this record alone. May ask
-  // the main program whether to clear the card.
+  // the main program whether to clear the card, unless even an emptied card
+  // could not hold the first record: then the card is too small (0x35EEEE).
   bool CheckVolume(int mode, const CDownloadListData& record);
   // Removes the card's map-charge folders and makes its link file anew.
   bool ClearMapChargedData();
@@ -95,8 +100,9 @@ class CMapCardUpkeep final {
   // data set marked for a new download) when it cannot be had.
   bool RecordSizeOrFail(const CDownloadListData& record, uint64_t* size);
   // The room the whole transfer needs: false with the error code set when
-  // the run cannot make it.
-  bool MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed, uint64_t free_bytes);
+  // the run cannot make it (capacity: the card's size).
+  bool MakeRoomForTransfer(const CDownloadListData& first, uint64_t needed, uint64_t free_bytes,
+                           uint64_t capacity);
   bool AskCardClear();
 
   uint32_t& ErrorCode() { return *_context.error_code; }

@@ -139,6 +139,8 @@ class CMapCharge : public CCharge {
   bool _DeleteReflectedData(int auto_delete) {
     return _card_upkeep.DeleteReflectedData(auto_delete);
   }
+  // Whether the card's link file reads; false with the error code set.
+  bool _CheckPCLinkFile() { return _card_upkeep.CheckLinkFile(); }
   // The line-speed test: true when the line is fast enough for the run.
   bool _SpeedTest() { return _speed_test.Run(); }
   // Fetches the list into the parsed list and keeps its gzip copy at path.

@@ -87,6 +87,9 @@ uint32_t CMapCharge::_Proc() {
   _PostToCore(kMsgMapProgressStart, kPhaseDownload, 0);
   _NotifyProgress(0);
   _DeleteReflectedData(_config.GetDataAutoDelete());
+  // A link file that cannot be read would fail the run after the whole
+  // download, on every run: stop before it.
+  if (!_CheckPCLinkFile()) return _EndFailedRun(kPhaseDownload);
   const auto aborted = [this] {
     OV_LOG(kLogInfo, "CMapCharge::_Proc - 処理中断");
     if (_error_code == 0) _error_code = CHARGE_RESULT_ABORT;

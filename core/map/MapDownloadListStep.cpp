@@ -11,6 +11,7 @@
 #include "StringUtil.h"
 #include "WinFileSystemLib.h"
 #include "WinHttpWrapper.h"
+#include "map/CardFileCopy.h"
 #include "map/MapCharge.h"
 #include "map/ServerPath.h"
 #include "util/CoreFileUtil.h"
@@ -292,10 +293,14 @@ int CMapDownloadListStep::AddByDataId(uint32_t data_id, CDownloadList* list) {
 uint32_t CMapDownloadListStep::TransmitPlain(const std::string& list_path) {
   const std::string card = FormatString("%C%s%s", _context.drive_letter(), ":\\PC\\", "DL.LST");
   CWinFileSystemLib files(_context.abort_event());
-  files.DeleteFile_Recover(card.c_str());
+  // The unit reads the old list until the new one lies whole beside it.
+  const std::string temp = CardTempPathOf(card);
+  files.DeleteFile_Recover(temp.c_str());
   CGZipIF gzip(_context.abort_event());
-  if (!gzip.UnGZipFile_Recover(list_path, card)) {
-    ErrorDetail() = gzip.LastError();
+  const bool unpacked = gzip.UnGZipFile_Recover(list_path, temp);
+  if (!unpacked) files.DeleteFile_Recover(temp.c_str());
+  if (!unpacked || !PutCardFileInPlace(files, temp, card)) {
+    ErrorDetail() = unpacked ? files.LastError() : gzip.LastError();
     OV_LOG(kLogError, "CMapCharge::_TransmitDLLST - ダウンロードリスト復号化失敗[ERR:0x%08X]",
            static_cast<unsigned>(ErrorDetail()));
     return 0x350260;

@@ -8,6 +8,7 @@
 #include <new>
 #include <numeric>
 
+#include "CardClear.h"
 #include "CoreMessages.h"
 #include "Folders.h"
 #include "Handle.h"
@@ -274,9 +275,19 @@ uint32_t CRecoverFile::_RemoveEntry(const RNW_ConfFileInfo& file, const EntryPat
     // The gate never yields the root itself: an empty path is refused.
     if (!JoinServerPath(root, paths.card, &path)) return kUnusable;
     AppendBackslash(path);
-    if (PathIsDirectory(path)) files.RemoveDirectoryAll_RecoverA(path.c_str(), TRUE);
   } else {
     if (!JoinServerPath(root, paths.card + paths.name, &path)) return kUnusable;
+  }
+  // The unit's own files and the folders that hold them are never the
+  // image's to remove: the entry is passed over, the image goes on.
+  if (IsProtectedCardPath(drive, path)) {
+    OV_LOG(kLogError, "CRecoverFile::_SendFile - 削除対象外のパス %s [FLAG:%04X]", path.c_str(),
+           static_cast<unsigned>(file.GetFlags()));
+    return 0;
+  }
+  if (NamesWholeFolder(paths.name)) {
+    if (PathIsDirectory(path)) files.RemoveDirectoryAll_RecoverA(path.c_str(), TRUE);
+  } else {
     files.DeleteFile_Recover(path.c_str());
   }
   OV_LOG(kLogInfo, "CRecoverFile::_SendFile - 削除 %s [FLAG:%04X]", path.c_str(),
@@ -341,7 +352,7 @@ uint32_t CRecoverFile::_CopyRebuilt(const RNW_ConfFileInfo& file, const EntryPat
     OV_LOG(kLogError, "CRecoverFile::_SendFile - フォルダ作成失敗[ERR:0x%08X] %s",
            static_cast<unsigned>(GetLastError()), folder.c_str());
   }
-  files.DeleteFile_Recover(paths.target.c_str());
+  // The old version stays until the new one lies whole beside it.
   const uint64_t before = _copied;
   const bool copied = _CopyFileLite(paths.temp, paths.target);
   files.DeleteFile_Recover(paths.temp.c_str());

@@ -13,6 +13,7 @@
 #include "RetryPause.h"
 #include "StringUtil.h"
 #include "WinFileSystemLib.h"
+#include "map/CardFileCopy.h"
 #include "map/FileCrc16.h"
 #include "map/GunzipStream.h"
 #include "map/MapDataPaths.h"
@@ -322,7 +323,7 @@ bool CRecoverFile::_CopyFileLite(const std::string& source, const std::string& t
       GetFileSizeEx(file.Get(), &size);
       file.Reset();
       _copied += static_cast<uint64_t>(size.QuadPart);
-      result = files.CopyFile_Recover(source.c_str(), target.c_str(), FALSE) != FALSE;
+      result = CopyFileOntoCard(files, source, target);
       if (!result) {
         _last_error = files.LastError();
         OV_LOG(kLogError, "CRecoverFile::_CopyFileLite - CopyFile失敗 0x%08X %s -> %s",

@@ -272,6 +272,8 @@ class MapChargeRunTest : public MapChargeDownloadListTest,
 TEST_P(MapChargeRunTest, FirstStepsOfARun) {
   const RunCase& c = GetParam();
   maptest::SaveSpeedOfLine("5000000");
+  // A whole run needs the card's link file.
+  ASSERT_TRUE(maptest::DefaultCard().WriteCard(card.Letter(), true));
   ASSERT_TRUE(Serve(c.list));
   coretest::CRecorderWindow window;
   coretest::CFakeStore store;

@@ -251,6 +251,8 @@ TEST_F(MapChargeSpeedTest, RunAbortedMidFileReportsTheAbort) {
   // 1 MB paced at 1000 bytes per 50 ms: the abort comes long before the end.
   ASSERT_TRUE(standin.Set(kAddress, "file_size=1000000"));
   ASSERT_TRUE(standin.Set(kFile, "pace_bytes=1000&pace_ms=50"));
+  // A whole run needs the card's link file.
+  ASSERT_TRUE(maptest::DefaultCard().WriteCard(card.Letter(), true));
   coretest::CRecorderWindow window;
   coretest::CFakeStore store;
   charge.SetTargetWindow(window.Get());

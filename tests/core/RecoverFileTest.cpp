@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "ConfImageBuilder.h"
 #include "CoreMessages.h"
@@ -388,6 +390,73 @@ TEST_F(RecoverFileTest, RemovalsNeverReachTheCardsRoot) {
     Register();
     EXPECT_EQ(Transfer(), 0x240u) << "[" << path << "]";
     EXPECT_TRUE(Exists(card.Path("PC\\NAVIINFO.DAT")));
+  }
+}
+
+TEST_F(RecoverFileTest, RemovalsNeverTakeTheUnitsFilesOrTheFoldersHoldingThem) {
+  // The unit's files, the launcher, the probe data and the link file, with
+  // two entries that are the images' to remove.
+  const std::vector<std::string> kept = {"PC\\NAVIINFO.DAT",
+                                         "PC\\PCLINK.DAT",
+                                         "PC\\SDINFO.DAT",
+                                         "PCLINK.DAT",
+                                         "AUTORUN.INF",
+                                         "PC\\PCAPL\\PCLAUNCHER.EXE",
+                                         "PC\\PCAPL\\PCLAUNCHER.INI",
+                                         "PROBE\\trip1\\ProbeData.dat"};
+  const auto lay_card = [&] {
+    for (const std::string& path : kept) {
+      ASSERT_TRUE(CreateDirectories(GetParentFolder(card.Path(path))));
+      if (!Exists(card.Path(path))) {
+        ASSERT_TRUE(ovtest::WriteFileBytes(card.Path(path), path));
+      }
+    }
+    ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("PC\\PCAPL\\OLD.INI"), "old"));
+    ASSERT_TRUE(CreateDirectories(card.Path("PC\\PROGRAM\\")));
+    ASSERT_TRUE(ovtest::WriteFileBytes(card.Path("PC\\PROGRAM\\APP.BIN"), "app"));
+  };
+  lay_card();
+  // The launcher by its short name, where the file system gives it one.
+  char short_name[MAX_PATH] = {};
+  GetShortPathNameA(card.Path("PC\\PCAPL\\PCLAUNCHER.EXE").c_str(), short_name, MAX_PATH);
+  std::string launcher_short = PathFindFileName(short_name);
+  if (launcher_short.empty()) launcher_short = "PCLAUNCHER.EXE";
+
+  struct Case {
+    std::string path_entry;
+    std::string name;
+    const char* removed;  // what the entry may remove; null: nothing
+  };
+  const Case cases[] = {
+      {"PC\\", ".\\", nullptr},
+      {"pc\\", "naviinfo.dat", nullptr},
+      {"PC\\.\\", "SDINFO.DAT", nullptr},
+      {"PC//", "PCLINK.DAT", nullptr},
+      {"", "PCLINK.DAT", nullptr},
+      {"", "autorun.inf", nullptr},
+      {"PC\\PCAPL\\", ".\\", nullptr},
+      {"PC\\PCAPL\\", launcher_short, nullptr},
+      {"PROBE\\", ".\\", nullptr},
+      {"PROBE\\trip1\\", ".\\", nullptr},
+      {"Probe\\trip1\\", "ProbeData.dat", nullptr},
+      {"PC\\PCAPL\\", "OLD.INI", "PC\\PCAPL\\OLD.INI"},
+      {"PC\\PROGRAM\\", ".\\", "PC\\PROGRAM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("[" + c.path_entry + "][" + c.name + "]");
+    lay_card();
+    log.Clear();
+    CDataImage image(c.path_entry);
+    image.Removal(c.name);
+    LayOut(image);
+    Register();
+    EXPECT_EQ(Transfer(), 0u);
+    for (const std::string& path : kept) EXPECT_TRUE(Exists(card.Path(path))) << path;
+    if (c.removed) {
+      EXPECT_FALSE(Exists(card.Path(c.removed)));
+    } else {
+      EXPECT_TRUE(log.Contains("CRecoverFile::_SendFile - 削除対象外のパス"));
+    }
   }
 }
 
