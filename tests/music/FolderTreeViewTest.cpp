@@ -310,18 +310,27 @@ struct SelectCase {
   const wchar_t* selected;  // relative to the root; null: the root; "" : fails
 };
 
-class FolderTreeSelectTest : public FolderTreeViewTest,
+// Eight levels of folders 1\2\...\8 with a folder "side" beside the second
+// level, and the tree over them.
+class FolderTreeWalkTest : public FolderTreeViewTest {
+ protected:
+  void MakeDeepTree() {
+    std::wstring path;
+    for (const wchar_t* level : {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8"}) {
+      path += path.empty() ? level : std::wstring(L"\\") + level;
+      MakeFolder(Sub(path));
+    }
+    MakeFolder(Sub(L"1\\side"));
+    MakeTree();
+  }
+};
+
+class FolderTreeSelectTest : public FolderTreeWalkTest,
                              public ::testing::WithParamInterface<SelectCase> {};
 
 TEST_P(FolderTreeSelectTest, WalksDownToTheFolderOrItsNearestAncestor) {
   const SelectCase& c = GetParam();
-  std::wstring path;
-  for (const wchar_t* level : {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8"}) {
-    path += path.empty() ? level : std::wstring(L"\\") + level;
-    MakeFolder(Sub(path));
-  }
-  MakeFolder(Sub(L"1\\side"));
-  MakeTree();
+  MakeDeepTree();
   ASSERT_TRUE(_tree->Refresh(_root));
   const std::wstring wanted = c.wanted ? Sub(c.wanted) : _root;
   const bool ok = _tree->SelectFolder(wanted);
@@ -353,18 +362,12 @@ INSTANTIATE_TEST_SUITE_P(Paths, FolderTreeSelectTest, ::testing::ValuesIn(kSelec
 
 // The same walks with the folders listed on the lister's thread: the walk
 // waits for each level's listing and ends on the same folder.
-class FolderTreeBackgroundSelectTest : public FolderTreeViewTest,
+class FolderTreeBackgroundSelectTest : public FolderTreeWalkTest,
                                        public ::testing::WithParamInterface<SelectCase> {};
 
 TEST_P(FolderTreeBackgroundSelectTest, WalksDownWhenEachListingIsBack) {
   const SelectCase& c = GetParam();
-  std::wstring path;
-  for (const wchar_t* level : {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8"}) {
-    path += path.empty() ? level : std::wstring(L"\\") + level;
-    MakeFolder(Sub(path));
-  }
-  MakeFolder(Sub(L"1\\side"));
-  MakeTree();
+  MakeDeepTree();
   _tree->SetBackgroundListing(true);
   ASSERT_TRUE(_tree->Refresh(_root));
   const std::wstring wanted = c.wanted ? Sub(c.wanted) : _root;
