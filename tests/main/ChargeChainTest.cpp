@@ -36,6 +36,7 @@
 #include "StringUtil.h"
 #include "TestSupport.h"
 #include "UpdateNotifyWindow.h"
+#include "ScriptedVolumeDevice.h"
 #include "VolumeEject.h"
 
 namespace {
@@ -381,22 +382,8 @@ TEST_F(ChargeReportTest, AFailureShowsItsTextAndAnUnknownUserLeavesTheList) {
   EXPECT_FALSE(users.Exists(kDeviceNo));
 }
 
-// A volume that ejects without a device.
-class CEjectingDevice final : public CVolumeDevice {
- public:
-  int ejects = 0;
-  UINT DriveType(const char*) override { return DRIVE_REMOVABLE; }
-  HANDLE Open(const char*, DWORD) override { return reinterpret_cast<HANDLE>(0x4242); }
-  bool Control(HANDLE, DWORD code, void*, DWORD) override {
-    ejects += code == IOCTL_STORAGE_EJECT_MEDIA;
-    return true;
-  }
-  bool Close(HANDLE) override { return true; }
-  void Pause(DWORD) override {}
-};
-
 TEST_F(ChargeReportTest, TheTrafficResultEjectsOrClosesAfterTheExitStep) {
-  CEjectingDevice device;
+  maintest::CScriptedDevice device;
   SetVolumeDevice(&device);
   Chain().StartAfterTraffic(CChargeChain::kAfterTrafficEject);
   ASSERT_EQ(1u, g_starts.size());
@@ -419,7 +406,7 @@ TEST_F(ChargeReportTest, TheTrafficResultEjectsOrClosesAfterTheExitStep) {
 // When the core cannot be started for the traffic step, nothing would ever
 // report: the eject or close follows at once.
 TEST_F(ChargeReportTest, ACoreThatCannotStartLetsTheEjectAndCloseGoOnAtOnce) {
-  CEjectingDevice device;
+  maintest::CScriptedDevice device;
   SetVolumeDevice(&device);
   g_start_fails = true;
   Chain().StartAfterTraffic(CChargeChain::kAfterTrafficEject);

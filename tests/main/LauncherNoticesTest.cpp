@@ -36,6 +36,7 @@
 #include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
+#include "ScriptedVolumeDevice.h"
 #include "VolumeEject.h"
 
 namespace {
@@ -68,20 +69,6 @@ class COneCardScan final : public CLauncherCardScan {
  private:
   const bool* _present;  // not owned
   char _letter;
-};
-
-// Counts ejects; every device call succeeds.
-class CCountingDevice final : public CVolumeDevice {
- public:
-  int ejects = 0;
-  UINT DriveType(const char*) override { return DRIVE_REMOVABLE; }
-  HANDLE Open(const char*, DWORD) override { return reinterpret_cast<HANDLE>(0x4242); }
-  bool Control(HANDLE, DWORD code, void*, DWORD) override {
-    ejects += code == IOCTL_STORAGE_EJECT_MEDIA;
-    return true;
-  }
-  bool Close(HANDLE) override { return true; }
-  void Pause(DWORD) override {}
 };
 
 // What the launcher asked of the core, the clock and the question.
@@ -471,7 +458,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LauncherExitTest, ::testing::ValuesIn(kExitCases
 // The information charge before ejecting: the card goes once the traffic
 // charge has ended.
 TEST_F(LauncherNoticesTest, EjectWaitsForTheTrafficChargeTheUserWanted) {
-  CCountingDevice device;
+  maintest::CScriptedDevice device;
   SetVolumeDevice(&device);
   g_script.answer_yes = true;
   Open();

@@ -26,6 +26,7 @@
 #include "MessageBoxCapture.h"
 #include "ScreenLock.h"
 #include "TestSupport.h"
+#include "ScriptedVolumeDevice.h"
 #include "VolumeEject.h"
 #include "Window.h"
 
@@ -79,25 +80,6 @@ class CScriptedScan final : public CLauncherCardScan {
 
  private:
   Drives* _drives;  // not owned
-};
-
-// A volume that ejects, or refuses to lock, as the test says.
-class CScriptedDevice final : public CVolumeDevice {
- public:
-  bool lock_fails = false;
-  int ejects = 0;
-  UINT DriveType(const char*) override { return DRIVE_REMOVABLE; }
-  HANDLE Open(const char*, DWORD) override { return reinterpret_cast<HANDLE>(0x4242); }
-  bool Control(HANDLE, DWORD code, void*, DWORD) override {
-    if (code == FSCTL_LOCK_VOLUME && lock_fails) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
-    ejects += code == IOCTL_STORAGE_EJECT_MEDIA;
-    return true;
-  }
-  bool Close(HANDLE) override { return true; }
-  void Pause(DWORD) override {}
 };
 
 // The core's window, played by the test: it answers the busy kinds and
@@ -433,7 +415,7 @@ class LauncherEjectTest : public LauncherWindowTest,
 TEST_P(LauncherEjectTest, EjectsOnlyAFreeCard) {
   const EjectCase& c = GetParam();
   if (c.card) _drives.cards['E'] = {};
-  CScriptedDevice device;
+  maintest::CScriptedDevice device;
   device.lock_fails = c.lock_fails;
   SetVolumeDevice(&device);
   Open();
