@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CoreMessages.h"
+#include "NamedLockWait.h"
 #include "_WindowPolicy.h"
 
 namespace ovtest {
@@ -83,7 +84,7 @@ void EndStrayPrograms() {
 CCoreProcessLock::CCoreProcessLock()
     : _lock(CreateMutexA(nullptr, FALSE, "OvTestCoreProcessLock")) {
   if (!_lock) return;
-  const DWORD wait = WaitForSingleObject(_lock.Get(), kLockWaitMs);
+  const DWORD wait = WaitForTestLock(_lock.Get(), "OvTestCoreProcessLock", kLockWaitMs);
   _held = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
   if (_held) EndStrayPrograms();
 }
