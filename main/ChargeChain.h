@@ -34,6 +34,12 @@ class CChargeChain final {
   static constexpr UINT kAutoUpdateDoneMessage = 0xB77;  // from the update window
   static constexpr UINT kServerCheckedMessage = 0xB78;   // from the update window
   static constexpr UINT kLogUploadDoneMessage = 0xB98;   // message code, error
+  // The launcher's registered requests to its own window: each starts one
+  // step of the chain (the charge start also comes from the menu).
+  static constexpr const char kRequestLogUpLoad[] = "OVEVRequestLogUpLoad";
+  static constexpr const char kRequestVersionCheck[] = "OVEVRequestVersionCheck";
+  static constexpr const char kRequestAutoUpdate[] = "OVEVRequestAutoUpdate";
+  static constexpr const char kRequestStartCharge[] = "OVEVRequestStartCharge";
   // Timers.
   static constexpr UINT_PTR kStateTimer = 0x1234;  // running state image, 500 ms
   static constexpr UINT_PTR kDotsTimer = 0x1235;   // dot counter, 1000 ms

@@ -127,7 +127,7 @@ CLauncherWindow::CLauncherWindow()
       _msg_map_download(RegisterOvMessage(kMsgMapDownload)),
       _msg_progress_start(RegisterOvMessage(kMsgMapProgressStart)),
       _msg_progress_end(RegisterOvMessage(kMsgMapProgressEnd)),
-      _msg_request_start_charge(RegisterOvMessage("OVEVRequestStartCharge")),
+      _msg_request_start_charge(RegisterOvMessage(CChargeChain::kRequestStartCharge)),
       _msg_notify_error(RegisterOvMessage(kMsgNotifyError)),
       _scan(std::make_unique<CLauncherCardScan>()),
       _chain(std::make_unique<CChargeChain>(this)) {

@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <utility>
 
+#include "CoreMessages.h"
 #include "ErrorMessage.h"
 #include "Log.h"
 #include "MessageBox.h"
@@ -160,10 +161,10 @@ bool IsInsideCardMusicFolder(const std::wstring& path, char drive) {
 CManualWindow::CManualWindow(ManualWindowHooks hooks)
     : CMusicFrame(&kFrameOverlay),
       _hooks(std::move(hooks)),
-      _request_end(RegisterWindowMessageA("OVEVRequestEnd")),
+      _request_end(RegisterOvMessage(kMsgRequestEnd)),
       _music_manual(RegisterWindowMessageA(kMsgMusicManual)),
-      _request_reconfirm(RegisterWindowMessageA("OVEVRequestReconfirm")),
-      _sd_change(RegisterWindowMessageA("OVEVSDChange")) {
+      _request_reconfirm(RegisterOvMessage(kMsgRequestReconfirm)),
+      _sd_change(RegisterOvMessage(kMsgSDChange)) {
   if (!_hooks.play) _hooks.play = &RealPlay;
   if (!_hooks.properties) _hooks.properties = &RealProperties;
   if (!_hooks.track_popup) _hooks.track_popup = &RealTrackPopup;

@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <utility>
 
+#include "CoreMessages.h"
 #include "ErrorMessage.h"
 #include "Folders.h"
 #include "Log.h"
@@ -192,7 +193,7 @@ int RateLabelLeft(int slider_left, int slider_width, int label_width, int p) {
 CSettingWindow::CSettingWindow(SettingWindowHooks hooks)
     : CMusicFrame(&kFrameOverlay),
       _hooks(std::move(hooks)),
-      _request_end(RegisterWindowMessageA("OVEVRequestEnd")) {
+      _request_end(RegisterOvMessage(kMsgRequestEnd)) {
   if (!_hooks.pick_folder) _hooks.pick_folder = &RealPickFolder;
   if (!_hooks.start_core) _hooks.start_core = &StartCore;
   if (!_hooks.system_folder) _hooks.system_folder = &RealSystemFolder;
@@ -516,7 +517,7 @@ bool CSettingWindow::StopCoreMusicCharge() {
   DWORD_PTR reserved = 0;
   // A core that does not answer in time is taken to have nothing running;
   // its next music charge reads the settings saved now anyway.
-  if (!SendMessageTimeoutA(core, RegisterWindowMessageA("OVEVRequestReconfirm"), 0,
+  if (!SendMessageTimeoutA(core, RegisterOvMessage(kMsgRequestReconfirm), 0,
                            reinterpret_cast<LPARAM>(Handle()), SMTO_ABORTIFHUNG,
                            kCoreAnswerTimeoutMs, &reserved)) {
     OV_LOG(kLogError, "CSettingWindow - no answer from the core [%08X]",
@@ -526,7 +527,7 @@ bool CSettingWindow::StopCoreMusicCharge() {
   if (!(reserved & kMusicJob)) return true;
   if (Ask(0xFF00AA07) != IDYES) return false;
   if (const HWND again = FindWindowA(kCoreClass, kCoreTitle)) {
-    ::PostMessageA(again, RegisterWindowMessageA("OVEVRequestAbort"), 0, kMusicJob);
+    ::PostMessageA(again, RegisterOvMessage(kMsgRequestAbort), 0, kMusicJob);
   }
   return true;
 }

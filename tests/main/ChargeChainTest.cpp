@@ -261,7 +261,7 @@ TEST_F(ChargeChainTest, ANewerVersionStartsNothingAndLeavesTheMenuDisabled) {
   EXPECT_EQ(0, _enables);
   EXPECT_TRUE(log.Contains("バージョンアップ確認未達成のためチャージ無し RET:0x00000001"));
   // The refresh asks the same of the version result.
-  PostMessageA(_window->Handle(), RegisterOvMessage("OVEVRequestStartCharge"), 0, 0);
+  PostMessageA(_window->Handle(), RegisterOvMessage(ui::CChargeChain::kRequestStartCharge), 0, 0);
   maintest::Pump();
   EXPECT_TRUE(g_starts.empty());
 }

@@ -405,7 +405,7 @@ TEST_F(LauncherMenuTest, RefreshPostsTheStartOfTheCharges) {
   Open();
   Command(0, 1);
   MSG msg;
-  const UINT start = RegisterOvMessage("OVEVRequestStartCharge");
+  const UINT start = RegisterOvMessage(ui::CChargeChain::kRequestStartCharge);
   EXPECT_TRUE(PeekMessageA(&msg, _window->Handle(), start, start, PM_REMOVE));
 }
 
