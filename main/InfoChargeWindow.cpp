@@ -2,6 +2,7 @@
 #include "InfoChargeWindow.h"
 
 #include "Log.h"
+#include "QuestionItems.h"
 #include "MainWindowKeys.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "Placement.h"
@@ -70,16 +71,10 @@ bool CInfoChargeWindow::CheckIniFile() {
 }
 
 void CInfoChargeWindow::CreateItems(const SkinDefinition& definition) {
-  CreateButtonItem(definition, kApplicationIcon, this);
-  CreateStaticItem(definition, kTitleStatic, this);
-  CreateButtonItem(definition, kCloseButton, this);
-  CreateButtonItem(definition, kOKButton, this);
-  CreateButtonItem(definition, kCancelButton, this);
-  CreateToggleButton(kDispMsgCheckBox.id, definition.GetSection(kDispMsgCheckBox));
-  CreateStaticItem(definition, kDispMsgTextStatic, this);
-  CreateStaticItem(definition, kUpdateConfirmTextStatic, this);
-  _screen_overlay = mainwin::CreateScreenOverlay(this, definition, kScreenOverlay);
-  CreateFrameOverlay(definition);
+  _screen_overlay = mainwin::CreateQuestionItems(
+      this, definition,
+      {kApplicationIcon, kTitleStatic, kCloseButton, kOKButton, kCancelButton, kDispMsgCheckBox,
+       kDispMsgTextStatic, kUpdateConfirmTextStatic, kScreenOverlay});
   if (auto* title = static_cast<CSkinWindowItemStatic*>(FindItem(kTitleStatic.id))) {
     title->SetText(kTitle);
   }
@@ -90,8 +85,6 @@ void CInfoChargeWindow::CreateItems(const SkinDefinition& definition) {
   // question would mislead, so it stays hidden.
   FindItem(kDispMsgCheckBox.id)->SetVisible(false);
   FindItem(kDispMsgTextStatic.id)->SetVisible(false);
-  CLayoutManager::AddItem(kCloseButton.id, kAnchorFar, kAnchorNear, kAnchorFar, kAnchorNear);
-  CLayoutManager::AddItem(kScreenOverlay.id, kAnchorNear, kAnchorNear, kAnchorFar, kAnchorFar);
 }
 
 void CInfoChargeWindow::Create(HWND owner) {

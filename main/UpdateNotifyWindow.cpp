@@ -9,6 +9,7 @@
 #include "ConnectionParameterData.h"
 #include "HttpExchange.h"
 #include "Log.h"
+#include "QuestionItems.h"
 #include "MainWindowKeys.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OstrovelleLite/UserAgent.h"
@@ -239,20 +240,12 @@ CUpdateNotifyWindow::~CUpdateNotifyWindow() {
 }
 
 void CUpdateNotifyWindow::CreateItems(const SkinDefinition& definition) {
-  CreateButtonItem(definition, kApplicationIcon, this);
-  CreateStaticItem(definition, kTitleStatic, this);
-  CreateButtonItem(definition, kCloseButton, this);
-  CreateButtonItem(definition, kOKButton, this);
-  CreateButtonItem(definition, kCancelButton, this);
-  CreateToggleButton(kDispMsgCheckBox.id, definition.GetSection(kDispMsgCheckBox));
-  CreateStaticItem(definition, kDispMsgTextStatic, this);
-  CreateStaticItem(definition, kUpdateConfirmTextStatic, this);
-  _screen_overlay = mainwin::CreateScreenOverlay(this, definition, kScreenOverlay);
-  CreateFrameOverlay(definition);
+  _screen_overlay = mainwin::CreateQuestionItems(
+      this, definition,
+      {kApplicationIcon, kTitleStatic, kCloseButton, kOKButton, kCancelButton, kDispMsgCheckBox,
+       kDispMsgTextStatic, kUpdateConfirmTextStatic, kScreenOverlay});
   SetTexts();
 
-  CLayoutManager::AddItem(kCloseButton.id, kAnchorFar, kAnchorNear, kAnchorFar, kAnchorNear);
-  CLayoutManager::AddItem(kScreenOverlay.id, kAnchorNear, kAnchorNear, kAnchorFar, kAnchorFar);
   // Neither the pointer's hand nor a click on them leads anywhere else.
   for (const SkinItemDescriptor* item : {&kCancelButton, &kDispMsgCheckBox}) {
     static_cast<CSkinWindowItemButton*>(FindItem(item->id))->SetHandCursor(false);
