@@ -128,3 +128,17 @@ bench_ratio "$times" "download / bare WinHTTP loop" download bare
 bench_ratio "$times" "transfer / pipeline" transfer pipeline 1.2
 bench_ratio "$times" "download / bare loop on one connection (scale only)" download bare-one
 bench_ratio "$times" "bare WinHTTP loop / curl (scale only)" bare curl
+
+# What the download does around each piece, step by step, on the smallest
+# piece of the data set but one (microseconds per time, median of the runs).
+steps_piece=$(awk '{ for (i = 3; i <= NF; i++) print $i }' "$work/manifest.txt" | grep small | head -1)
+steps="$work/steps.txt"
+: >"$steps"
+for _ in 1 2 3; do
+  $WINE64 "$OV_BUILD/x86_64/tools/mapdemo/OvMapDemo.exe" steps "$base" "$steps_piece" \
+    "$(winepath_of "$work/temp/steps")" 100 </dev/null | tr -d '\r' |
+    awk '$1 == "step" && NF == 3 { print $2, $3 }' >>"$steps"
+done
+echo "per piece, step by step (${steps_piece##*/}, microseconds, load $(bench_load)):"
+bench_summary "$steps" | sed 's/ ms,/ us,/; s/ ms$/ us/'
+rm -rf "$work/temp/steps"

@@ -95,7 +95,12 @@ DWORD CWinHttpWrapper::RunWorker() {
 }
 
 void CWinHttpWrapper::FinishTransfer(DWORD result) {
-  CloseHandles();
+  if (_keep_session && result == 0) {
+    _request.Reset();
+    _file.Reset();
+  } else {
+    CloseHandles();
+  }
   if (_worker_kind == kWorkerMultiPart) {
     OV_LOG(kLogInfo, "CWinHttpWrapper::_UploadThreadMultiPart - _UploadThread 終了 終了コード:%d.",
            static_cast<int>(result));
