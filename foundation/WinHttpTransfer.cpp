@@ -283,6 +283,12 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
     const DWORD error = flush();
     return result ? result : error;
   };
+  // The body's pace: what came of it over the time since it began (at
+  // least kAbortAskMs, so that the bytes that came with the headers do not
+  // make a trickle look fast).
+  const double body_start = NowMs();
+  uint64_t body_read = 0;
+  double pace = 0;  // bytes per ms
   for (;;) {
     uint64_t round = 0;
     if (known) {
@@ -300,10 +306,6 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
     if (round == 0) return flush();
     DWORD last_asked = GetTickCount();
     int empty_reads = 0;
-    // The body's pace: the last read's bytes over the time since the read
-    // before it ended (its wait for data included).
-    double last_read_end = NowMs();
-    double pace = 0;  // bytes per ms
     while (round > 0) {
       if (AbortSeen(&last_asked)) return end(ERROR_REQUEST_ABORTED);
       const DWORD room = static_cast<DWORD>(kChunkSize - filled);
@@ -359,9 +361,9 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
         Sleep(_empty_read_pause_ms);
         continue;
       }
-      const double now = NowMs();
-      pace = now > last_read_end ? read / (now - last_read_end) : kPacedReadMax;
-      last_read_end = now;
+      body_read += read;
+      const double spent = NowMs() - body_start;
+      pace = static_cast<double>(body_read) / (spent > kAbortAskMs ? spent : kAbortAskMs);
       filled += read;
       if (filled == kChunkSize) {
         if (const DWORD error = flush()) return error;
