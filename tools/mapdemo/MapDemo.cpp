@@ -38,6 +38,7 @@
 #include "Handle.h"
 #include "HttpExchange.h"
 #include "Log.h"
+#include "OstrovelleLite/NPCrcCalc.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OvWindows.h"
 #include "StandIn.h"
@@ -282,6 +283,30 @@ int Steps(const std::string& base, const std::string& piece, const std::string& 
     time("client-kept", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
     http.KeepSession(true);
     time("client-kept-session", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
+  }
+  {
+    CWinHttpWrapper http;
+    http.KeepSession(true);
+    NPCrcCalc crc;
+    time("client-kept-session-crc", [&] {
+      DeleteFileA(file.c_str());
+      if (!http.SetRequest(url.c_str(), 0, file.c_str(), false)) return false;
+      http.SetFileTap([&crc](const char* data, DWORD size) { crc.Update(data, size); });
+      if (!http.OpenRequest(kHttpPost, L"OvMapDemo/1.0", L"")) return false;
+      const HANDLE thread =
+          http.Upload("", 0, "application/x-www-form-urlencoded", nullptr, nullptr);
+      HttpExchange outcome;
+      WaitForExchange(http, thread, abort.Get(), 100000, &outcome);
+      return outcome.stage == HttpExchange::kDone && outcome.result == 0;
+    });
+  }
+  {
+    const std::vector<char> buffer(1 << 20, 'x');
+    NPCrcCalc crc;
+    time("crc16-of-1MiB", [&] {
+      crc.Update(buffer.data(), buffer.size());
+      return true;
+    });
   }
   time("thread-start-end", [] {
     const uintptr_t thread = _beginthreadex(nullptr, 0, &NoWork, nullptr, 0, nullptr);
