@@ -197,13 +197,15 @@ int CBroxLog::Write(int kind, const char* message) {
   {
     CFileHandle file = OpenForAppend(_log_path);
     if (!file) return 10;
+    // A file made just now is not rolled over, as none was before.
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     LARGE_INTEGER size = {};
     // The size counts the line without its memory figures and the end
     // line's extra break, as it always has.
     const uint64_t projected =
         (GetFileSizeEx(file.Get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0) + head_len +
         strlen(message) + 2;
-    if (projected > static_cast<uint64_t>(g_size_limit)) {
+    if (existed && projected > static_cast<uint64_t>(g_size_limit)) {
       file.Reset();
       DeleteFileA(_backup_path);
       MoveFileA(_log_path, _backup_path);
