@@ -6,9 +6,10 @@
 // loop fetching every piece of a transfer_bench manifest ("<mode> <name>
 // <piece> ...", piece paths below the base URL) one after another into the
 // same paths below the folder, for mapcharge_bench.sh: "pieces" with a
-// session and connection of its own for each piece, as the charge and
-// http_bench's bare loop do (prints "bare <ms> <bytes>"); "pieces-one"
-// through one session and connection kept for all ("bare-one ...").
+// session and connection of its own for each piece, as http_bench's bare
+// loop has it (prints "bare <ms> <bytes>"); "pieces-one" through one
+// session and connection kept for all, as the charge keeps them
+// ("bare-one ...").
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>

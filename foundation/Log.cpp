@@ -1,10 +1,17 @@
-// The log facility; see Log.h. Every line creates, takes, releases and closes
-// the file's named mutex and opens, appends to and closes the file, so a line
-// is on disk when Log returns.
+// The log facility; see Log.h. Every line takes and releases the file's
+// named mutex and opens, appends to and closes the file, so a line is on
+// disk when Log returns and no other process holds the file between lines
+// (it can be rolled over, read or removed). The mutex handles are kept:
+// creating and closing one for every line cost two more trips to the Wine
+// server.
 #include "Log.h"
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "Folders.h"
 #include "Handle.h"
@@ -53,13 +60,35 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
   return true;
 }
 
-uint64_t CurrentFileSize(const char* path) {
-  CFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return 0;
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.Get(), &size)) return 0;
-  return static_cast<uint64_t>(size.QuadPart);
+// The named mutexes of the log files this process wrote to, kept open for
+// its life (a handful: the program's log and its system log, more only in
+// tests). Past the limit a mutex is made for the line and closed after it.
+// The list is never destroyed: a line logged while the process ends still
+// finds it.
+constexpr size_t kKeptMutexes = 16;
+std::mutex g_mutexes_lock;
+std::vector<std::pair<std::string, CHandle>>& KeptMutexes() {
+  static auto* kept = new std::vector<std::pair<std::string, CHandle>>();
+  return *kept;
+}
+
+// The file's mutex: a kept handle (owned by the list), or one made for this
+// line into *own; null when it cannot be made.
+HANDLE LogMutex(const char* name, CHandle* own) {
+  std::lock_guard<std::mutex> hold(g_mutexes_lock);
+  auto& kept = KeptMutexes();
+  for (const auto& entry : kept) {
+    if (entry.first == name) return entry.second.Get();
+  }
+  own->Reset(CreateMutexA(nullptr, FALSE, name));
+  if (!*own || kept.size() >= kKeptMutexes) return own->Get();
+  kept.emplace_back(name, std::move(*own));
+  return kept.back().second.Get();
+}
+
+CFileHandle OpenForAppend(const char* path) {
+  return CFileHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void SetLogPath(const char* path) {
@@ -134,11 +163,12 @@ int CBroxLog::Write(int kind, const char* message) {
   if (_log_path[0] == '\0') return 1;
   if (kind < 0 || kind > kLogSystem) return 2;
 
-  CHandle mutex(CreateMutexA(nullptr, FALSE, _mutex_name));
+  CHandle own_mutex;
+  const HANDLE mutex = LogMutex(_mutex_name, &own_mutex);
   if (!mutex) return 8;
-  const DWORD wait = WaitForSingleObject(mutex.Get(), static_cast<DWORD>(g_mutex_timeout));
+  const DWORD wait = WaitForSingleObject(mutex, static_cast<DWORD>(g_mutex_timeout));
   if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return 9;
-  CMutexLock lock(mutex.Get());
+  CMutexLock lock(mutex);
 
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -158,23 +188,32 @@ int CBroxLog::Write(int kind, const char* message) {
     }
   }
 
-  const size_t message_len = strlen(message);
-  const uint64_t projected = CurrentFileSize(_log_path) + head_len + message_len + 2;
-  if (projected > static_cast<uint64_t>(g_size_limit)) {
-    DeleteFileA(_backup_path);
-    MoveFileA(_log_path, _backup_path);
-  }
+  // The whole line goes out in one write.
+  std::string line;
+  line.reserve(head_len + sizeof(memory) + strlen(message) + 4);
+  line.append(head, head_len).append(memory).append(message).append("\r\n");
+  if (kind == kLogEnd) line.append("\r\n");
 
   {
-    CFileHandle file(CreateFileA(_log_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file = OpenForAppend(_log_path);
     if (!file) return 10;
+    // A file made just now is not rolled over, as none was before.
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    LARGE_INTEGER size = {};
+    // The size counts the line without its memory figures and the end
+    // line's extra break, as it always has.
+    const uint64_t projected =
+        (GetFileSizeEx(file.Get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0) + head_len +
+        strlen(message) + 2;
+    if (existed && projected > static_cast<uint64_t>(g_size_limit)) {
+      file.Reset();
+      DeleteFileA(_backup_path);
+      MoveFileA(_log_path, _backup_path);
+      file = OpenForAppend(_log_path);
+      if (!file) return 10;
+    }
     SetFilePointer(file.Get(), 0, nullptr, FILE_END);
-    WriteAll(file.Get(), head, head_len);
-    WriteAll(file.Get(), memory, strlen(memory));
-    WriteAll(file.Get(), message, message_len);
-    WriteAll(file.Get(), "\r\n", 2);
-    if (kind == kLogEnd) WriteAll(file.Get(), "\r\n", 2);
+    WriteAll(file.Get(), line.data(), line.size());
   }
   return kind == kLogFatal ? SaveFatalCopy() : 0;
 }

@@ -18,6 +18,15 @@ constexpr int kMaxEmptyReads = 10;
 // Asking the run event is a trip to the Wine server, as dear as reading a
 // few kilobytes: while the body streams in, it is asked this often.
 constexpr DWORD kAbortAskMs = 20;
+// The most a read of a body of known length asks for beyond what has come.
+constexpr DWORD kPacedReadMax = 0x10000;
+
+double NowMs() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
 
 // Wine reports a time-out as the socket's error.
 DWORD NormalizeError(DWORD error) { return error == WSAETIMEDOUT ? ERROR_WINHTTP_TIMEOUT : error; }
@@ -95,7 +104,12 @@ DWORD CWinHttpWrapper::RunWorker() {
 }
 
 void CWinHttpWrapper::FinishTransfer(DWORD result) {
-  CloseHandles();
+  if (_keep_session && result == 0) {
+    _request.Reset();
+    _file.Reset();
+  } else {
+    CloseHandles();
+  }
   if (_worker_kind == kWorkerMultiPart) {
     OV_LOG(kLogInfo, "CWinHttpWrapper::_UploadThreadMultiPart - _UploadThread 終了 終了コード:%d.",
            static_cast<int>(result));
@@ -269,6 +283,12 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
     const DWORD error = flush();
     return result ? result : error;
   };
+  // The body's pace: what came of it over the time since it began (at
+  // least kAbortAskMs, so that the bytes that came with the headers do not
+  // make a trickle look fast).
+  const double body_start = NowMs();
+  uint64_t body_read = 0;
+  double pace = 0;  // bytes per ms
   for (;;) {
     uint64_t round = 0;
     if (known) {
@@ -293,8 +313,13 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
       if (known) {
         // A read waits for all it asks for: from a server that trickles the
         // body it would last until the receive time-out, deaf to an abort.
-        // Only what has come is read; the wait for more sees the abort at
-        // each piece that arrives after a wait.
+        // What has come is read, and what the body's pace brings in about
+        // kAbortAskMs more (at most kPacedReadMax): a trickle is read as it
+        // comes, the wait for more seeing the abort at each piece that
+        // arrives, and a fast body in few large reads (one small read per
+        // burst cost a tenth of a fast transfer under Wine). A body that
+        // turns from fast to a trickle holds one read until that much has
+        // come.
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(_request.Get(), &available)) {
           const DWORD error = LastError();
@@ -302,7 +327,12 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
           return end(error);
         }
         if (AbortSeen(&last_asked)) return end(ERROR_REQUEST_ABORTED);
-        if (available > 0 && available < want) want = available;
+        if (available > 0 && available < want) {
+          const double more = pace * kAbortAskMs;
+          const DWORD paced =
+              available + (more < kPacedReadMax ? static_cast<DWORD>(more) : kPacedReadMax);
+          if (paced < want) want = paced;
+        }
       }
       // One buffer for the transfer: a fresh 4 MiB per read would cost more
       // than the reading itself.
@@ -331,6 +361,9 @@ DWORD CWinHttpWrapper::ReadBody(int64_t content_length) {
         Sleep(_empty_read_pause_ms);
         continue;
       }
+      body_read += read;
+      const double spent = NowMs() - body_start;
+      pace = static_cast<double>(body_read) / (spent > kAbortAskMs ? spent : kAbortAskMs);
       filled += read;
       if (filled == kChunkSize) {
         if (const DWORD error = flush()) return error;

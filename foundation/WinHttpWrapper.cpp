@@ -33,14 +33,19 @@ CWinHttpWrapper::CWinHttpWrapper(const char* /*unused_text*/) {
 CWinHttpWrapper::~CWinHttpWrapper() {
   // A worker still running would use the handles and buffers below.
   if (IsRunning()) Stop(25000);
+  EndKeptWorker();
   CloseHandles();
 }
 
-bool CWinHttpWrapper::IsRunning() const {
-  return _thread && WaitForSingleObject(_thread.Get(), 0) == WAIT_TIMEOUT;
+void CWinHttpWrapper::KeepSession(bool keep) {
+  if (!keep && !IsRunning()) EndKeptWorker();
+  _keep_session = keep;
 }
 
-bool CWinHttpWrapper::HandlesOpen() const { return _session || _connection || _request; }
+bool CWinHttpWrapper::IsRunning() const {
+  if (_kept_worker && WaitForSingleObject(_transfer_done.Get(), 0) == WAIT_TIMEOUT) return true;
+  return _thread && WaitForSingleObject(_thread.Get(), 0) == WAIT_TIMEOUT;
+}
 
 void CWinHttpWrapper::CloseHandles() {
   _request.Reset();
@@ -57,7 +62,7 @@ std::string CWinHttpWrapper::UrlForLog() const { return MaskRequestSecrets(ToMul
 
 bool CWinHttpWrapper::SetRequest(const char* url, DWORD value, const char* file_name,
                                  bool collect_in_memory) {
-  if (IsRunning() || HandlesOpen()) return false;
+  if (IsRunning() || RequestOpen()) return false;
   _thread.Reset();
   _reply.clear();
   _reply.shrink_to_fit();
@@ -89,7 +94,7 @@ bool CWinHttpWrapper::OpenRequest(int verb, const std::wstring& user_agent, cons
     OV_LOG(kLogError, "HTTPVerb指定が不正 HTTPVerbType:%d", verb);
     return false;
   }
-  if (IsRunning() || HandlesOpen()) return false;
+  if (IsRunning() || RequestOpen()) return false;
   _verb = verb;
   if (_url.empty()) {
     OV_LOG(kLogError, "接続先URLが未設定");
@@ -116,25 +121,7 @@ bool CWinHttpWrapper::OpenRequest(int verb, const std::wstring& user_agent, cons
 
   const std::wstring proxy_text = proxy ? std::wstring(proxy) : _GetProxy(_url);
   StoreProcessProxy(proxy_text);
-  if (!proxy_text.empty()) {
-    OV_LOG(kLogTrace, "WinHttpOpen Proxy:%s", ToMultiByte(proxy_text).c_str());
-    _session.Reset(WinHttpOpen(user_agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-                               proxy_text.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
-  } else {
-    OV_LOG(kLogTrace, "WinHttpOpen WINHTTP_NO_PROXY_NAME");
-    _session.Reset(WinHttpOpen(user_agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  }
-  if (!_session) {
-    OV_LOG(kLogError, "WinHttpOpen失敗[ERR:0x%08lX]", GetLastError());
-    return false;
-  }
-  _connection.Reset(WinHttpConnect(_session.Get(), _host.c_str(), _port, 0));
-  if (!_connection) {
-    OV_LOG(kLogError, "WinHttpConnect失敗[ERR:0x%08lX]", GetLastError());
-    CloseHandles();
-    return false;
-  }
+  if (!OpenSession(user_agent, proxy_text)) return false;
   const wchar_t* accept[] = {L"*/*", nullptr};
   const DWORD flags = WINHTTP_FLAG_REFRESH | (_secure ? WINHTTP_FLAG_SECURE : 0);
   _request.Reset(WinHttpOpenRequest(_connection.Get(), kVerbs[verb], _path_and_query.c_str(),
@@ -149,6 +136,43 @@ bool CWinHttpWrapper::OpenRequest(int verb, const std::wstring& user_agent, cons
     CloseHandles();
     return false;
   }
+  return true;
+}
+
+bool CWinHttpWrapper::OpenSession(const std::wstring& user_agent, const std::wstring& proxy) {
+  // The log tells which proxy each request goes through, kept session or not.
+  if (!proxy.empty()) {
+    OV_LOG(kLogTrace, "WinHttpOpen Proxy:%s", ToMultiByte(proxy).c_str());
+  } else {
+    OV_LOG(kLogTrace, "WinHttpOpen WINHTTP_NO_PROXY_NAME");
+  }
+  // A connection names the server and port; TLS is asked for per request.
+  if (_session && _connection && _session_agent == user_agent && _session_proxy == proxy &&
+      _wcsicmp(_session_host.c_str(), _host.c_str()) == 0 && _session_port == _port) {
+    return true;
+  }
+  CloseHandles();
+  if (!proxy.empty()) {
+    _session.Reset(WinHttpOpen(user_agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                               WINHTTP_NO_PROXY_BYPASS, 0));
+  } else {
+    _session.Reset(WinHttpOpen(user_agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  }
+  if (!_session) {
+    OV_LOG(kLogError, "WinHttpOpen失敗[ERR:0x%08lX]", GetLastError());
+    return false;
+  }
+  _connection.Reset(WinHttpConnect(_session.Get(), _host.c_str(), _port, 0));
+  if (!_connection) {
+    OV_LOG(kLogError, "WinHttpConnect失敗[ERR:0x%08lX]", GetLastError());
+    CloseHandles();
+    return false;
+  }
+  _session_agent = user_agent;
+  _session_proxy = proxy;
+  _session_host = _host;
+  _session_port = _port;
   return true;
 }
 
@@ -225,6 +249,7 @@ HANDLE CWinHttpWrapper::StartWorker(WorkerKind kind) {
   _worker_kind = kind;
   _result = 0;
   _thread.Reset();
+  if (_keep_session) return StartKeptTransfer();
   const uintptr_t thread =
       _beginthreadex(nullptr, 0, &CWinHttpWrapper::ThreadMain, this, 0, nullptr);
   if (thread == 0) {
@@ -237,13 +262,50 @@ HANDLE CWinHttpWrapper::StartWorker(WorkerKind kind) {
   return _thread.Get();
 }
 
-unsigned __stdcall CWinHttpWrapper::ThreadMain(void* context) {
-  CWinHttpWrapper* self = static_cast<CWinHttpWrapper*>(context);
+HANDLE CWinHttpWrapper::StartKeptTransfer() {
+  // A kept worker that ended (it never should) is replaced.
+  if (_kept_worker && WaitForSingleObject(_kept_worker.Get(), 0) != WAIT_TIMEOUT) {
+    _kept_worker.Reset();
+  }
+  if (!_kept_worker) {
+    if (!_transfer_ready) _transfer_ready.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!_transfer_done) _transfer_done.Reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    _kept_worker_ends = false;
+    const uintptr_t thread =
+        _transfer_ready && _transfer_done
+            ? _beginthreadex(nullptr, 0, &CWinHttpWrapper::KeptWorkerMain, this, 0, nullptr)
+            : 0;
+    if (thread == 0) {
+      const DWORD error = GetLastError();
+      CloseHandles();
+      SetLastError(error);
+      return nullptr;
+    }
+    _kept_worker.Reset(reinterpret_cast<HANDLE>(thread));
+  }
+  ResetEvent(_transfer_done.Get());
+  SetEvent(_transfer_ready.Get());
+  return _transfer_done.Get();
+}
+
+void CWinHttpWrapper::EndKeptWorker() {
+  if (!_kept_worker) return;
+  // Idle by now: it sees the end at once.
+  _kept_worker_ends = true;
+  SetEvent(_transfer_ready.Get());
+  if (WaitForSingleObject(_kept_worker.Get(), 25000) != WAIT_OBJECT_0) {
+    TerminateThread(_kept_worker.Get(), 0);
+    WaitForSingleObject(_kept_worker.Get(), INFINITE);
+  }
+  _kept_worker.Reset();
+}
+
+DWORD CWinHttpWrapper::RunGuarded() {
   // Whatever happens, the transfer ends with its handles closed and a
   // result the waiting caller can read.
   DWORD result = ERROR_INTERNAL_ERROR;
   try {
-    return static_cast<unsigned>(self->RunWorker());
+    return RunWorker();
   } catch (const std::bad_alloc& e) {
     OV_LOG(kLogError, "HTTP転送スレッドの例外 %s", e.what());
     result = ERROR_NOT_ENOUGH_MEMORY;
@@ -252,23 +314,41 @@ unsigned __stdcall CWinHttpWrapper::ThreadMain(void* context) {
   } catch (...) {
     OV_LOG(kLogError, "HTTP転送スレッドの例外 不明な例外");
   }
-  self->FinishTransfer(result);
-  return static_cast<unsigned>(result);
+  FinishTransfer(result);
+  return result;
+}
+
+unsigned __stdcall CWinHttpWrapper::ThreadMain(void* context) {
+  return static_cast<unsigned>(static_cast<CWinHttpWrapper*>(context)->RunGuarded());
+}
+
+unsigned __stdcall CWinHttpWrapper::KeptWorkerMain(void* context) {
+  CWinHttpWrapper* self = static_cast<CWinHttpWrapper*>(context);
+  for (;;) {
+    if (WaitForSingleObject(self->_transfer_ready.Get(), INFINITE) != WAIT_OBJECT_0) return 1;
+    if (self->_kept_worker_ends) return 0;
+    self->RunGuarded();
+    SetEvent(self->_transfer_done.Get());
+  }
 }
 
 bool CWinHttpWrapper::Stop(DWORD ms) {
   ResetEvent(_run_event.Get());
-  if (!_thread) return true;
-  const DWORD wait = WaitForSingleObject(_thread.Get(), ms);
+  // The kept worker outlives its transfers: its end-of-transfer event tells.
+  const bool kept = _kept_worker && !_thread;
+  const HANDLE transfer = kept ? _transfer_done.Get() : _thread.Get();
+  if (!transfer) return true;
+  const DWORD wait = WaitForSingleObject(transfer, ms);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
     _thread.Reset();
     return true;
   }
   if (wait == WAIT_TIMEOUT) {
     OV_LOG(kLogError, "中断要求にタイムアウトしました[ERR:0x%08lX]", GetLastError());
-    TerminateThread(_thread.Get(), 0);
-    WaitForSingleObject(_thread.Get(), INFINITE);
-    _thread.Reset();
+    CHandle worker(kept ? _kept_worker.Detach() : _thread.Detach());
+    TerminateThread(worker.Get(), 0);
+    WaitForSingleObject(worker.Get(), INFINITE);
+    if (kept) SetEvent(_transfer_done.Get());
     // The worker never closed its handles nor stored its result.
     CloseHandles();
     _result = ERROR_REQUEST_ABORTED;

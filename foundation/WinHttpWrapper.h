@@ -1,10 +1,11 @@
 // CWinHttpWrapper: the one HTTP client of the programs. WinHTTP in synchronous
-// mode, one transfer at a time per object, each on a worker thread of its own:
-// a form or multipart POST, or a GET; the reply goes to memory or to a file.
+// mode, one transfer at a time per object, each on a worker thread of its own
+// (or, with KeepSession, on one worker kept for all of them): a form or
+// multipart POST, or a GET; the reply goes to memory or to a file.
 //
 // Threads: the caller's thread prepares (SetRequest, OpenRequest) and starts
 // a transfer (Upload, UploadMultiPart, Download), then waits on the returned
-// thread handle and reads the result. The worker sends, receives, writes the
+// handle and reads the result. The worker sends, receives, writes the
 // sink and closes the WinHTTP handles. Any thread may call Stop. The only
 // signal between them is the run event "EventHttpAbort_%X", named after the
 // constructing thread, so every wrapper built on one thread shares it: set
@@ -63,7 +64,8 @@ class CWinHttpWrapper final {
   // verb: HttpVerb. proxy: null looks the proxy up for the URL; "" means none.
   bool OpenRequest(int verb, const std::wstring& user_agent, const wchar_t* proxy);
 
-  // Each returns the worker's thread handle (owned by this object), or null.
+  // Each returns the worker's thread handle (with KeepSession the kept
+  // worker's end-of-transfer event), owned by this object, or null.
   HANDLE Upload(const void* body, DWORD length, const char* content_type, const wchar_t* user,
                 const wchar_t* password);
   HANDLE UploadMultiPart(const void* body, DWORD length, const char* boundary,
@@ -90,6 +92,15 @@ class CWinHttpWrapper final {
   // worker; set it before the transfer starts. Kept until set again.
   using FileTap = std::function<void(const char* data, DWORD size)>;
   void SetFileTap(FileTap tap) { _file_tap = std::move(tap); }
+  // For a caller fetching many files one after another: keeps the session
+  // and its connection once a transfer has succeeded, for the next request
+  // to the same server with the same user agent and proxy, and one worker
+  // thread that waits between the transfers (starting a thread costs more
+  // under Wine than a small request). A failed, aborted or stopped transfer
+  // drops the session, so a retry starts afresh. The transfer starts then
+  // return an event that is set when the transfer has ended, in place of
+  // the worker's handle. Off by default; set it while no transfer runs.
+  void KeepSession(bool keep);
   // For callers that cannot wait as long as the platform would, and tests.
   void SetTimeouts(const HttpTimeouts& timeouts) { _timeouts = timeouts; }
   // The pause after an empty read (100 ms); tests shorten it.
@@ -106,15 +117,23 @@ class CWinHttpWrapper final {
   static void StoreProcessProxy(const std::wstring& proxy);
 
   bool IsRunning() const;
-  bool HandlesOpen() const;
+  bool RequestOpen() const { return static_cast<bool>(_request); }
   void CloseHandles();
+  // The session and connection of the next request: the kept ones when
+  // they fit it, else new ones; false (logged) when they cannot be made.
+  bool OpenSession(const std::wstring& user_agent, const std::wstring& proxy);
   bool IsAborted() const;
   // IsAborted, asked only when the last asking lies a while back.
   bool AbortSeen(DWORD* last_asked) const;
   std::string UrlForLog() const;
   void TakeBody(const void* body, DWORD length);
   HANDLE StartWorker(WorkerKind kind);
+  HANDLE StartKeptTransfer();
+  void EndKeptWorker();
   static unsigned __stdcall ThreadMain(void* context);
+  static unsigned __stdcall KeptWorkerMain(void* context);
+  // RunWorker behind the thread's catch-all barrier.
+  DWORD RunGuarded();
   DWORD RunWorker();
   DWORD SendRequest();
   void ApplyCredentials();
@@ -145,12 +164,25 @@ class CWinHttpWrapper final {
   DWORD _empty_read_pause_ms = 100;
   bool _digest_answered = false;
 
-  // Handles: opened by the caller's thread, used and closed by the worker.
+  // Handles: opened by the caller's thread, used and closed by the worker
+  // (the session and connection stay open after a success with
+  // KeepSession; what they were opened for is kept beside them).
   CWinHttpHandle _session;
   CWinHttpHandle _connection;
   CWinHttpHandle _request;
+  bool _keep_session = false;
+  std::wstring _session_agent;
+  std::wstring _session_proxy;
+  std::wstring _session_host;
+  INTERNET_PORT _session_port = 0;
   CHandle _run_event;
   CHandle _thread;
+  // The kept worker: it waits for _transfer_ready (auto-reset), runs the
+  // transfer and sets _transfer_done (manual-reset, set while idle).
+  CHandle _kept_worker;
+  CHandle _transfer_ready;
+  CHandle _transfer_done;
+  std::atomic<bool> _kept_worker_ends{false};
   WorkerKind _worker_kind = kWorkerUpload;
   std::atomic<DWORD> _result{0};
 

@@ -3,6 +3,7 @@
 #include "files/CoreDownloadManage.h"
 
 #include "Folders.h"
+#include "Handle.h"
 #include "Log.h"
 #include "OstrovelleLite/WholeFile.h"
 #include "StringUtil.h"
@@ -28,6 +29,34 @@ std::string LastPart(const std::string& path) {
     }
   }
   return path.substr(start);
+}
+
+// Whether the record at offset differs from the fresh one in its progress
+// alone, both below 100: the download moving on within one data set.
+bool IsProgressStep(const std::string& bytes, long offset, const DLManageRecord& fresh) {
+  if (offset < 0 || static_cast<size_t>(offset) + DLManageRecord::kSize > bytes.size()) {
+    return false;
+  }
+  DLManageRecord stored;
+  memcpy(stored.bytes, bytes.data() + offset, DLManageRecord::kSize);
+  if (stored.Progress() >= 100 || fresh.Progress() >= 100) return false;
+  stored.SetProgress(fresh.Progress());
+  return memcmp(stored.bytes, fresh.bytes, DLManageRecord::kSize) == 0;
+}
+
+// Writes the progress byte of the record at offset in place. One byte
+// cannot be cut: the file stays whole whatever happens, and a step lost
+// leaves the step before it, which a download reads the same way (not
+// finished). False when the file cannot be opened or written.
+bool WriteProgressInPlace(const std::string& path, long offset, uint8_t progress) {
+  CFileHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = offset + static_cast<long>(DLManageRecord::kProgressOffset);
+  DWORD written = 0;
+  return SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) &&
+         WriteFile(file.Get(), &progress, 1, &written, nullptr) && written == 1;
 }
 
 }  // namespace
@@ -64,7 +93,12 @@ bool CDownloadManageFile::SetDLManage(uint8_t major, uint8_t minor, const std::s
     readable = ReadRaw(&bytes, &error) == kWholeFileRead;
   }
   bool ok = false;
-  if (readable) {
+  if (readable && IsProgressStep(bytes, offset, record)) {
+    // The whole file is rewritten (and flushed) for every other change; a
+    // step of the progress, once per percent of a download, is one byte.
+    ok = WriteProgressInPlace(_path, offset, progress);
+  }
+  if (readable && !ok) {
     const std::string fresh(reinterpret_cast<const char*>(record.bytes), DLManageRecord::kSize);
     if (offset >= 0 && static_cast<size_t>(offset) + DLManageRecord::kSize <= bytes.size()) {
       bytes.replace(static_cast<size_t>(offset), DLManageRecord::kSize, fresh);

@@ -169,6 +169,9 @@ class CDownloadDataFromList final {
   int _TakeFiles(CMapCharge& charge, PendingDownload* set, RNW_ConfInfo& info,
                  const std::string& piece_base_url, const std::string& piece_folder);
   int _FetchPiece(CMapCharge& charge, PendingDownload* set, const PendingPiece& piece);
+  // The client of the pieces, made on the first one (on the worker, whose
+  // run event it shares) and kept with its session for the others.
+  CWinHttpWrapper& _PieceClient();
   void _PieceDone(CMapCharge& charge, PendingDownload* set, const PendingPiece& piece,
                   DWORD started);
   void _WriteManageRecord(CMapCharge& charge, PendingDownload* set, uint8_t percent);
@@ -187,6 +190,7 @@ class CDownloadDataFromList final {
   std::wstring _user_agent;
   std::string _data_folder;
   std::unique_ptr<CConfImageChain> _chain;
+  std::unique_ptr<CWinHttpWrapper> _piece_http;
   std::vector<PendingDownload> _downloaded;
   HttpTimeouts _timeouts = CWinHttpWrapper::kDefaultTimeouts;
   DWORD _empty_read_pause_ms = 100;

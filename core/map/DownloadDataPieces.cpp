@@ -100,6 +100,14 @@ int CDownloadDataFromList::_DataDownload(CMapCharge& charge, PendingDownload* se
   return result;
 }
 
+CWinHttpWrapper& CDownloadDataFromList::_PieceClient() {
+  if (!_piece_http) {
+    _piece_http = std::make_unique<CWinHttpWrapper>();
+    _piece_http->KeepSession(true);
+  }
+  return *_piece_http;
+}
+
 int CDownloadDataFromList::_FetchPiece(CMapCharge& charge, PendingDownload* set,
                                        const PendingPiece& piece) {
   CWinFileSystemLib files(charge.GetAbortEvent());
@@ -109,7 +117,7 @@ int CDownloadDataFromList::_FetchPiece(CMapCharge& charge, PendingDownload* set,
     OV_LOG(kLogError, "CDownloadDataFromList::_DataDownload - フォルダ作成失敗[ERR:0x%08X] %s",
            static_cast<unsigned>(GetLastError()), folder.c_str());
   }
-  CWinHttpWrapper http;
+  CWinHttpWrapper& http = _PieceClient();
   uint32_t attempt = 0;
   for (;;) {
     const DWORD started = charge.Tick();

@@ -67,14 +67,16 @@ void PostMapChargeMessage(HWND window, const char* message, WPARAM wparam, LPARA
 
 DWORD CMapProgressWriter::Write(const MapProgressWords& words) {
   const std::string name = MapProgressBlockName(_phase);
-  DWORD error = _block.Open(name.c_str());
-  if (error == 0) {
-    const CBlockLock lock(_block.GetMutex(), kMutexWaitMs);
-    error = lock.Error();
-    if (error == 0) memcpy(_block.GetView(), words.words, sizeof(words.words));
+  if (!_block.GetView() || name != _open_name) {
+    _block.Close();
+    _open_name.clear();
+    const DWORD error = _block.Open(name.c_str());
+    if (error != 0) return error;
+    _open_name = name;
   }
-  _block.Close();
-  return error;
+  const CBlockLock lock(_block.GetMutex(), kMutexWaitMs);
+  if (lock.Error() == 0) memcpy(_block.GetView(), words.words, sizeof(words.words));
+  return lock.Error();
 }
 
 DWORD CMapProgressWriter::Publish(const MapProgressWords& words, HWND window) {

@@ -2,9 +2,10 @@
 // follows the bytes and speeds of the download and of the transfer to the
 // card: eight 32-bit words each, written whole under the block's
 // "_MTX_EXT" mutex, each write followed by OVEVMapProgress to the core's
-// window. The core creates the blocks; writers and readers open them by
-// name at every use, so a block that is not there costs a write, never the
-// run.
+// window. The core creates the blocks; readers open them by name at every
+// use, a writer at its first write that finds its block (then keeps it:
+// opening it for every piece cost a handful of trips to the Wine server),
+// so a block that is not there costs a write, never the run.
 //
 // Threads: the writers run on the map charge's worker, readers in any
 // thread or process; the mutex makes the eight words one unit. A writer
@@ -49,8 +50,8 @@ class CMapProgressWriter final {
   CMapProgressWriter(const CMapProgressWriter&) = delete;
   CMapProgressWriter& operator=(const CMapProgressWriter&) = delete;
 
-  // Opens the block, writes the words under its mutex and lets go; 0 or
-  // the platform error (WAIT_TIMEOUT when a reader held the mutex too
+  // Opens the block unless it is open, writes the words under its mutex;
+  // 0 or the platform error (WAIT_TIMEOUT when a reader held the mutex too
   // long). Posts nothing.
   DWORD Write(const MapProgressWords& words);
   // Write, then OVEVMapProgress (phase, 0) to the window, written or not.
@@ -59,6 +60,7 @@ class CMapProgressWriter final {
  private:
   uint32_t _phase;
   CBlockShareMem _block;
+  std::string _open_name;  // of the open block
 };
 
 // Reads a block by name under its mutex; 0 or the platform error.

@@ -13,6 +13,7 @@
 
 struct DLManageRecord {
   static constexpr size_t kSize = 304;
+  static constexpr size_t kProgressOffset = 8;
   static constexpr size_t kNameOffset = 12;
   static constexpr size_t kNameSize = 32;
   static constexpr size_t kLocalPathOffset = 44;
@@ -21,14 +22,14 @@ struct DLManageRecord {
 
   uint8_t Major() const { return bytes[0]; }
   uint8_t Minor() const { return bytes[4]; }
-  uint8_t Progress() const { return bytes[8]; }
+  uint8_t Progress() const { return bytes[kProgressOffset]; }
   uint8_t RebuildFlag() const { return bytes[9]; }
   std::string Name() const;
   std::string LocalPath() const;
 
   void SetMajor(uint8_t v) { bytes[0] = v; }
   void SetMinor(uint8_t v) { bytes[4] = v; }
-  void SetProgress(uint8_t v) { bytes[8] = v; }
+  void SetProgress(uint8_t v) { bytes[kProgressOffset] = v; }
   void SetRebuildFlag(uint8_t v) { bytes[9] = v; }
   // Cut at a character boundary so the NUL always fits.
   void SetName(const std::string& name);

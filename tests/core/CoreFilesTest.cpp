@@ -346,6 +346,57 @@ TEST_F(CoreDownloadManageTest, SetDLManageWritesInPlaceOrAppends) {
   EXPECT_TRUE(file.GetDLManage(0x0A, 0x02, "2.000010"));
 }
 
+// A download moving on within a data set changes only the progress byte of
+// its record, in place; anything else (the end at 100, another path or
+// flag) rewrites the file whole. The log tells the same either way.
+TEST_F(CoreDownloadManageTest, AProgressStepIsWrittenInPlace) {
+  core::CDownloadManageFile file(Folder());
+  ASSERT_TRUE(file.SetDLManage(0x0A, 0x01, "2.000010", 0, 0, "DATA.CNF"));
+  ASSERT_TRUE(file.SetDLManage(0x0A, 0x02, "2.000010", 0, 0, "PART1.BIN"));
+  const auto file_id = [this] {
+    CFileHandle handle(CreateFileA((Folder() + "DL.DAT").c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    EXPECT_TRUE(GetFileInformationByHandle(handle.Get(), &info));
+    return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  };
+  const struct {
+    uint8_t progress;
+    uint8_t flag;
+    const char* path;
+    bool in_place;
+  } steps[] = {
+      {37, 0, "DATA.CNF", true},   {38, 0, "DATA.CNF", true},   {38, 0, "DATA.CNF", true},
+      {39, 0, "OTHER.CNF", false}, {40, 1, "OTHER.CNF", false}, {100, 1, "OTHER.CNF", false},
+      {99, 1, "OTHER.CNF", false},
+  };
+  for (const auto& step : steps) {
+    const std::string before = DLData();
+    const uint64_t id = file_id();
+    log.Clear();
+    ASSERT_TRUE(file.SetDLManage(0x0A, 0x01, "2.000010", step.progress, step.flag, step.path))
+        << static_cast<int>(step.progress);
+    EXPECT_EQ(step.in_place, file_id() == id) << static_cast<int>(step.progress);
+    const std::vector<DLManageRecord> records = Records(DLData());
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ(step.progress, records[0].Progress());
+    EXPECT_EQ(step.flag, records[0].RebuildFlag());
+    EXPECT_EQ(std::string(".\\0a\\01\\2.000010\\") + step.path, records[0].LocalPath());
+    if (step.in_place) {
+      std::string expected = before;
+      expected[DLManageRecord::kProgressOffset] = static_cast<char>(step.progress);
+      EXPECT_TRUE(expected == DLData());
+    }
+    EXPECT_EQ(
+        std::vector<std::string>(
+            {"CDownloadManageFile::SetDLManage - Start", "CDownloadManageFile::Search - Start",
+             "CDownloadManageFile::Search - End", "CDownloadManageFile::SetDLManage - End"}),
+        log.Messages(".."));
+  }
+  EXPECT_FALSE(PathFileExists(Folder() + "DL.DAT.new"));
+}
+
 // A damaged file would fail every later map charge: it is set aside and
 // started afresh with the whole records it held.
 TEST_F(CoreDownloadManageTest, ADamagedFileIsSetAsideAndStartedAfresh) {

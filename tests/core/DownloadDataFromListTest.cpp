@@ -368,6 +368,41 @@ TEST_F(DownloadDataTest, AnAbortInTheMiddleOfAPieceEndsTheRun) {
   EXPECT_EQ(notices[0].values[kNoticeCode], 2u);
 }
 
+// The pieces share one client and its session: an abort while a later
+// piece comes still ends the run at once, and the pieces before it stay.
+TEST_F(DownloadDataTest, AnAbortInALaterPieceEndsTheRunAndKeepsThePiecesBefore) {
+  const CDownloadListData record = Record(2, 1, "1.000010", 40000);
+  ServeDefault(record);
+  const auto& pieces = main_image.Pieces();
+  ASSERT_GE(pieces.size(), 3u);
+  const std::string path = "/mapdata/02/01/1.000010/MAP/map.dat.002";
+  // About 30 s for the whole piece.
+  ASSERT_TRUE(
+      standin.Set(path, "hex=" + maptest::Hex(pieces[2].second) + "&pace_bytes=64&pace_ms=1000"));
+  const ovtest::CStopwatch clock;
+  std::atomic<bool> finished{false};
+  std::atomic<uint64_t> aborted_at{0};
+  std::thread aborter([&] {
+    size_t n = 1;
+    while (!finished && CountRequests(path) == 0) n += standin.WaitForRequests(n, 200) ? 1 : 0;
+    aborted_at = clock.Ms();
+    SetEvent(abort_event.Get());
+  });
+  CDownloadDataFromList download(5, 6);
+  const int result = Run(download, {record});
+  const uint64_t ended_at = clock.Ms();
+  finished = true;
+  aborter.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(charge.GetErrorCode() & 0xFFFF, 0xFF00u);
+  EXPECT_LT(ended_at - aborted_at.load(), 5000u);
+  EXPECT_EQ(CountRequests(path), 1u);
+  const std::string folder = SetFolder(record);
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(folder + pieces[0].first), pieces[0].second);
+  EXPECT_EQ(ovtest::ReadFileOrEmpty(folder + pieces[1].first), pieces[1].second);
+  EXPECT_EQ(GetFileAttributesA((folder + pieces[2].first).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(DownloadDataTest, AnAbortDuringATrickledBodyOfKnownLengthEndsTheRunAtOnce) {
   // 400000 bytes with their length, 256 bytes every 100 ms: the whole body
   // would take minutes, each piece comes well within the receive time-out.

@@ -86,9 +86,11 @@ class WinHttpWrapperTest : public ::testing::Test {
     EXPECT_NE(nullptr, thread);
     if (!thread) return MAXDWORD;
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kTransferLimitMs));
+    // A kept worker hands out its end-of-transfer event instead.
     DWORD exit_code = 0;
-    GetExitCodeThread(thread, &exit_code);
-    EXPECT_EQ(http.GetResult(), exit_code);
+    if (GetExitCodeThread(thread, &exit_code)) {
+      EXPECT_EQ(http.GetResult(), exit_code);
+    }
     return http.GetResult();
   }
 
@@ -279,6 +281,57 @@ TEST_F(WinHttpWrapperTest, AbortMidBodyLeavesThePartialFileAndTheNextTransferApp
   const std::string bytes = ovtest::ReadFileOrEmpty(file);
   ASSERT_EQ(partial + size, bytes.size());
   EXPECT_TRUE(bytes.substr(static_cast<size_t>(partial)) == Pattern(size));
+}
+
+// A client that keeps its session serves request after request, follows a
+// change of listener (scheme and port) and of user agent, and after a
+// failed or a stopped request the next one gets through.
+TEST_F(WinHttpWrapperTest, AKeptSessionFollowsEachRequestAndOutlivesFailures) {
+  CWinHttpWrapper http;
+  http.KeepSession(true);
+  const std::string file = _dir.File("kept.bin");
+  for (int i = 0; i < 3; ++i) {
+    DeleteFileA(file.c_str());
+    ASSERT_EQ(0u,
+              Get(http, _standin.Url("/bytes?size=300000"), nullptr, nullptr, file.c_str(), false))
+        << i;
+    EXPECT_TRUE(ovtest::ReadFileOrEmpty(file) == Pattern(300000)) << i;
+  }
+  ASSERT_EQ(0u, Post(http, _standin.Url("/echo", ovtest::kStandInHttps), "a=1"));
+  EXPECT_EQ("a=1", ReplyText(http));
+  ASSERT_EQ(0u, Post(http, _standin.Url("/echo"), "b=2"));
+  EXPECT_EQ("b=2", ReplyText(http));
+  ASSERT_TRUE(http.SetRequest(_standin.Url("/echo").c_str(), 0, nullptr, true));
+  ASSERT_TRUE(http.OpenRequest(kHttpPost, L"Other/2.0", L""));
+  ASSERT_EQ(0u, Finish(http, http.Upload("c=3", 3, kForm, nullptr, nullptr)));
+
+  ASSERT_TRUE(_standin.Set("/echo", "status=503"));
+  EXPECT_EQ(kHttpStatusFlag | 503, Post(http, _standin.Url("/echo"), "d=4"));
+  ASSERT_TRUE(_standin.Set("/echo", ""));
+  ASSERT_EQ(0u, Post(http, _standin.Url("/echo"), "e=5"));
+  EXPECT_EQ("e=5", ReplyText(http));
+
+  ASSERT_TRUE(_standin.Set("/bytes", "pace_bytes=65536&pace_ms=20"));
+  CProgressSink progress;
+  http.SetProgressTarget(progress.Window(), kProgressMessage);
+  ASSERT_TRUE(Open(http, _standin.Url("/bytes?size=4000000"), kHttpGet));
+  ASSERT_NE(nullptr, http.Download(nullptr, nullptr));
+  ASSERT_TRUE(progress.WaitForProgress(kTransferLimitMs));
+  EXPECT_TRUE(http.Stop(25000));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), http.GetResult());
+  http.SetProgressTarget(nullptr, 0);
+  ASSERT_EQ(0u, Post(http, _standin.Url("/echo"), "f=6"));
+  EXPECT_EQ("f=6", ReplyText(http));
+
+  // Each form reached the server with the agent it was sent with.
+  size_t forms = 0;
+  for (const StandInRequest& request : _standin.Requests()) {
+    if (request.method != "POST") continue;
+    ++forms;
+    const bool other = request.form.count("c") != 0;
+    EXPECT_EQ(other ? "Other/2.0" : "11VuqTRNO/1.000203", request.Header("User-Agent"));
+  }
+  EXPECT_EQ(6u, forms);
 }
 
 TEST_F(WinHttpWrapperTest, StopOnOneWrapperAbortsItsSiblingOnTheSameThread) {

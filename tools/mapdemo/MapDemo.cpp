@@ -10,25 +10,44 @@
 //     before it downloads (tools/run's launcher run).
 //   run <drive letter>: runs one map charge in this process against the
 //     connection file of OV_CONNECTION_INFO, answers yes to its questions,
-//     and prints "charge <ms>", "download <ms>", "transfer <ms>" and
-//     "result <error word>"; exits with 0 when the charge succeeded.
-// <folder> is the folder's path on this machine ("/..."); under Wine it is
-// reached through Z:.
+//     and prints "charge <ms>", "scan <ms>" (the card scan),
+//     "before-download <ms>" (from there to the data download), "download
+//     <ms>", "transfer <ms>" and "result <error word>"; exits with 0 when
+//     the charge succeeded.
+//   steps <base address> <piece> <folder> [count]: what the download does
+//     around each piece, one step at a time, count times (200): fetching the
+//     piece (its path below the base address) through a bare WinHTTP
+//     session of its own, through one kept session, as a POST, through our
+//     client made anew and kept; a log line, a progress block write, a
+//     download-management record write, a thread started and ended, the
+//     file checks. Prints "step <name> <microseconds per time>"; <folder>
+//     is a folder of Windows (its files are left there).
+// The <folder> of serve is the folder's path on this machine ("/...");
+// under Wine it is reached through Z:.
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <process.h>
 #include <string>
 #include <vector>
 
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "Folders.h"
+#include "CoreShareMem.h"
 #include "Handle.h"
+#include "HttpExchange.h"
+#include "Log.h"
+#include "OstrovelleLite/NPCrcCalc.h"
 #include "OstrovelleLite/OstrovelleConfig.h"
 #include "OvWindows.h"
 #include "StandIn.h"
 #include "StringUtil.h"
 #include "TestSupport.h"
+#include "WinHttpWrapper.h"
+#include "files/CoreDownloadManage.h"
 #include "map/MapCharge.h"
+#include "map/MapChargeProgress.h"
 #include "util/CoreFileUtil.h"
 
 namespace {
@@ -89,6 +108,8 @@ int Serve(const std::string& folder, const std::string& connection_file, bool ma
 // What the charge reported, with the times of its phases.
 struct Watch {
   double start = 0;
+  double scan_start = 0;
+  double scan_end = 0;
   double download_start = 0;
   double download_end = 0;
   double transfer_start = 0;
@@ -105,8 +126,10 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     // The download phase starts twice: the card checks, then the data.
     if (wparam == 1) g_watch.download_start = now;
     if (wparam == 2 && g_watch.transfer_start == 0) g_watch.transfer_start = now;
+    if (wparam == 3) g_watch.scan_start = now;
   } else if (message == RegisterOvMessage(kMsgMapProgressEnd)) {
     if (wparam == 1) g_watch.download_end = now;
+    if (wparam == 3) g_watch.scan_end = now;
     if (wparam == 2) g_watch.transfer_end = now;
   } else if (message == RegisterOvMessage(kMsgNotifyError)) {
     g_watch.result = wparam;
@@ -126,6 +149,9 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 int Run(char drive) {
+  // The charge logs as it does in the core: to the program's log in the
+  // data root's log folder (trace lines with OVLOG.ini beside the program).
+  CBroxLogWrapper(__FILE__, __LINE__).Open(nullptr, 4096);
   // A saved line speed: the charge asks the server's threshold only.
   const COstrovelleConfig config;
   WritePrivateProfileStringA("Map", "SpeedOfLine", "100000000", config.GetIniPath().c_str());
@@ -151,11 +177,185 @@ int Run(char drive) {
   }
   const double end = NowMs();
   printf("charge %.0f\n", end - g_watch.start);
+  // The card scan, then everything up to the data download (link file,
+  // threshold, list, questions), the download with the completion notices.
+  printf("scan %.0f\n", g_watch.scan_end - g_watch.scan_start);
+  printf("before-download %.0f\n", g_watch.download_start - g_watch.scan_end);
   printf("download %.0f\n", g_watch.download_end - g_watch.download_start);
   printf("transfer %.0f\n", g_watch.transfer_end - g_watch.transfer_start);
   printf("result 0x%08X\n", static_cast<unsigned>(g_watch.result));
   DestroyWindow(window);
   return g_watch.result == ChargeErrorWord(CHARGE_KIND_MAP, 0) ? 0 : 1;
+}
+
+// One GET or POST of path on a connection, the body written to file.
+bool BareFetch(HINTERNET connection, const std::wstring& path, bool post, const std::string& file) {
+  CWinHttpHandle request(WinHttpOpenRequest(connection, post ? L"POST" : L"GET", path.c_str(),
+                                            nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+  const wchar_t* headers =
+      post ? L"Content-Type:application/x-www-form-urlencoded" : WINHTTP_NO_ADDITIONAL_HEADERS;
+  if (!request ||
+      !WinHttpSendRequest(request.Get(), headers, post ? static_cast<DWORD>(-1) : 0,
+                          WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !WinHttpReceiveResponse(request.Get(), nullptr)) {
+    return false;
+  }
+  CFileHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::vector<char> buffer(256 * 1024);
+  for (;;) {
+    DWORD read = 0;
+    if (!out || !WinHttpReadData(request.Get(), buffer.data(), 256 * 1024, &read)) return false;
+    if (read == 0) return true;
+    DWORD written = 0;
+    if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr)) return false;
+  }
+}
+
+struct BareSession {
+  CWinHttpHandle session;
+  CWinHttpHandle connection;
+  std::wstring path;
+  explicit BareSession(const std::string& url) {
+    const std::wstring wide = ToWide(url);
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) return;
+    path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    session.Reset(WinHttpOpen(L"OvMapDemo/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0));
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    if (session) connection.Reset(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
+  }
+};
+
+// Our client's exchange as the download makes it: a POST with an empty
+// form body into the file, the run summed by a tap, waited for beside an
+// abort event.
+bool ClientFetch(CWinHttpWrapper& http, const std::string& url, const std::string& file,
+                 HANDLE abort, uint32_t* sum) {
+  DeleteFileA(file.c_str());
+  if (!http.SetRequest(url.c_str(), 0, file.c_str(), false)) return false;
+  http.SetFileTap([sum](const char* data, DWORD size) { *sum += data[0] + size; });
+  if (!http.OpenRequest(kHttpPost, L"OvMapDemo/1.0", L"")) return false;
+  const HANDLE thread = http.Upload("", 0, "application/x-www-form-urlencoded", nullptr, nullptr);
+  HttpExchange outcome;
+  WaitForExchange(http, thread, abort, 100000, &outcome);
+  return outcome.stage == HttpExchange::kDone && outcome.result == 0;
+}
+
+unsigned __stdcall NoWork(void*) { return 0; }
+
+int Steps(const std::string& base, const std::string& piece, const std::string& folder, int count) {
+  const std::string url = base + piece;
+  const std::string file = PathAddBackslash(folder) + "piece.bin";
+  CreateDirectories(PathAddBackslash(folder));
+  const auto time = [count](const char* name, const std::function<bool()>& step) {
+    const double start = NowMs();
+    for (int i = 0; i < count; ++i) {
+      if (!step()) {
+        printf("step %s failed\n", name);
+        return;
+      }
+    }
+    printf("step %s %.0f\n", name, (NowMs() - start) * 1000.0 / count);
+    fflush(stdout);
+  };
+  const BareSession kept(url);
+  const std::wstring path = kept.path;
+  time("bare-session-per-piece", [&] {
+    const BareSession own(url);
+    return own.connection && BareFetch(own.connection.Get(), path, false, file);
+  });
+  time("bare-one-session", [&] { return BareFetch(kept.connection.Get(), path, false, file); });
+  time("bare-one-session-post", [&] { return BareFetch(kept.connection.Get(), path, true, file); });
+  const CHandle abort(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  uint32_t sum = 0;
+  time("client-per-piece", [&] {
+    CWinHttpWrapper http;
+    return ClientFetch(http, url, file, abort.Get(), &sum);
+  });
+  {
+    CWinHttpWrapper http;
+    time("client-kept", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
+    http.KeepSession(true);
+    time("client-kept-session", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
+  }
+  {
+    CWinHttpWrapper http;
+    http.KeepSession(true);
+    NPCrcCalc crc;
+    time("client-kept-session-crc", [&] {
+      DeleteFileA(file.c_str());
+      if (!http.SetRequest(url.c_str(), 0, file.c_str(), false)) return false;
+      http.SetFileTap([&crc](const char* data, DWORD size) { crc.Update(data, size); });
+      if (!http.OpenRequest(kHttpPost, L"OvMapDemo/1.0", L"")) return false;
+      const HANDLE thread =
+          http.Upload("", 0, "application/x-www-form-urlencoded", nullptr, nullptr);
+      HttpExchange outcome;
+      WaitForExchange(http, thread, abort.Get(), 100000, &outcome);
+      return outcome.stage == HttpExchange::kDone && outcome.result == 0;
+    });
+  }
+  {
+    const std::vector<char> buffer(1 << 20, 'x');
+    NPCrcCalc crc;
+    time("crc16-of-1MiB", [&] {
+      crc.Update(buffer.data(), buffer.size());
+      return true;
+    });
+  }
+  time("thread-start-end", [] {
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &NoWork, nullptr, 0, nullptr);
+    if (thread == 0) return false;
+    const CHandle owned(reinterpret_cast<HANDLE>(thread));
+    return WaitForSingleObject(owned.Get(), INFINITE) == WAIT_OBJECT_0;
+  });
+  time("file-checks", [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data);
+    DeleteFileA((file + ".none").c_str());
+    return CreateDirectories(PathAddBackslash(folder));
+  });
+  time("abort-asked", [&] { return WaitForSingleObject(abort.Get(), 0) == WAIT_TIMEOUT; });
+  time("log-line-no-path", [] {
+    OV_LOG(kLogInfo, "CDownloadManageFile::SetDLManage - Start");
+    return true;
+  });
+  CBroxLogWrapper(__FILE__, __LINE__).Open((PathAddBackslash(folder) + "steps.log").c_str(), 4096);
+  time("log-line", [] {
+    OV_LOG(kLogInfo, "CDownloadManageFile::SetDLManage - Start");
+    return true;
+  });
+  time("log-trace-line-off", [] {
+    OV_LOG(kLogTrace, "CDownloadDataFromList::_IsValidateFile - Start");
+    return true;
+  });
+  logtest::SetTraceEnabled(true);
+  time("log-trace-line-on", [] {
+    OV_LOG(kLogTrace, "CDownloadDataFromList::_IsValidateFile - Start");
+    return true;
+  });
+  logtest::SetTraceEnabled(false);
+  core::CBlockShareMem block;
+  block.Open(MapProgressBlockName(kMapProgressDownload).c_str(), true, 32, true);
+  CMapProgressWriter writer(kMapProgressDownload);
+  uint64_t done = 0;
+  time("progress-block", [&] {
+    done += 1000;
+    return writer.Write(MapProgressWords::Make(1, 1000, 1000, done, 1 << 30)) == 0;
+  });
+  core::CDownloadManageFile manage(PathAddBackslash(folder));
+  int percent = 0;
+  time("manage-record", [&] {
+    return manage.SetDLManage(2, 1, "9.000001", static_cast<uint8_t>(++percent % 100), 0,
+                              PathAddBackslash(folder) + "DATA.CNF");
+  });
+  DeleteFileA(file.c_str());
+  return 0;
 }
 
 }  // namespace
@@ -167,8 +367,12 @@ int main(int argc, char** argv) {
     return Serve(argv[2], argv[3], true);
   }
   if (mode == "run" && argc == 3) return Run(argv[2][0]);
+  if (mode == "steps" && (argc == 5 || argc == 6)) {
+    return Steps(argv[2], argv[3], argv[4], argc == 6 ? atoi(argv[5]) : 200);
+  }
   fprintf(stderr,
           "usage: OvMapDemo serve <folder> <connection file> [update]\n"
-          "       OvMapDemo run <drive letter>\n");
+          "       OvMapDemo run <drive letter>\n"
+          "       OvMapDemo steps <base address> <piece> <folder> [count]\n");
   return 2;
 }
