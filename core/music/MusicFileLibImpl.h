@@ -6,6 +6,7 @@
 
 #include "MusicFileLib.h"
 
+#include <cstdint>
 #include <string>
 
 class CMusicCharge;
@@ -18,6 +19,7 @@ class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
 
   using libmusic::CMusicFileLib::TransferFile;
 
+  // Asks the charge's abort event, at most every kAbortAskIntervalMs.
   bool IsAbort() override;
   HANDLE GetAbortEvent() override;
   bool TransferFile(const std::wstring& source, const std::wstring& destination) override;
@@ -30,5 +32,14 @@ class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
                                      DWORD stream, DWORD reason, HANDLE source, HANDLE target,
                                      void* data);
 
-  CMusicCharge* _charge;  // not owned
+  static constexpr std::int64_t kAbortAskIntervalMs = 20;
+
+  // Whether the charge's abort event is set; within the interval after a
+  // question that found it clear, only when always is set.
+  bool AskAbort(bool always);
+
+  CMusicCharge* _charge;           // not owned
+  std::int64_t _ask_interval = 0;  // performance-counter ticks
+  bool _asked = false;
+  std::int64_t _last_clear = 0;
 };
