@@ -1,7 +1,8 @@
 // The music-file library as the music charge uses it: its hooks tied to the
 // charge's abort event and progress, and each file copied to a temporary
-// name on the card, with progress and abort, then moved into place. Lives
-// on the charge's worker thread for one run.
+// name on the card, with progress and abort, written through, then renamed
+// into place while still open (moved after its close when that fails).
+// Lives on the charge's worker thread for one run.
 #pragma once
 
 #include "MusicFileLib.h"
