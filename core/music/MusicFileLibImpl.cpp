@@ -28,7 +28,7 @@ bool CMusicFileLibImpl::IsAbort() { return AskAbort(false); }
 bool CMusicFileLibImpl::AskAbort(bool always) {
   if (!_charge) return false;
   // The list asks before every file and every folder entry; a question is
-  // a trip to the system's server under Wine, about a twentieth of a small
+  // a trip to the system's server under Wine, about a thirtieth of a small
   // file's copy. So a question within the interval after one that found
   // no abort answers no at once: an abort is seen at most that much later.
   const std::int64_t now = Counter();
