@@ -135,13 +135,14 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
           const std::string& only) {
   std::vector<std::wstring> chosen;
   if (!ReadList(list_path, &chosen)) return 1;
-  const wchar_t* folders[] = {L"\\COPYFILEW", L"\\CHUNKED", L"\\PROGRESS"};
+  const wchar_t* folders[] = {L"\\COPYFILEW", L"\\CHUNKED", L"\\PROGRESS", L"\\IN_PLACE"};
   for (const wchar_t* folder : folders) {
     if (!MakeFolders(chosen, target + folder)) return 1;
   }
   const auto time = [&](const char* name, const auto& one) {
-    const bool small = std::string(name) != "copyfilew" && std::string(name) != "chunked" &&
-                       std::string(name) != "chunked_progress" && std::string(name) != "rename";
+    const std::string named = name;
+    const bool small = named != "copyfilew" && named != "chunked" && named != "chunked_progress" &&
+                       named != "rename" && named != "in_place";
     if (only != name && !(small && only == "small")) return true;
     const LARGE_INTEGER start = Now();
     for (const std::wstring& relative : chosen) {
@@ -156,6 +157,7 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
   const std::wstring copyfilew = target + folders[0] + L"\\";
   const std::wstring chunked = target + folders[1] + L"\\";
   const std::wstring progress = target + folders[2] + L"\\";
+  const std::wstring in_place = target + folders[3] + L"\\";
   const CHandle abort(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const std::wstring volume = std::wstring(L"\\\\.\\") + target[0] + L":";
   const CFileHandle card(CreateFileW(volume.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -189,6 +191,14 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
              return CopyFileChunked((pc + L"\\" + r).c_str(), (progress + r).c_str(), &AskAbort,
                                     abort.Get(), nullptr, 0) != FALSE;
            }) &&
+      time("in_place",
+           [&](const std::wstring& r) {
+             BOOL renamed = FALSE;
+             return CopyFileChunkedAndRename(
+                        (pc + L"\\" + r).c_str(), (in_place + r + L".TMP").c_str(),
+                        (in_place + r).c_str(), nullptr, nullptr, nullptr, &renamed) != FALSE &&
+                    renamed;
+           }) &&
       time("rename",
            [&](const std::wstring& r) {
              return MoveFileExW((chunked + r + L".TMP").c_str(), (chunked + r).c_str(),
@@ -205,6 +215,10 @@ int Steps(const std::wstring& pc, const std::string& list_path, const std::wstri
                                nullptr);
              }
              return true;
+           }) &&
+      time("abort_question",
+           [&](const std::wstring&) {
+             return WaitForSingleObject(abort.Get(), 0) == WAIT_TIMEOUT;
            }) &&
       time("source_attributes",
            [&](const std::wstring& r) {

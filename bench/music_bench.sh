@@ -122,7 +122,7 @@ one_step() {
     </dev/null | tr -d '\r' >>"$steps" || { echo "the step $1 failed"; exit 1; }
 }
 step_round() {
-  for step in copyfilew library chunked rename chunked_progress small; do one_step $step; done
+  for step in copyfilew library chunked rename chunked_progress in_place small; do one_step $step; done
   clear_card
 }
 echo "one file's copy step by step:"

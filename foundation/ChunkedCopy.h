@@ -14,6 +14,19 @@
 BOOL CopyFileChunked(const wchar_t* source, const wchar_t* target, LPPROGRESS_ROUTINE progress,
                      void* data, BOOL* cancel, DWORD flags);
 
+// As CopyFileChunked into temporary (replaced when it exists), written
+// through to the device (each write is on it before the call returns), its
+// attributes and last-write time set; then, while it is still open, it is
+// renamed to final_name, replacing a file of that name. So final_name only
+// ever names a whole copy, without the second open a move after the close
+// costs. A failed copy leaves neither name touched (FALSE, last error set).
+// When only the rename fails, the copy stays whole under temporary: TRUE,
+// *renamed FALSE and the rename's error as the last error, for the caller to
+// move it; otherwise *renamed is TRUE.
+BOOL CopyFileChunkedAndRename(const wchar_t* source, const wchar_t* temporary,
+                              const wchar_t* final_name, LPPROGRESS_ROUTINE progress, void* data,
+                              BOOL* cancel, BOOL* renamed);
+
 namespace copytest {
 // The chunk size, for a test that wants many chunks from a small file
 // (0 puts the default back).

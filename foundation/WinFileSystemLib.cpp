@@ -19,6 +19,9 @@ constexpr DWORD kGiveUp = 0;
 
 DWORD UsualPause(DWORD /*error*/) { return kRetryPauseMs; }
 
+// A copy the user stopped is not tried again.
+DWORD CopyPause(DWORD error) { return error == ERROR_REQUEST_ABORTED ? kGiveUp : kRetryPauseMs; }
+
 // Up to kRetryTries tries of attempt (true on success), with a pause of
 // pause_for(error) after each failed one, the last included. On failure
 // *error is the platform error of the last try.
@@ -137,10 +140,23 @@ BOOL CWinFileSystemLib::CopyFileEx_Recover(const wchar_t* source, const wchar_t*
   const auto attempt = [&] {
     return CopyFileChunked(source, target, progress, data, cancel, flags) != FALSE;
   };
-  const auto pause_for = [](DWORD e) {
-    return e == ERROR_REQUEST_ABORTED ? kGiveUp : kRetryPauseMs;
+  if (Retry(_abort_event, attempt, CopyPause, &error)) return TRUE;
+  OV_LOG(kLogError, "CopyFileEx_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
+         static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
+  KeepError(error);
+  return FALSE;
+}
+
+BOOL CWinFileSystemLib::CopyFileExAndRename_Recover(const wchar_t* source, const wchar_t* target,
+                                                    const wchar_t* final_name,
+                                                    LPPROGRESS_ROUTINE progress, void* data,
+                                                    BOOL* cancel, BOOL* renamed) {
+  DWORD error = 0;
+  const auto attempt = [&] {
+    return CopyFileChunkedAndRename(source, target, final_name, progress, data, cancel, renamed) !=
+           FALSE;
   };
-  if (Retry(_abort_event, attempt, pause_for, &error)) return TRUE;
+  if (Retry(_abort_event, attempt, CopyPause, &error)) return TRUE;
   OV_LOG(kLogError, "CopyFileEx_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
          static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
   KeepError(error);

@@ -1,11 +1,13 @@
 // The music-file library as the music charge uses it: its hooks tied to the
 // charge's abort event and progress, and each file copied to a temporary
-// name on the card, with progress and abort, then moved into place. Lives
-// on the charge's worker thread for one run.
+// name on the card, with progress and abort, written through, then renamed
+// into place while still open (moved after its close when that fails).
+// Lives on the charge's worker thread for one run.
 #pragma once
 
 #include "MusicFileLib.h"
 
+#include <cstdint>
 #include <string>
 
 class CMusicCharge;
@@ -18,6 +20,7 @@ class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
 
   using libmusic::CMusicFileLib::TransferFile;
 
+  // Asks the charge's abort event, at most every kAbortAskIntervalMs.
   bool IsAbort() override;
   HANDLE GetAbortEvent() override;
   bool TransferFile(const std::wstring& source, const std::wstring& destination) override;
@@ -30,5 +33,14 @@ class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
                                      DWORD stream, DWORD reason, HANDLE source, HANDLE target,
                                      void* data);
 
-  CMusicCharge* _charge;  // not owned
+  static constexpr std::int64_t kAbortAskIntervalMs = 20;
+
+  // Whether the charge's abort event is set; within the interval after a
+  // question that found it clear, only when always is set.
+  bool AskAbort(bool always);
+
+  CMusicCharge* _charge;           // not owned
+  std::int64_t _ask_interval = 0;  // performance-counter ticks
+  bool _asked = false;
+  std::int64_t _last_clear = 0;
 };

@@ -223,4 +223,71 @@ TEST_F(ChunkedCopyTest, MissingSourceAndMissingTargetFolder) {
   EXPECT_TRUE(PathFileExists(_dir.File("source.txt")));
 }
 
+// A copy that takes its final name while open: the old file of that name is
+// replaced only by a whole copy, with the source's time and attributes, and
+// no temporary is left; when the name cannot be taken the whole copy stays
+// under the temporary name; a cancelled copy touches neither name.
+TEST_F(ChunkedCopyTest, CopyRenamedInPlaceReplacesOnlyWithAWholeCopy) {
+  const std::wstring folder = ToWide(_dir.Path());
+  const std::wstring source = folder + L"曲.mp3";
+  const std::wstring temporary = folder + L"copy.mp3.TMP";
+  const std::wstring final_name = folder + L"copy.mp3";
+  const std::string data = CompressibleBytes(4096 * 3 + 7);
+  ASSERT_TRUE(WriteFileBytes(ToMultiByte(source), data));
+  ASSERT_TRUE(WriteFileBytes(ToMultiByte(final_name), "old"));
+  FILETIME old_time = {0x12345600, 0x01D00000};
+  {
+    CFileHandle f(
+        CreateFileW(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(SetFileTime(f.Get(), nullptr, nullptr, &old_time));
+  }
+  ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  ProgressLog progress;
+  BOOL renamed = FALSE;
+  CWinFileSystemLib fs;
+  ASSERT_TRUE(fs.CopyFileExAndRename_Recover(source.c_str(), temporary.c_str(), final_name.c_str(),
+                                             RecordProgress, &progress, nullptr, &renamed));
+  EXPECT_TRUE(renamed);
+  EXPECT_EQ(data, ReadFileOrEmpty(ToMultiByte(final_name)));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temporary.c_str()));
+  EXPECT_EQ(5u, progress.reports.size());
+  WIN32_FILE_ATTRIBUTE_DATA copied;
+  ASSERT_TRUE(GetFileAttributesExW(final_name.c_str(), GetFileExInfoStandard, &copied));
+  EXPECT_TRUE(copied.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(0, CompareFileTime(&old_time, &copied.ftLastWriteTime));
+  ASSERT_TRUE(SetFileAttributesW(final_name.c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(WriteFileBytes(ToMultiByte(final_name), "old"));
+
+  {
+    // Another program holds the final name open: the copy stays whole
+    // under the temporary name, and the old file under its own.
+    const CFileHandle held(
+        CreateFileW(final_name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    renamed = TRUE;
+    ASSERT_TRUE(fs.CopyFileExAndRename_Recover(source.c_str(), temporary.c_str(),
+                                               final_name.c_str(), nullptr, nullptr, nullptr,
+                                               &renamed));
+    EXPECT_FALSE(renamed);
+    EXPECT_NE(0u, GetLastError());
+  }
+  EXPECT_EQ(data, ReadFileOrEmpty(ToMultiByte(temporary)));
+  EXPECT_EQ("old", ReadFileOrEmpty(ToMultiByte(final_name)));
+  ASSERT_TRUE(DeleteFileW(temporary.c_str()));
+
+  // Cancelled after the first chunk: neither name is touched.
+  progress = ProgressLog();
+  progress.answer_at_chunk = 1;
+  progress.answer = PROGRESS_CANCEL;
+  EXPECT_FALSE(fs.CopyFileExAndRename_Recover(source.c_str(), temporary.c_str(), final_name.c_str(),
+                                              RecordProgress, &progress, nullptr, &renamed));
+  EXPECT_FALSE(renamed);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_REQUEST_ABORTED), fs.LastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temporary.c_str()));
+  EXPECT_EQ("old", ReadFileOrEmpty(ToMultiByte(final_name)));
+  EXPECT_TRUE(_log.Contains("CopyFileEx_Recover( ) - Error ERR:0x000004D3"));
+}
+
 }  // namespace
