@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "BareWinHttp.h"
+#include "BenchTiming.h"
 #include "Folders.h"
 #include "Handle.h"
 #include "OvWindows.h"
@@ -27,13 +29,6 @@
 namespace {
 
 const wchar_t kAgent[] = L"OvHttpBench/1.0";
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 uint64_t Ours(const std::string& url, const std::string& file) {
   DeleteFileA(file.c_str());
@@ -50,64 +45,11 @@ uint64_t Ours(const std::string& url, const std::string& file) {
   return http.GetReceivedSize();
 }
 
-// One GET on the connection, its body read until nothing comes and each
-// read written to the file: the plainest loop WinHTTP allows.
-uint64_t BareGet(HINTERNET connection, const std::wstring& path, bool secure,
-                 const std::string& file) {
-  CWinHttpHandle request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr,
-                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                            secure ? WINHTTP_FLAG_SECURE : 0));
-  if (!request ||
-      !WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) ||
-      !WinHttpReceiveResponse(request.Get(), nullptr)) {
-    return 0;
-  }
-  CFileHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!out) return 0;
-  std::vector<char> buffer(256 * 1024);
-  uint64_t total = 0;
-  for (;;) {
-    DWORD read = 0;
-    if (!WinHttpReadData(request.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
-      return 0;
-    }
-    if (read == 0) return total;
-    DWORD written = 0;
-    if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read) return 0;
-    total += read;
-  }
-}
-
-// A session and a connection to the URL's server; path gets the URL's path.
-struct BareConnection {
-  CWinHttpHandle session;
-  CWinHttpHandle connection;
-  std::wstring path;
-  bool secure = false;
-
-  explicit BareConnection(const std::string& url) {
-    const std::wstring wide = ToWide(url);
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) return;
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    session.Reset(WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0));
-    if (session) connection.Reset(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
-  }
-};
-
 uint64_t Bare(const std::string& url, const std::string& file) {
   DeleteFileA(file.c_str());
-  const BareConnection bare(url);
-  return bare.connection ? BareGet(bare.connection.Get(), bare.path, bare.secure, file) : 0;
+  const BareConnection bare(url, kAgent);
+  uint64_t bytes = 0;
+  return BareFetch(bare, bare.path, false, file, &bytes) ? bytes : 0;
 }
 
 // Every piece of the manifest, one after another, as the charge fetches them.
@@ -134,13 +76,11 @@ int Pieces(const std::string& base, const std::string& manifest, const std::stri
     for (char& c : local) c = c == '/' ? '\\' : c;
     if (!CreateDirectories(local.substr(0, local.rfind('\\') + 1))) return 1;
     std::unique_ptr<BareConnection> own;
-    if (!one_connection || !kept) own = std::make_unique<BareConnection>(base);
+    if (!one_connection || !kept) own = std::make_unique<BareConnection>(base, kAgent);
     if (one_connection && !kept) kept = std::move(own);
     const BareConnection& bare = one_connection ? *kept : *own;
-    const uint64_t got = bare.connection ? BareGet(bare.connection.Get(), bare.path + ToWide(piece),
-                                                   bare.secure, local)
-                                         : 0;
-    if (got == 0) {
+    uint64_t got = 0;
+    if (!BareFetch(bare, bare.path + ToWide(piece), false, local, &got) || got == 0) {
       fprintf(stderr, "pieces: %s failed\n", piece.c_str());
       return 1;
     }

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "BareWinHttp.h"
+#include "BenchTiming.h"
 #include "ChargeKind.h"
 #include "CoreMessages.h"
 #include "Folders.h"
@@ -53,13 +55,6 @@
 namespace {
 
 const char kSet[] = "02/01/9.000001/";
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Upper-case hexadecimal, as the stand-in's *_hex fields take bytes.
 std::string Hex(const std::string& bytes) {
@@ -188,58 +183,14 @@ int Run(char drive) {
   return g_watch.result == ChargeErrorWord(CHARGE_KIND_MAP, 0) ? 0 : 1;
 }
 
-// One GET or POST of path on a connection, the body written to file.
-bool BareFetch(HINTERNET connection, const std::wstring& path, bool post, const std::string& file) {
-  CWinHttpHandle request(WinHttpOpenRequest(connection, post ? L"POST" : L"GET", path.c_str(),
-                                            nullptr, WINHTTP_NO_REFERER,
-                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-  const wchar_t* headers =
-      post ? L"Content-Type:application/x-www-form-urlencoded" : WINHTTP_NO_ADDITIONAL_HEADERS;
-  if (!request ||
-      !WinHttpSendRequest(request.Get(), headers, post ? static_cast<DWORD>(-1) : 0,
-                          WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !WinHttpReceiveResponse(request.Get(), nullptr)) {
-    return false;
-  }
-  CFileHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::vector<char> buffer(256 * 1024);
-  for (;;) {
-    DWORD read = 0;
-    if (!out || !WinHttpReadData(request.Get(), buffer.data(), 256 * 1024, &read)) return false;
-    if (read == 0) return true;
-    DWORD written = 0;
-    if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr)) return false;
-  }
-}
-
-struct BareSession {
-  CWinHttpHandle session;
-  CWinHttpHandle connection;
-  std::wstring path;
-  explicit BareSession(const std::string& url) {
-    const std::wstring wide = ToWide(url);
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) return;
-    path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    session.Reset(WinHttpOpen(L"OvMapDemo/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0));
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    if (session) connection.Reset(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
-  }
-};
-
 // Our client's exchange as the download makes it: a POST with an empty
-// form body into the file, the run summed by a tap, waited for beside an
-// abort event.
+// form body into the file, each written run handed to `tap`, waited for
+// beside an abort event.
 bool ClientFetch(CWinHttpWrapper& http, const std::string& url, const std::string& file,
-                 HANDLE abort, uint32_t* sum) {
+                 HANDLE abort, CWinHttpWrapper::FileTap tap) {
   DeleteFileA(file.c_str());
   if (!http.SetRequest(url.c_str(), 0, file.c_str(), false)) return false;
-  http.SetFileTap([sum](const char* data, DWORD size) { *sum += data[0] + size; });
+  http.SetFileTap(std::move(tap));
   if (!http.OpenRequest(kHttpPost, L"OvMapDemo/1.0", L"")) return false;
   const HANDLE thread = http.Upload("", 0, "application/x-www-form-urlencoded", nullptr, nullptr);
   HttpExchange outcome;
@@ -264,40 +215,33 @@ int Steps(const std::string& base, const std::string& piece, const std::string& 
     printf("step %s %.0f\n", name, (NowMs() - start) * 1000.0 / count);
     fflush(stdout);
   };
-  const BareSession kept(url);
+  const BareConnection kept(url, L"OvMapDemo/1.0");
   const std::wstring path = kept.path;
-  time("bare-session-per-piece", [&] {
-    const BareSession own(url);
-    return own.connection && BareFetch(own.connection.Get(), path, false, file);
-  });
-  time("bare-one-session", [&] { return BareFetch(kept.connection.Get(), path, false, file); });
-  time("bare-one-session-post", [&] { return BareFetch(kept.connection.Get(), path, true, file); });
+  time("bare-session-per-piece",
+       [&] { return BareFetch(BareConnection(url, L"OvMapDemo/1.0"), path, false, file); });
+  time("bare-one-session", [&] { return BareFetch(kept, path, false, file); });
+  time("bare-one-session-post", [&] { return BareFetch(kept, path, true, file); });
   const CHandle abort(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  // What the charge's tap would do with a run, kept cheap.
   uint32_t sum = 0;
+  const auto summed = [&sum](const char* data, DWORD size) { sum += data[0] + size; };
   time("client-per-piece", [&] {
     CWinHttpWrapper http;
-    return ClientFetch(http, url, file, abort.Get(), &sum);
+    return ClientFetch(http, url, file, abort.Get(), summed);
   });
   {
     CWinHttpWrapper http;
-    time("client-kept", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
+    time("client-kept", [&] { return ClientFetch(http, url, file, abort.Get(), summed); });
     http.KeepSession(true);
-    time("client-kept-session", [&] { return ClientFetch(http, url, file, abort.Get(), &sum); });
+    time("client-kept-session", [&] { return ClientFetch(http, url, file, abort.Get(), summed); });
   }
   {
     CWinHttpWrapper http;
     http.KeepSession(true);
     NPCrcCalc crc;
     time("client-kept-session-crc", [&] {
-      DeleteFileA(file.c_str());
-      if (!http.SetRequest(url.c_str(), 0, file.c_str(), false)) return false;
-      http.SetFileTap([&crc](const char* data, DWORD size) { crc.Update(data, size); });
-      if (!http.OpenRequest(kHttpPost, L"OvMapDemo/1.0", L"")) return false;
-      const HANDLE thread =
-          http.Upload("", 0, "application/x-www-form-urlencoded", nullptr, nullptr);
-      HttpExchange outcome;
-      WaitForExchange(http, thread, abort.Get(), 100000, &outcome);
-      return outcome.stage == HttpExchange::kDone && outcome.result == 0;
+      return ClientFetch(http, url, file, abort.Get(),
+                         [&crc](const char* data, DWORD size) { crc.Update(data, size); });
     });
   }
   {
