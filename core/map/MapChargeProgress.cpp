@@ -66,13 +66,11 @@ void PostMapChargeMessage(HWND window, const char* message, WPARAM wparam, LPARA
 }
 
 DWORD CMapProgressWriter::Write(const MapProgressWords& words) {
-  const std::string name = MapProgressBlockName(_phase);
-  if (!_block.GetView() || name != _open_name) {
-    _block.Close();
-    _open_name.clear();
-    const DWORD error = _block.Open(name.c_str());
+  // The writer's phase, and so its block's name, never changes: a block
+  // opened whole (view and mutex) stays open.
+  if (!_block.GetView() || !_block.GetMutex()) {
+    const DWORD error = _block.Open(MapProgressBlockName(_phase).c_str());
     if (error != 0) return error;
-    _open_name = name;
   }
   const CBlockLock lock(_block.GetMutex(), kMutexWaitMs);
   if (lock.Error() == 0) memcpy(_block.GetView(), words.words, sizeof(words.words));

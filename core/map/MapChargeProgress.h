@@ -60,7 +60,6 @@ class CMapProgressWriter final {
  private:
   uint32_t _phase;
   CBlockShareMem _block;
-  std::string _open_name;  // of the open block
 };
 
 // Reads a block by name under its mutex; 0 or the platform error.
