@@ -257,6 +257,16 @@ TEST_F(ChunkedCopyTest, CopyRenamedInPlaceReplacesOnlyWithAWholeCopy) {
   EXPECT_TRUE(copied.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(0, CompareFileTime(&old_time, &copied.ftLastWriteTime));
   ASSERT_TRUE(SetFileAttributesW(final_name.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+  // Attributes other than read-only come with the copy's making.
+  ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(fs.CopyFileExAndRename_Recover(source.c_str(), temporary.c_str(), final_name.c_str(),
+                                             nullptr, nullptr, nullptr, &renamed));
+  EXPECT_TRUE(renamed);
+  EXPECT_EQ(
+      static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
+      GetFileAttributesW(final_name.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesW(final_name.c_str(), FILE_ATTRIBUTE_NORMAL));
   ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL));
   ASSERT_TRUE(WriteFileBytes(ToMultiByte(final_name), "old"));
 
