@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "ConfImageBuilder.h"
 #include "Folders.h"
 #include "OstrovelleLite/NPCrcCalc.h"
@@ -39,13 +40,6 @@ constexpr uint8_t kKind = 2;
 constexpr uint8_t kDetail = 1;
 const char kVersion[] = "9.000001";
 const char kPath[] = "BENCH\\";
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string SetFolder(const std::string& data_folder) {
   return PathAddBackslash(data_folder) + FormatString("%02x\\%02x\\%s\\", kKind, kDetail, kVersion);

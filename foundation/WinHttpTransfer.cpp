@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "Clock.h"
 #include "DigestAuth.h"
 #include "Log.h"
 #include "OstrovelleLite/WholeFile.h"
@@ -20,13 +21,6 @@ constexpr int kMaxEmptyReads = 10;
 constexpr DWORD kAbortAskMs = 20;
 // The most a read of a body of known length asks for beyond what has come.
 constexpr DWORD kPacedReadMax = 0x10000;
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Wine reports a time-out as the socket's error.
 DWORD NormalizeError(DWORD error) { return error == WSAETIMEDOUT ? ERROR_WINHTTP_TIMEOUT : error; }

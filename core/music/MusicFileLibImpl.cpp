@@ -1,27 +1,14 @@
 // The music charge's use of the music-file library; see MusicFileLibImpl.h.
 #include "music/MusicFileLibImpl.h"
 
+#include "Clock.h"
 #include "Log.h"
 #include "WinFileSystemLib.h"
 #include "music/MusicCharge.h"
 
-namespace {
-
-std::int64_t Counter() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
-
-}  // namespace
-
 CMusicFileLibImpl::CMusicFileLibImpl(const std::wstring& pc_folder, const std::wstring& sd_folder,
                                      CMusicCharge* charge)
-    : CMusicFileLib(pc_folder, sd_folder), _charge(charge) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  _ask_interval = frequency.QuadPart * kAbortAskIntervalMs / 1000;
-}
+    : CMusicFileLib(pc_folder, sd_folder), _charge(charge) {}
 
 bool CMusicFileLibImpl::IsAbort() { return AskAbort(false); }
 
@@ -31,11 +18,11 @@ bool CMusicFileLibImpl::AskAbort(bool always) {
   // a trip to the system's server under Wine, about a thirtieth of a small
   // file's copy. So a question within the interval after one that found
   // no abort answers no at once: an abort is seen at most that much later.
-  const std::int64_t now = Counter();
-  if (!always && _asked && now - _last_clear < _ask_interval) return false;
+  const double now = NowMs();
+  if (!always && _asked && now - _last_clear_ms < kAbortAskIntervalMs) return false;
   if (!_charge->_IsAbort()) {
     _asked = true;
-    _last_clear = now;
+    _last_clear_ms = now;
     return false;
   }
   OV_LOG(kLogInfo, "中断要求を検出しました");

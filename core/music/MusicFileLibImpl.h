@@ -7,7 +7,6 @@
 
 #include "MusicFileLib.h"
 
-#include <cstdint>
 #include <string>
 
 class CMusicCharge;
@@ -33,14 +32,13 @@ class CMusicFileLibImpl final : public libmusic::CMusicFileLib {
                                      DWORD stream, DWORD reason, HANDLE source, HANDLE target,
                                      void* data);
 
-  static constexpr std::int64_t kAbortAskIntervalMs = 20;
+  static constexpr double kAbortAskIntervalMs = 20;
 
   // Whether the charge's abort event is set; within the interval after a
   // question that found it clear, only when always is set.
   bool AskAbort(bool always);
 
-  CMusicCharge* _charge;           // not owned
-  std::int64_t _ask_interval = 0;  // performance-counter ticks
+  CMusicCharge* _charge;  // not owned
   bool _asked = false;
-  std::int64_t _last_clear = 0;
+  double _last_clear_ms = 0;  // NowMs of the last question that found no abort
 };

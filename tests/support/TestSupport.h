@@ -3,6 +3,7 @@
 // letter, and starting a second program and waiting for it.
 #pragma once
 
+#include "Clock.h"
 #include "OvWindows.h"
 
 #include <gtest/gtest.h>
@@ -133,23 +134,17 @@ bool RemoveFolderLink(const std::string& link);
 // The folder of the running test executable, ending in a backslash.
 std::string ExecutableFolder();
 
-// Milliseconds since it was made, from the performance counter. Under Wine
+// Milliseconds since it was made, on the foundation's clock. Under Wine
 // GetTickCount reads a tick the Wine server keeps up to date: on a loaded
 // machine it can stand still for a while, so a wait of 100 ms measured with
 // it may read as 0. Tests that check a wait lasted long enough use this.
 class CStopwatch {
  public:
-  CStopwatch() { QueryPerformanceCounter(&_start); }
-  uint64_t Ms() const {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<uint64_t>(now.QuadPart - _start.QuadPart) * 1000u /
-           static_cast<uint64_t>(frequency.QuadPart);
-  }
+  CStopwatch() : _start(NowMs()) {}
+  uint64_t Ms() const { return static_cast<uint64_t>(NowMs() - _start); }
 
  private:
-  LARGE_INTEGER _start;
+  double _start;
 };
 
 }  // namespace ovtest
