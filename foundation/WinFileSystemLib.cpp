@@ -56,6 +56,14 @@ void CWinFileSystemLib::KeepError(DWORD error) {
   SetLastError(error);
 }
 
+BOOL CWinFileSystemLib::FailOnTwoPaths(const char* call, DWORD error, const wchar_t* source,
+                                       const wchar_t* target) {
+  OV_LOG(kLogError, "%s( ) - Error ERR:0x%08X SRC:%s DST:%s", call, static_cast<unsigned>(error),
+         Narrow(source).c_str(), Narrow(target).c_str());
+  KeepError(error);
+  return FALSE;
+}
+
 BOOL CWinFileSystemLib::ReadFile_Recover(HANDLE file, void* buffer, DWORD size, DWORD* read,
                                          OVERLAPPED* overlapped) {
   DWORD error = 0;
@@ -120,10 +128,7 @@ BOOL CWinFileSystemLib::CopyFile_Recover(const wchar_t* source, const wchar_t* t
   DWORD error = 0;
   const auto attempt = [&] { return CopyFileW(source, target, fail_if_exists) != FALSE; };
   if (Retry(_abort_event, attempt, UsualPause, &error)) return TRUE;
-  OV_LOG(kLogError, "CopyFile_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
-         static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
-  KeepError(error);
-  return FALSE;
+  return FailOnTwoPaths("CopyFile_Recover", error, source, target);
 }
 
 BOOL CWinFileSystemLib::CopyFileEx_Recover(const char* source, const char* target,
@@ -141,10 +146,7 @@ BOOL CWinFileSystemLib::CopyFileEx_Recover(const wchar_t* source, const wchar_t*
     return CopyFileChunked(source, target, progress, data, cancel, flags) != FALSE;
   };
   if (Retry(_abort_event, attempt, CopyPause, &error)) return TRUE;
-  OV_LOG(kLogError, "CopyFileEx_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
-         static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
-  KeepError(error);
-  return FALSE;
+  return FailOnTwoPaths("CopyFileEx_Recover", error, source, target);
 }
 
 BOOL CWinFileSystemLib::CopyFileExAndRename_Recover(const wchar_t* source, const wchar_t* target,
@@ -157,10 +159,7 @@ BOOL CWinFileSystemLib::CopyFileExAndRename_Recover(const wchar_t* source, const
            FALSE;
   };
   if (Retry(_abort_event, attempt, CopyPause, &error)) return TRUE;
-  OV_LOG(kLogError, "CopyFileEx_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
-         static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
-  KeepError(error);
-  return FALSE;
+  return FailOnTwoPaths("CopyFileEx_Recover", error, source, target);
 }
 
 BOOL CWinFileSystemLib::MoveFileEx_Recover(const char* source, const char* target, DWORD flags) {
@@ -174,10 +173,7 @@ BOOL CWinFileSystemLib::MoveFileEx_Recover(const wchar_t* source, const wchar_t*
   DWORD error = 0;
   const auto attempt = [&] { return MoveFileExW(source, target, flags) != FALSE; };
   if (Retry(_abort_event, attempt, UsualPause, &error)) return TRUE;
-  OV_LOG(kLogError, "MoveFileEx_Recover( ) - Error ERR:0x%08X SRC:%s DST:%s",
-         static_cast<unsigned>(error), Narrow(source).c_str(), Narrow(target).c_str());
-  KeepError(error);
-  return FALSE;
+  return FailOnTwoPaths("MoveFileEx_Recover", error, source, target);
 }
 
 BOOL CWinFileSystemLib::DeleteFile_Recover(const char* path) {

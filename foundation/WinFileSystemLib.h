@@ -90,6 +90,10 @@ class CWinFileSystemLib final {
   // Keeps the error of a final failure in the holder and in the thread's
   // last error; called after the log line, which changes the latter.
   void KeepError(DWORD error);
+  // The final failure of a call on a source and a target: its log line
+  // ("<call>( ) - Error ERR:... SRC:... DST:..."), then the error kept;
+  // answers FALSE.
+  BOOL FailOnTwoPaths(const char* call, DWORD error, const wchar_t* source, const wchar_t* target);
 
   DWORD _last_error = 0;
   HANDLE _abort_event;  // not owned
