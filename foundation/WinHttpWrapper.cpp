@@ -252,14 +252,16 @@ HANDLE CWinHttpWrapper::StartWorker(WorkerKind kind) {
   if (_keep_session) return StartKeptTransfer();
   const uintptr_t thread =
       _beginthreadex(nullptr, 0, &CWinHttpWrapper::ThreadMain, this, 0, nullptr);
-  if (thread == 0) {
-    const DWORD error = GetLastError();
-    CloseHandles();
-    SetLastError(error);
-    return nullptr;
-  }
+  if (thread == 0) return StartFailed();
   _thread.Reset(reinterpret_cast<HANDLE>(thread));
   return _thread.Get();
+}
+
+HANDLE CWinHttpWrapper::StartFailed() {
+  const DWORD error = GetLastError();
+  CloseHandles();
+  SetLastError(error);
+  return nullptr;
 }
 
 HANDLE CWinHttpWrapper::StartKeptTransfer() {
@@ -275,12 +277,7 @@ HANDLE CWinHttpWrapper::StartKeptTransfer() {
         _transfer_ready && _transfer_done
             ? _beginthreadex(nullptr, 0, &CWinHttpWrapper::KeptWorkerMain, this, 0, nullptr)
             : 0;
-    if (thread == 0) {
-      const DWORD error = GetLastError();
-      CloseHandles();
-      SetLastError(error);
-      return nullptr;
-    }
+    if (thread == 0) return StartFailed();
     _kept_worker.Reset(reinterpret_cast<HANDLE>(thread));
   }
   ResetEvent(_transfer_done.Get());

@@ -129,6 +129,9 @@ class CWinHttpWrapper final {
   void TakeBody(const void* body, DWORD length);
   HANDLE StartWorker(WorkerKind kind);
   HANDLE StartKeptTransfer();
+  // A transfer that could not start: its handles closed, the platform error
+  // kept as the last error; answers null.
+  HANDLE StartFailed();
   void EndKeptWorker();
   static unsigned __stdcall ThreadMain(void* context);
   static unsigned __stdcall KeptWorkerMain(void* context);
